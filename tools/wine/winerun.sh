@@ -74,8 +74,15 @@ up() {
 
 run_limited() {
   local secs=$1; shift
-  timeout --kill-after=5 "$secs" "$@"
+  # Wine starts its own services on demand, and they inherit our output: were
+  # that a pipe (ctest's), its reader would wait for them for ever. So the
+  # run writes to a file, which is shown afterwards.
+  local log
+  log=$(mktemp "$RUN/tmp/out.XXXXXX")
+  timeout --kill-after=5 "$secs" "$@" >"$log" 2>&1 </dev/null
   local rc=$?
+  cat "$log"
+  rm -f "$log"
   if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
     echo "winerun: timed out after ${secs}s: $*" >&2
     # Whatever the test left behind in the prefix goes with it.

@@ -1,0 +1,18 @@
+// The application profile: settings keyed by (section, value name), the
+// section being a box name. Reads give the caller's default when the value
+// is missing or unreadable; writes are not checked.
+#pragma once
+
+#include <string>
+
+class CProfile {
+public:
+    virtual ~CProfile() = default;
+    virtual std::string GetString(const std::string& section, const std::string& name,
+                                  const std::string& def) = 0;
+    virtual int GetInt(const std::string& section, const std::string& name, int def) = 0;
+    virtual void WriteString(const std::string& section, const std::string& name,
+                             const std::string& text) = 0;
+    virtual void WriteInt(const std::string& section, const std::string& name, int value) = 0;
+    virtual void DeleteSection(const std::string& section) = 0;
+};

@@ -1,0 +1,135 @@
+#include "boxconfig/RegistryProfile.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "boxconfig/BoxSettings.h"
+
+namespace {
+
+// Owns an open key; closes it on every path out.
+class CRegKey {
+public:
+    CRegKey() = default;
+    CRegKey(const CRegKey&) = delete;
+    CRegKey& operator=(const CRegKey&) = delete;
+    ~CRegKey() { if (key_) RegCloseKey(key_); }
+    HKEY* Out() { return &key_; }
+    HKEY Get() const { return key_; }
+    explicit operator bool() const { return key_ != nullptr; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// Opening a section creates the vendor, application and section keys, for
+// reading as well: a box read before it was saved leaves its empty key.
+bool OpenSection(const std::string& appKey, const std::string& section, CRegKey& key)
+{
+    std::string path = appKey;
+    if (!section.empty())
+        path += "\\" + section;
+    DWORD disposition = 0;
+    return RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_READ | KEY_WRITE, nullptr, key.Out(), &disposition) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+CRegistryProfile::CRegistryProfile(std::string vendor, std::string application)
+    : appKey_("Software\\" + vendor + "\\" + application)
+{
+}
+
+std::string CRegistryProfile::GetString(const std::string& section, const std::string& name,
+                                        const std::string& def)
+{
+    CRegKey key;
+    if (!OpenSection(appKey_, section, key))
+        return def;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS
+        || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return def;
+    // The stored text may lack its NUL; room for one more byte covers that.
+    std::vector<char> buf(size + 1, '\0');
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(buf.data()), &size) != ERROR_SUCCESS)
+        return def;
+    buf[size] = '\0';
+    return std::string(buf.data());
+}
+
+int CRegistryProfile::GetInt(const std::string& section, const std::string& name, int def)
+{
+    CRegKey key;
+    if (!OpenSection(appKey_, section, key))
+        return def;
+    DWORD type = 0, value = 0, size = sizeof value;
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                         &size) != ERROR_SUCCESS
+        || type != REG_DWORD || size != sizeof value)
+        return def;
+    return static_cast<int>(value);
+}
+
+void CRegistryProfile::WriteString(const std::string& section, const std::string& name,
+                                   const std::string& text)
+{
+    CRegKey key;
+    if (!OpenSection(appKey_, section, key))
+        return;
+    RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+}
+
+void CRegistryProfile::WriteInt(const std::string& section, const std::string& name, int value)
+{
+    CRegKey key;
+    if (!OpenSection(appKey_, section, key))
+        return;
+    const DWORD v = static_cast<DWORD>(value);
+    RegSetValueExA(key.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+}
+
+// RegDeleteKey cannot remove a key that has subkeys; a box key made by hand may.
+static void DeleteTree(HKEY parent, const std::string& name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS) {
+        for (;;) {
+            char sub[256];
+            DWORD len = sizeof sub;
+            if (RegEnumKeyExA(key, 0, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            const std::string child(sub, len);
+            DeleteTree(key, child);
+            // Stop rather than spin when a subkey cannot go.
+            HKEY probe = nullptr;
+            if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
+                RegCloseKey(probe);
+                break;
+            }
+        }
+        RegCloseKey(key);
+    }
+    RegDeleteKeyA(parent, name.c_str());
+}
+
+void CRegistryProfile::DeleteSection(const std::string& section)
+{
+    if (section.empty())
+        return;  // never the application key itself
+    HKEY app = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, appKey_.c_str(), 0, KEY_READ | KEY_WRITE, &app) != ERROR_SUCCESS)
+        return;
+    DeleteTree(app, section);
+    RegCloseKey(app);
+}
+
+CRegistryProfile& SuiteProfile()
+{
+    static CRegistryProfile profile(kProfileVendor, kProfileApplication);
+    return profile;
+}

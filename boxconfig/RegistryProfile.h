@@ -1,0 +1,27 @@
+// The application profile on HKEY_CURRENT_USER\Software\<vendor>\<application>\<section>.
+#pragma once
+
+#include <string>
+
+#include "boxconfig/Profile.h"
+
+class CRegistryProfile : public CProfile {
+public:
+    CRegistryProfile(std::string vendor, std::string application);
+    std::string GetString(const std::string& section, const std::string& name,
+                          const std::string& def) override;
+    int GetInt(const std::string& section, const std::string& name, int def) override;
+    void WriteString(const std::string& section, const std::string& name,
+                     const std::string& text) override;
+    void WriteInt(const std::string& section, const std::string& name, int value) override;
+    void DeleteSection(const std::string& section) override;
+
+    // "Software\<vendor>\<application>", relative to HKEY_CURRENT_USER.
+    const std::string& ApplicationKeyPath() const { return appKey_; }
+
+private:
+    std::string appKey_;
+};
+
+// The suite's own profile ("FTP Sendora" / "FTP Sendora").
+CRegistryProfile& SuiteProfile();

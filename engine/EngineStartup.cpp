@@ -1,0 +1,69 @@
+// winsock2.h must come before windows.h.
+#include <winsock2.h>
+#include <windows.h>
+
+#include "engine/EngineStartup.h"
+
+#include <vector>
+
+#include "engine/PathList.h"
+#include "engine/Upload.h"
+#include "win/ModulePath.h"
+#include "win/MsgBox.h"
+#include "win/Process.h"
+
+bool StartEngineSockets(const std::string& boxName)
+{
+    WSADATA data;
+    const WORD wanted = MAKEWORD(1, 1);
+    if (WSAStartup(wanted, &data) != 0)
+        return ShowFailure(nullptr, "Windows sockets initialization failed.", boxName), false;
+    if (data.wVersion != wanted) {
+        WSACleanup();
+        ShowFailure(nullptr, "Windows sockets initialization failed.", boxName);
+        return false;
+    }
+    return true;
+}
+
+bool BuildFolderPathList(const std::string& engineFolder, const std::string& folder,
+                         std::string& list)
+{
+    const std::string dir = engineFolder + folder + "\\";
+    const std::string pattern = dir + "*.*";
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<std::string> names;
+    do {
+        names.emplace_back(fd.cFileName);
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+    list = JoinFolderEntries(dir, names);
+    return true;
+}
+
+int RunEngine(HINSTANCE instance, const std::string& commandLine)
+{
+    const std::string boxName = BoxNameFromModulePath(ModulePath());
+    if (!StartEngineSockets(boxName))
+        return kExitFailed;
+
+    if (commandLine.empty()) {
+        // Nothing to send: open the manager on this box instead.
+        StartCommandLine("SndMgr.exe " + boxName);
+        return kExitComplete;
+    }
+
+    std::string pathList;
+    if (IsFolderSwitch(commandLine)) {
+        const std::string folder = ProgramFolder();
+        if (folder.empty()
+            || !BuildFolderPathList(folder, FolderSwitchArgument(commandLine), pathList))
+            return kExitFailed;
+    } else {
+        pathList = StripQuotes(commandLine);
+    }
+    return RunUpload(instance, boxName, pathList);
+}

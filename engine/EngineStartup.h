@@ -1,0 +1,25 @@
+// Start-up of the upload engine: who am I (the box name comes from the
+// engine copy's own file name), what to send, and with what.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Exit codes of an engine run.
+enum EngineExit : int {
+    kExitComplete = 0,   // everything sent (or the manager was started)
+    kExitFailed = 1,     // a failure, or a run with paths not sent
+    kExitCancelled = 2,  // the user pressed Cancel
+};
+
+// Starts Windows Sockets 1.1; on failure tells the user, titled by the box name.
+bool StartEngineSockets(const std::string& boxName);
+
+// The path list of "/b <folder>": every entry of engineFolder + folder + "\".
+// False when the folder cannot be listed or holds nothing.
+bool BuildFolderPathList(const std::string& engineFolder, const std::string& folder,
+                         std::string& list);
+
+// The whole start-up; returns the process exit code.
+int RunEngine(HINSTANCE instance, const std::string& commandLine);

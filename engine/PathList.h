@@ -1,0 +1,32 @@
+// The path list an engine uploads: local paths, each starting with a drive
+// letter and a colon, separated by single spaces. Paths are found by their
+// drive colons alone, so a space inside a path never splits it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Box name from the engine's module path: the file name without its last
+// four characters (".exe").
+std::string BoxNameFromModulePath(const std::string& modulePath);
+
+// The shell quotes paths that contain blanks; quotation marks cannot occur in
+// file names, so they are dropped before the list is split.
+std::string StripQuotes(const std::string& commandLine);
+
+// Number of paths: the number of ':' in the list.
+size_t CountPaths(const std::string& list);
+
+// The n-th path (from 0): from the drive letter before the (n+1)-th colon up
+// to the separating blank before the next path's drive letter.
+std::string PathAt(const std::string& list, size_t n);
+
+// "/b" or "/B" at the start of the command line selects a folder upload.
+bool IsFolderSwitch(const std::string& commandLine);
+
+// The folder named after the switch, leading white space removed.
+std::string FolderSwitchArgument(const std::string& commandLine);
+
+// The list for a folder upload: each entry as folder + name, joined by
+// single blanks ("." and ".." are skipped).
+std::string JoinFolderEntries(const std::string& folder, const std::vector<std::string>& names);

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds all three presets and runs every test:
+# native (under the sanitizers), Windows-side and end-to-end (under Wine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/setup.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+for preset in win64 win32 native; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$jobs"
+done
+
+# The Wine run of the test fixtures; stopped here too, whatever happens.
+export SUITE_WINE_RUN_DIR="$PWD/build/native/wine-run"
+trap 'tools/wine/winerun.sh down >/dev/null 2>&1 || true' EXIT
+
+ctest --test-dir build/native -j2 --output-on-failure --timeout 900
