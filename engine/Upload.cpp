@@ -1,9 +1,43 @@
 #include "engine/Upload.h"
 
-#include "engine/EngineStartup.h"
+#include <windows.h>
+#include <commctrl.h>
 
-int RunUpload(HINSTANCE, const std::string&, const std::string&)
+#include "boxconfig/RegistryProfile.h"
+#include "engine/EngineStartup.h"
+#include "engine/ProgressDlg.h"
+#include "engine/UploadSession.h"
+
+int RunUpload(HINSTANCE instance, const std::string& boxName, const std::string& pathList)
 {
-    // The transfer itself is not built yet: end without claiming success.
-    return kExitFailed;
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    // Lives until the process ends: the worker may still hold it then.
+    static UploadSession session;
+    session.boxName = boxName;
+    session.pathList = pathList;
+    session.profile = &SuiteProfile();
+
+    static CProgressDlg window(session);
+    session.window = &window;
+    if (!window.Create(nullptr, instance))
+        return kExitFailed;
+    session.client.EnableProgress(
+        [](uint64_t size, uint64_t sent) { session.window->ReportProgress(size, sent); });
+
+    DWORD threadId = 0;
+    HANDLE worker = CreateThread(nullptr, 0, UploadWorker, &session, 0, &threadId);
+    if (!worker)
+        return kExitFailed;
+    CloseHandle(worker);
+
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!window.Handle() || !IsDialogMessageA(window.Handle(), &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return static_cast<int>(msg.wParam);
 }

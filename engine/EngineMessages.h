@@ -1,0 +1,13 @@
+// Messages from the upload worker to the progress window. All three are
+// sent, not posted: the worker waits until the window has handled them.
+#pragma once
+
+#include <windows.h>
+
+// wParam: the file's size, lParam: the bytes sent so far (both scaled alike
+// to fit 32 bits when the file is larger).
+#define WM_UPLOAD_PROGRESS (WM_USER + 500)
+// wParam, lParam: 0. The last path is done.
+#define WM_UPLOAD_DONE (WM_USER + 501)
+// wParam, lParam: 0. A failure was shown; end the program.
+#define WM_UPLOAD_ABORT (WM_USER + 502)

@@ -1,0 +1,193 @@
+#include "engine/ProgressDlg.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <ras.h>
+
+#include "boxconfig/BoxSettings.h"
+#include "engine/EngineMessages.h"
+#include "engine/EngineStartup.h"
+#include "engine/TransferRules.h"
+#include "engine/UploadSession.h"
+#include "engine/resource.h"
+#include "win/SuiteMessages.h"
+
+bool DialUpActive()
+{
+    RASCONNA conn[1];
+    ZeroMemory(conn, sizeof conn);
+    conn[0].dwSize = sizeof conn[0];
+    DWORD size = sizeof conn, count = 0;
+    // More than one active connection does not fit and counts as none.
+    return RasEnumConnectionsA(conn, &size, &count) == 0 && count > 0;
+}
+
+CProgressDlg::CProgressDlg(UploadSession& session) : CDialog(IDD_PROGRESS), m_session(session) {}
+
+BOOL CProgressDlg::OnInit()
+{
+    m_dialUpWasActive = DialUpActive();
+    // The log holds every reply of a long run, beyond the edit's usual limit.
+    SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_LOG, EM_SETLIMITTEXT, 0, 0);
+    SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+
+    const int details = m_session.profile->GetInt(m_session.boxName, BoxValue::Details, 0);
+    if (details != 0) {
+        ShowDetails(true);  // the template's full height already shows the log
+    } else {
+        RECT r;
+        GetWindowRect(m_hwnd, &r);
+        SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, HeightFor(false),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    RECT place;
+    GetWindowRect(Item(IDC_PROGRESS_ANIMATION), &place);
+    POINT corner = {place.left, place.top};
+    ScreenToClient(m_hwnd, &corner);
+    m_dc = GetDC(m_hwnd);
+    m_colorMap.CreateButtonFace();
+    m_animator.Construct(m_dc, corner.x, corner.y, IDB_UPLOAD_FIRST, IDB_UPLOAD_END);
+    m_animator.SetColorMap(m_colorMap.Pairs(), m_colorMap.Count());
+    m_animator.Create(m_hwnd, IDC_PROGRESS_ANIMATOR);
+    m_animator.Start();
+
+    SetForegroundWindow(m_hwnd);
+    return TRUE;
+}
+
+int CProgressDlg::HeightFor(bool detailsShown) const
+{
+    RECT r;
+    GetWindowRect(Item(detailsShown ? IDC_PROGRESS_LOG : IDCANCEL), &r);
+    POINT bottom = {r.left, r.bottom};
+    ScreenToClient(m_hwnd, &bottom);
+    return GetSystemMetrics(SM_CYCAPTION) + bottom.y + 12;
+}
+
+void CProgressDlg::ShowDetails(bool shown)
+{
+    m_detailsShown = shown;
+    SetItemText(IDC_PROGRESS_DETAILS, shown ? "<< &Details" : "&Details >>");
+    ShowItem(IDC_PROGRESS_LOG, shown);
+}
+
+void CProgressDlg::ToggleDetails()
+{
+    ShowDetails(!m_detailsShown);
+    RECT r;
+    GetWindowRect(m_hwnd, &r);
+    SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, HeightFor(m_detailsShown),
+                 SWP_NOMOVE | SWP_NOZORDER);
+    if (!m_session.boxName.empty())
+        m_session.profile->WriteInt(m_session.boxName, BoxValue::Details, m_detailsShown ? 1 : 0);
+}
+
+bool CProgressDlg::OnCommand(int code, int id, HWND control)
+{
+    if (id == IDC_PROGRESS_DETAILS && code == BN_CLICKED) {
+        ToggleDetails();
+        return true;
+    }
+    return CDialog::OnCommand(code, id, control);
+}
+
+void CProgressDlg::OnCancel()
+{
+    Abort(kExitCancelled);
+}
+
+bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
+{
+    switch (msg) {
+    case WM_UPLOAD_PROGRESS:
+        SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_SETPOS,
+                            static_cast<WPARAM>(ProgressPercent(static_cast<uint64_t>(wp),
+                                                                static_cast<uint64_t>(lp))), 0);
+        result = 0;
+        return true;
+    case WM_UPLOAD_DONE:
+        Complete();
+        result = 0;
+        return true;
+    case WM_UPLOAD_ABORT:
+        Abort(kExitFailed);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CProgressDlg::Complete()
+{
+    const bool allSent = m_session.notSent.empty();
+    if (allSent)
+        SetStatus("Send complete");
+    // The worker waits inside WM_UPLOAD_DONE, so the connection is ours now.
+    m_session.client.SendCommand(m_session.control, "QUIT\r\n");
+    AppendLog(m_session.client.LastReply());
+
+    HWND browser = FindWindowA(nullptr, kBrowserTitle);
+    if (browser)
+        PostMessageA(browser, WM_BOX_FINISHED, 0, 0);  // the browser still needs the line
+    else if (!m_dialUpWasActive)
+        HangUp();
+
+    m_animator.Destroy();
+    DestroyWindow(m_hwnd);
+    PostQuitMessage(allSent ? kExitComplete : kExitFailed);
+}
+
+void CProgressDlg::Abort(int exitCode)
+{
+    if (!m_dialUpWasActive)
+        HangUp();
+    m_animator.Destroy();
+    DestroyWindow(m_hwnd);
+    // Whatever the worker is doing, even waiting on the network.
+    ExitProcess(static_cast<UINT>(exitCode));
+}
+
+void CProgressDlg::HangUp()
+{
+    RASCONNA conn[1];
+    ZeroMemory(conn, sizeof conn);
+    conn[0].dwSize = sizeof conn[0];
+    DWORD size = sizeof conn, count = 0;
+    if (RasEnumConnectionsA(conn, &size, &count) != 0 || count == 0)
+        return;
+    if (RasHangUpA(conn[0].hrasconn) == 0) {
+        SetStatus("Hanging up modem...");
+        Sleep(3000);  // give the line time to drop before the program ends
+    }
+}
+
+void CProgressDlg::SetStatus(const std::string& text)
+{
+    SetItemText(IDC_PROGRESS_STATUS, text);
+}
+
+void CProgressDlg::AppendLog(const std::string& reply)
+{
+    HWND log = Item(IDC_PROGRESS_LOG);
+    const LRESULT end = SendMessageA(log, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageA(log, EM_SETSEL, static_cast<WPARAM>(end), end);
+    SendMessageA(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(reply.c_str()));
+    SendMessageA(log, EM_SCROLLCARET, 0, 0);
+}
+
+void CProgressDlg::ResetProgress()
+{
+    SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+}
+
+void CProgressDlg::SetTitle(const std::string& text)
+{
+    SetWindowTextA(m_hwnd, text.c_str());
+}
+
+void CProgressDlg::ReportProgress(uint64_t size, uint64_t sent)
+{
+    ScaleForMessage(size, sent);
+    SendMessageA(m_hwnd, WM_UPLOAD_PROGRESS, static_cast<WPARAM>(size), static_cast<LPARAM>(sent));
+}

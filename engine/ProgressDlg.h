@@ -1,0 +1,54 @@
+// The engine's one window: status line, progress bar, Cancel, and a details
+// log of the server's replies. It also decides how the program ends.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "engine/animator/Animator.h"
+#include "win/Dialog.h"
+
+struct UploadSession;
+
+class CProgressDlg : public CDialog {
+public:
+    explicit CProgressDlg(UploadSession& session);
+
+    // Display operations; the worker calls them from its own thread.
+    void SetStatus(const std::string& text);
+    void AppendLog(const std::string& reply);
+    void ResetProgress();
+    void SetTitle(const std::string& text);
+
+    // The progress notification of the FTP client: moves the bar.
+    void ReportProgress(uint64_t size, uint64_t sent);
+
+    // The height the window takes with the log shown or hidden.
+    int HeightFor(bool detailsShown) const;
+
+protected:
+    BOOL OnInit() override;
+    bool OnCommand(int code, int id, HWND control) override;
+    void OnOK() override {}  // Enter does not close the window
+    void OnCancel() override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
+
+private:
+    void ToggleDetails();
+    void ShowDetails(bool shown);
+    void Complete();
+    void Abort(int exitCode);
+    void HangUp();
+
+    UploadSession& m_session;
+    bool m_dialUpWasActive = false;
+    bool m_detailsShown = false;
+    HDC m_dc = nullptr;
+    CColorMapBlock m_colorMap;
+    CAnimator m_animator;
+};
+
+// True when a dial-up connection is up (asked with room for one entry).
+bool DialUpActive();

@@ -1,0 +1,43 @@
+// The rules by which a box's options shape an upload: which TYPE to send,
+// the remote name, the box directory, and the progress bar's arithmetic.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The name's extension as a path splitter gives it: from the last dot to the
+// end ("" when there is none).
+std::string ExtensionOf(const std::string& name);
+
+// Text extensions go as ASCII when the type is chosen by extension.
+bool IsTextExtension(const std::string& lowerExtension);
+
+struct TransferChoice {
+    std::string typeCommand;  // "TYPE A\r\n", "TYPE I\r\n", or "" for none
+    std::string remoteName;   // after the extension rule (not yet the case rule)
+};
+
+// transferType and extensionChange as stored (numbers outside the enums
+// mean: no TYPE command, names unchanged).
+TransferChoice ChooseTransfer(const std::string& name, int transferType, int extensionChange);
+
+// How "Directory" is applied before a transfer.
+struct BoxDirectory {
+    enum Kind { None, Fixed, RelativeToLogin } kind = None;
+    std::string path;  // Fixed: the directory; RelativeToLogin: the value
+};
+BoxDirectory ParseBoxDirectory(const std::string& value);
+
+// The text between the first two double quotes of a PWD reply; false when
+// there is no such pair.
+bool QuotedDirectory(const std::string& reply, std::string& directory);
+
+// The login directory joined with a relative box directory.
+std::string JoinRemoteDirectory(const std::string& current, const std::string& relative);
+
+// Progress bar position, 0 to 100, for any 64-bit size; a 0-byte file is done.
+int ProgressPercent(uint64_t size, uint64_t sent);
+
+// Scales size and count alike until both fit a 32-bit message parameter,
+// so the percentage they give stays right.
+void ScaleForMessage(uint64_t& size, uint64_t& sent);

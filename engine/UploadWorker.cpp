@@ -1,0 +1,232 @@
+// The upload worker: connect, log in, send every path, report. Every failure
+// it shows ends the program; a path that could not be sent is remembered and
+// reported at the end, so a run never claims success it did not have.
+#include <windows.h>
+
+#include "boxconfig/BoxSettings.h"
+#include "boxconfig/PasswordCodec.h"
+#include "boxconfig/Profile.h"
+#include "engine/EngineMessages.h"
+#include "engine/PathList.h"
+#include "engine/ProgressDlg.h"
+#include "engine/TransferRules.h"
+#include "engine/UploadSession.h"
+#include "win/MsgBox.h"
+
+namespace {
+
+const char kCaption[] = "FTP Sendora";
+const char kNoConnection[] = "Unable to establish a connection to the FTP host";
+const char kNoLogon[] = "Unable to logon to FTP host";
+const char kNoDirectory[] = "Unable to locate specified directory";
+const char kNotSent[] = "File transfer was not successful";
+
+// Shows the failure and ends the program: the window's handler does not return.
+[[noreturn]] void Fail(UploadSession& s, const char* text)
+{
+    ShowFailure(s.window->Handle(), text, kCaption);
+    SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, 0, 0);
+    ExitProcess(1);  // not reached while the window exists
+}
+
+std::string GetText(UploadSession& s, const char* name, const char* def)
+{
+    return s.profile->GetString(s.boxName, name, def);
+}
+
+int GetNumber(UploadSession& s, const char* name, int def)
+{
+    return s.profile->GetInt(s.boxName, name, def);
+}
+
+std::string Command(const std::string& verb, const std::string& argument)
+{
+    return verb + " " + argument + "\r\n";
+}
+
+std::string ApplyFilenameCase(std::string name, int filenameCase)
+{
+    if (name.empty())
+        return name;
+    // The platform's mapping knows the code page's accented letters.
+    if (filenameCase == static_cast<int>(FilenameCase::Lower))
+        CharLowerBuffA(&name[0], static_cast<DWORD>(name.size()));
+    else if (filenameCase == static_cast<int>(FilenameCase::Upper))
+        CharUpperBuffA(&name[0], static_cast<DWORD>(name.size()));
+    return name;
+}
+
+void Run(UploadSession& s)
+{
+    s.window->SetStatus("Connecting to " + s.boxName + "...");
+    s.window->SetTitle("FTP Sendora - [" + s.boxName + "]");
+
+    const std::string host = GetText(s, BoxValue::HostName, "Not Found");
+    const int port = GetNumber(s, BoxValue::Port, 21);
+    s.control = s.client.ConnectToHost(host.c_str(), static_cast<unsigned short>(port));
+    if (s.control == InvalidSocket)
+        Fail(s, kNoConnection);
+    s.window->AppendLog(s.client.LastReply());
+
+    const std::string user = GetText(s, BoxValue::UserId, "Not Found");
+    if (s.client.SendCommand(s.control, Command("USER", user).c_str()) > 399)
+        Fail(s, kNoLogon);
+    s.window->AppendLog(s.client.LastReply());
+    // PASS goes even after a 230 to USER; the log never shows commands.
+    const std::string password = DecodePassword(GetText(s, BoxValue::Password, "Not Found"));
+    if (s.client.SendCommand(s.control, Command("PASS", password).c_str()) > 399)
+        Fail(s, kNoLogon);
+    s.window->AppendLog(s.client.LastReply());
+
+    s.window->SetStatus("Connected to " + s.boxName);
+    s.rememberedTarget.clear();
+
+    const size_t count = CountPaths(s.pathList);
+    for (size_t n = 0; n < count; ++n) {
+        const std::string path = PathAt(s.pathList, n);
+        WIN32_FIND_DATAA fd;
+        HANDLE find = FindFirstFileA(path.c_str(), &fd);
+        if (find == INVALID_HANDLE_VALUE) {
+            s.notSent.push_back(path);
+            continue;
+        }
+        FindClose(find);
+        s.localPath = path;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // The box directory once per path: the folder's tree goes below it.
+            ChangeToBoxDirectory(s);
+            UploadFolder(s, path);
+        } else if (!UploadFile(s, fd.cFileName, true)) {
+            s.notSent.push_back(path);
+        }
+    }
+
+    if (!s.notSent.empty()) {
+        std::string text = std::string(kNotSent) + ":\r\n";
+        for (const std::string& p : s.notSent)
+            text += "\r\n" + p;
+        ShowFailure(s.window->Handle(), text, kCaption);
+    }
+    SendMessageA(s.window->Handle(), WM_UPLOAD_DONE, 0, 0);
+}
+
+}  // namespace
+
+unsigned long __stdcall UploadWorker(void* session)
+{
+    try {
+        Run(*static_cast<UploadSession*>(session));
+    } catch (...) {
+        ExitProcess(1);  // an exception cannot unwind into the system
+    }
+    return 0;
+}
+
+void ChangeToBoxDirectory(UploadSession& s)
+{
+    const BoxDirectory dir = ParseBoxDirectory(GetText(s, BoxValue::Directory, "Not Found"));
+    if (dir.kind == BoxDirectory::None)
+        return;
+    std::string target = dir.path;
+    if (dir.kind == BoxDirectory::RelativeToLogin) {
+        s.client.SendCommand(s.control, "PWD\r\n");
+        std::string current;
+        if (!QuotedDirectory(s.client.LastReply(), current))
+            Fail(s, kNoDirectory);
+        if (current != s.rememberedTarget)
+            s.rememberedTarget = JoinRemoteDirectory(current, dir.path);
+        target = s.rememberedTarget;
+    }
+    if (s.client.SendCommand(s.control, Command("CWD", target).c_str()) >= 400)
+        Fail(s, kNoDirectory);
+}
+
+bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirectory)
+{
+    const SocketHandle listener = s.client.OpenDataPort(s.control);
+    s.window->AppendLog(s.client.LastReply());
+    if (listener == InvalidSocket)
+        Fail(s, kNotSent);
+
+    s.window->SetStatus("Preparing to send " + name + "...");
+    s.window->ResetProgress();
+
+    const TransferChoice choice = ChooseTransfer(name, GetNumber(s, BoxValue::TransferType, 2),
+                                                 GetNumber(s, BoxValue::FileExtensions, 2));
+    if (!choice.typeCommand.empty()) {
+        s.client.SendCommand(s.control, choice.typeCommand.c_str());
+        s.window->AppendLog(s.client.LastReply());
+    }
+
+    if (enterBoxDirectory)
+        ChangeToBoxDirectory(s);
+
+    const std::string remote = ApplyFilenameCase(choice.remoteName, GetNumber(s, BoxValue::Filenames, 2));
+    if (s.client.SendCommand(s.control, Command("STOR", remote).c_str()) >= 400) {
+        CloseSocket(listener);
+        Fail(s, kNotSent);
+    }
+
+    const SocketHandle data = s.client.AcceptDataConnection(listener);
+    s.window->AppendLog(s.client.LastReply());
+    s.window->SetStatus("Sending " + remote + "...");
+    if (data == InvalidSocket)
+        return false;
+
+    if (s.client.SendFile(s.control, data, s.localPath.c_str()) < 0) {
+        // Close the data connection and take its completion reply, so that
+        // every later command reads its own reply.
+        CloseSocket(data);
+        s.client.ReadReply(s.control);
+        s.window->AppendLog(s.client.LastReply());
+        return false;
+    }
+    s.window->AppendLog(s.client.LastReply());
+    // A 4xx or 5xx completion means the server did not keep the file.
+    if (s.client.LastReplyCode() >= 400)
+        return false;
+    if (GetNumber(s, BoxValue::Erase, 0) != 0)
+        DeleteFileA(s.localPath.c_str());
+    return true;
+}
+
+void UploadFolder(UploadSession& s, const std::string& folderPath)
+{
+    const size_t slash = folderPath.find_last_of('\\');
+    const std::string name = slash == std::string::npos ? folderPath : folderPath.substr(slash + 1);
+    SetCurrentDirectoryA(folderPath.c_str());
+
+    s.client.SendCommand(s.control, Command("MKD", name).c_str());  // may exist already
+    s.window->AppendLog(s.client.LastReply());
+    const int cwd = s.client.SendCommand(s.control, Command("CWD", name).c_str());
+    s.window->AppendLog(s.client.LastReply());
+    if (cwd >= 400) {
+        // Not inside it: its files would land in the parent, and CDUP would
+        // climb a level too far.
+        s.notSent.push_back(folderPath);
+        return;
+    }
+
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((folderPath + "\\*.*").c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string entry = fd.cFileName;
+            if (entry == "." || entry == "..")
+                continue;
+            const std::string full = folderPath + "\\" + entry;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                UploadFolder(s, full);
+                SetCurrentDirectoryA(folderPath.c_str());
+            } else {
+                s.localPath = full;
+                if (!UploadFile(s, entry, false))
+                    s.notSent.push_back(full);
+            }
+        } while (FindNextFileA(find, &fd));
+        FindClose(find);
+    }
+
+    s.client.SendCommand(s.control, "CDUP\r\n");
+    s.window->AppendLog(s.client.LastReply());
+}

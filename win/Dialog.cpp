@@ -1,0 +1,100 @@
+#include "win/Dialog.h"
+
+#include <vector>
+
+INT_PTR CDialog::DoModal(HWND owner, HINSTANCE instance)
+{
+    m_modal = true;
+    if (!instance)
+        instance = GetModuleHandleA(nullptr);
+    return DialogBoxParamA(instance, MAKEINTRESOURCEA(m_templateId), owner, Proc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+HWND CDialog::Create(HWND owner, HINSTANCE instance)
+{
+    m_modal = false;
+    if (!instance)
+        instance = GetModuleHandleA(nullptr);
+    return CreateDialogParamA(instance, MAKEINTRESOURCEA(m_templateId), owner, Proc,
+                              reinterpret_cast<LPARAM>(this));
+}
+
+std::string CDialog::GetItemText(int id) const
+{
+    HWND item = Item(id);
+    const int length = item ? GetWindowTextLengthA(item) : 0;
+    if (length <= 0)
+        return std::string();
+    std::vector<char> buf(static_cast<size_t>(length) + 1);
+    const int got = GetWindowTextA(item, buf.data(), length + 1);
+    return std::string(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
+}
+
+bool CDialog::OnCommand(int, int id, HWND)
+{
+    if (id == IDOK) {
+        OnOK();
+        return true;
+    }
+    if (id == IDCANCEL) {
+        OnCancel();
+        return true;
+    }
+    return false;
+}
+
+void CDialog::End(INT_PTR result)
+{
+    if (m_modal)
+        EndDialog(m_hwnd, result);
+    else
+        DestroyWindow(m_hwnd);
+}
+
+INT_PTR CALLBACK CDialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    CDialog* self;
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lp);
+        SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        self->m_hwnd = hwnd;
+    } else {
+        self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    }
+    if (!self)
+        return FALSE;
+    // An exception must not unwind into the system's code.
+    try {
+        return self->Dispatch(msg, wp, lp);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInit();
+    case WM_COMMAND:
+        return OnCommand(HIWORD(wp), LOWORD(wp), reinterpret_cast<HWND>(lp)) ? TRUE : FALSE;
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<NMHDR*>(lp)) ? TRUE : FALSE;
+    case WM_TIMER:
+        OnTimer(static_cast<UINT_PTR>(wp));
+        return TRUE;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(m_hwnd, DWLP_USER, 0);
+        m_hwnd = nullptr;
+        return FALSE;
+    default: {
+        INT_PTR result = 0;
+        if (OnMessage(msg, wp, lp, result)) {
+            SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    }
+}
