@@ -1,0 +1,340 @@
+#include "ftp/FtpClient.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+const size_t NotFound = static_cast<size_t>(-1);
+
+// The usual decimal string-to-integer rule over at most `limit` characters:
+// leading white space, an optional sign, digits up to the first non-digit.
+long long DecimalPrefix(const char* text, size_t limit)
+{
+    size_t i = 0;
+    while (i < limit && text[i] != 0 && std::strchr(" \t\n\v\f\r", text[i]) != nullptr)
+        ++i;
+    bool negative = false;
+    if (i < limit && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < limit && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value <= 0xFFFFFFFFLL)  // no dotted part or code is larger
+            value = value * 10 + (text[i] - '0');
+    }
+    return negative ? -value : value;
+}
+
+int ReplyCodeOf(const char* text)
+{
+    return static_cast<int>(DecimalPrefix(text, 3));
+}
+
+// "10.0.0.5" -> 10, 0, 0, 5: each part by the decimal rule, missing parts 0.
+void DottedAddressBytes(const char* host, unsigned char address[4])
+{
+    const char* part = host;
+    for (int i = 0; i < 4; ++i) {
+        if (part == nullptr) {
+            address[i] = 0;
+            continue;
+        }
+        const char* dot = std::strchr(part, '.');
+        size_t length = dot != nullptr ? static_cast<size_t>(dot - part) : std::strlen(part);
+        address[i] = static_cast<unsigned char>(DecimalPrefix(part, length));
+        part = dot != nullptr ? dot + 1 : nullptr;
+    }
+}
+
+size_t FindCrLf(const char* text, size_t from, size_t length)
+{
+    for (size_t i = from; i + 1 < length; ++i) {
+        if (text[i] == '\r' && text[i + 1] == '\n')
+            return i;
+    }
+    return NotFound;
+}
+
+// Where the reply at the start of the buffer ends (just past the "\r\n" of
+// its last line), or 0 while the buffer does not reach that far yet.
+//   single line:  "220 Ready\r\n"       ends at its first "\r\n"
+//   multi-line:   "230-Welcome\r\n"     the fourth character is "-", and the
+//                 "230 Done\r\n"        reply runs to the first line that
+//                                       begins with the code and a space
+// A line inside the reply may mention the code ("220-Call 220 now"); only a
+// line that begins with it ends the reply.
+size_t FindReplyEnd(const char* text, size_t length)
+{
+    size_t eol = FindCrLf(text, 0, length);
+    if (eol != NotFound && eol < 3)  // "22\r\n": too short to be continued
+        return eol + 2;
+    if (length < 4)
+        return 0;
+    if (text[3] != '-')
+        return eol == NotFound ? 0 : eol + 2;
+    for (; eol != NotFound; eol = FindCrLf(text, eol + 2, length)) {
+        size_t line = eol + 2;
+        if (line + 4 <= length && std::memcmp(text + line, text, 3) == 0 && text[line + 3] == ' ') {
+            size_t last = FindCrLf(text, line + 4, length);
+            return last == NotFound ? 0 : last + 2;
+        }
+    }
+    return 0;
+}
+
+class CInputFile {
+public:
+    explicit CInputFile(const char* path) : m_file(std::fopen(path, "rb")) {}
+    ~CInputFile()
+    {
+        if (m_file != nullptr)
+            std::fclose(m_file);
+    }
+    CInputFile(const CInputFile&) = delete;
+    CInputFile& operator=(const CInputFile&) = delete;
+
+    bool IsOpen() const { return m_file != nullptr; }
+
+    // 64-bit sizes on every target, so files over 4 GB go whole.
+    bool Size(uint64_t* size) const
+    {
+#ifdef _WIN32
+        struct _stati64 st;
+        if (_fstati64(_fileno(m_file), &st) != 0)
+            return false;
+#else
+        struct stat st;
+        if (fstat(fileno(m_file), &st) != 0)
+            return false;
+#endif
+        *size = static_cast<uint64_t>(st.st_size);
+        return true;
+    }
+
+    size_t Read(char* buffer, size_t length) { return std::fread(buffer, 1, length, m_file); }
+
+private:
+    std::FILE* m_file;
+};
+
+class COutputFile {
+public:
+    explicit COutputFile(const char* path) : m_file(std::fopen(path, "wb")) {}
+    ~COutputFile() { Close(); }
+    COutputFile(const COutputFile&) = delete;
+    COutputFile& operator=(const COutputFile&) = delete;
+
+    bool IsOpen() const { return m_file != nullptr; }
+    bool Write(const char* data, size_t length) { return std::fwrite(data, 1, length, m_file) == length; }
+
+    // False when the last buffered bytes could not be written.
+    bool Close()
+    {
+        if (m_file == nullptr)
+            return true;
+        bool ok = std::fclose(m_file) == 0;
+        m_file = nullptr;
+        return ok;
+    }
+
+private:
+    std::FILE* m_file;
+};
+
+}  // namespace
+
+CFtpClient::CFtpClient() : m_replyCode(0)
+{
+    std::memset(m_reply, 0, sizeof m_reply);
+    std::memset(m_lookAhead, 0, sizeof m_lookAhead);
+}
+
+SocketHandle CFtpClient::ConnectToHost(const char* host, unsigned short port)
+{
+    unsigned char address[4];
+    if (IsDottedAddress(host))
+        DottedAddressBytes(host, address);
+    else if (!ResolveHostName(host, address))
+        return InvalidSocket;
+
+    CSocketOwner control(OpenStreamSocket());
+    if (!control.IsValid() || !ConnectSocket(control.Get(), address, port))
+        return InvalidSocket;
+    if (ReadReply(control.Get()) >= 400)
+        return InvalidSocket;
+    return control.Release();
+}
+
+int CFtpClient::SendCommand(SocketHandle control, const char* line)
+{
+    m_command = line;
+    if (!SendAll(control, m_command.data(), m_command.size())) {
+        m_replyCode = ReplyFailed;
+        return ReplyFailed;
+    }
+    return ReadReply(control);
+}
+
+// Peeks at what the socket holds, works out from it where the reply ends and
+// receives no further, so that a reply right behind (a transfer's completion
+// behind its opening reply) stays for the next read. A reply whose end has
+// not arrived yet is taken as far as it goes and looked at again.
+int CFtpClient::ReadReply(SocketHandle control)
+{
+    size_t received = 0;
+    bool failed = false;
+    bool open = true;
+    while (open && received < ReplySize) {
+        std::memset(m_lookAhead, 0, sizeof m_lookAhead);
+        int peeked = PeekSome(control, m_lookAhead, static_cast<int>(ReplySize - received));
+        if (peeked <= 0) {
+            // Nothing at all before the close is a failed read too.
+            failed = peeked < 0 || received == 0;
+            break;
+        }
+        std::memcpy(m_reply + received, m_lookAhead, static_cast<size_t>(peeked));
+        size_t end = FindReplyEnd(m_reply, received + static_cast<size_t>(peeked));
+        size_t expected = end != 0 ? end : received + static_cast<size_t>(peeked);
+        while (received < expected) {
+            int n = ReceiveSome(control, m_reply + received, static_cast<int>(expected - received));
+            if (n <= 0) {
+                failed = n < 0;
+                open = false;
+                break;
+            }
+            received += static_cast<size_t>(n);
+        }
+        if (end != 0)
+            break;
+    }
+    m_reply[received] = 0;
+    m_replyCode = failed ? ReplyFailed : ReplyCodeOf(m_reply);
+    return m_replyCode;
+}
+
+bool CFtpClient::StartSockets()
+{
+    if (SocketsStartup())
+        return true;
+    ShowSocketFailure("Could not load Windows Sockets DLL.");
+    return false;
+}
+
+bool CFtpClient::StopSockets()
+{
+    if (SocketsCleanup())
+        return true;
+    char text[64];
+    std::snprintf(text, sizeof text, "WSACleanup() caused error# %d", SocketLastError());
+    ShowSocketFailure(text);
+    return false;
+}
+
+std::string CFtpClient::FormatPortLine(const unsigned char address[4], unsigned short port)
+{
+    char line[64];
+    std::snprintf(line, sizeof line, "PORT %d,%d,%d,%d,%d,%d\r\n", address[0], address[1], address[2], address[3],
+                  port >> 8, port & 0xFF);
+    return line;
+}
+
+SocketHandle CFtpClient::OpenDataPort(SocketHandle control)
+{
+    CSocketOwner listener(OpenStreamSocket());
+    if (!listener.IsValid() || !ListenOnFreePort(listener.Get()))
+        return InvalidSocket;
+
+    // The server is told the address it already talks to on the control
+    // connection, so it reaches us through the same interface.
+    unsigned char listenAddress[4], controlAddress[4];
+    unsigned short listenPort, controlPort;
+    if (!LocalSocketName(listener.Get(), listenAddress, &listenPort) ||
+        !LocalSocketName(control, controlAddress, &controlPort))
+        return InvalidSocket;
+
+    if (SendCommand(control, FormatPortLine(controlAddress, listenPort).c_str()) != 200)
+        return InvalidSocket;
+    return listener.Release();
+}
+
+SocketHandle CFtpClient::AcceptDataConnection(SocketHandle listener)
+{
+    SocketHandle data = AcceptConnection(listener);
+    CloseSocket(listener);
+    return data;
+}
+
+int CFtpClient::SendFile(SocketHandle control, SocketHandle data, const char* path)
+{
+    CInputFile file(path);
+    uint64_t size = 0;
+    if (!file.IsOpen() || !file.Size(&size))
+        return -1;
+
+    // Never more than the size taken now: a file that grows meanwhile is
+    // sent as it was, one that shrinks runs dry and fails.
+    uint64_t sent = 0;
+    auto nextBlock = [&] { return static_cast<size_t>(std::min<uint64_t>(BlockSize, size - sent)); };
+    size_t length = file.Read(m_block, nextBlock());
+    if (length == 0 && size != 0)
+        return -1;
+    for (;;) {
+        // An empty file is one empty block: nothing to send, one notification.
+        if (!SendAll(data, m_block, length))
+            return -1;
+        sent += length;
+        if (m_progress)
+            m_progress(size, sent);
+        if (sent >= size) {
+            CloseSocket(data);  // tells the server the file is complete
+            ReadReply(control);
+            return static_cast<int>(length);
+        }
+        length = file.Read(m_block, nextBlock());
+        if (length == 0)
+            return -1;
+    }
+}
+
+bool CFtpClient::ReceiveToFile(SocketHandle control, SocketHandle data, const char* path,
+                               const ReceiveCallback& onReceive)
+{
+    COutputFile file(path);
+    if (!file.IsOpen())
+        return false;
+    for (;;) {
+        int n = ReceiveSome(data, m_block, static_cast<int>(BlockSize));
+        if (n < 0)
+            return false;
+        if (onReceive)
+            onReceive(static_cast<size_t>(n));
+        if (n == 0)
+            break;  // the server closes the data connection after the last byte
+        if (!file.Write(m_block, static_cast<size_t>(n)))
+            return false;
+    }
+    if (!file.Close())
+        return false;
+    CloseSocket(data);
+    ReadReply(control);
+    return true;
+}
+
+// A send may take fewer bytes than asked; the rest goes in further calls.
+bool CFtpClient::SendAll(SocketHandle s, const char* data, size_t length)
+{
+    while (length > 0) {
+        int chunk = static_cast<int>(std::min<size_t>(length, INT_MAX));
+        int n = SendSome(s, data, chunk);
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}

@@ -1,0 +1,218 @@
+#include "ftp/Socket.h"
+
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <windows.h>
+#else
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#ifdef _WIN32
+static_assert(std::is_same<SocketHandle, SOCKET>::value, "SocketHandle must be Winsock's SOCKET");
+static_assert(InvalidSocket == INVALID_SOCKET, "InvalidSocket must be INVALID_SOCKET");
+typedef int SockLen;
+#else
+typedef socklen_t SockLen;
+#endif
+
+namespace {
+
+sockaddr_in MakeAddress(const unsigned char address[4], unsigned short port)
+{
+    sockaddr_in sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    std::memcpy(&sa.sin_addr, address, 4);
+    return sa;
+}
+
+#ifndef _WIN32
+// A signal may cut a blocking call short; that is not a socket failure.
+template <typename Call>
+int RetryInterrupted(Call call)
+{
+    for (;;) {
+        ssize_t n = call();
+        if (n >= 0 || errno != EINTR)
+            return static_cast<int>(n);
+    }
+}
+#endif
+
+}  // namespace
+
+#ifdef _WIN32
+
+bool SocketsStartup()
+{
+    WSADATA data;
+    return WSAStartup(MAKEWORD(1, 1), &data) == 0;
+}
+
+bool SocketsCleanup()
+{
+    return WSACleanup() == 0;
+}
+
+int SocketLastError()
+{
+    return WSAGetLastError();
+}
+
+void ShowSocketFailure(const char* text)
+{
+    MessageBoxA(NULL, text, "FTP Sendora", MB_OK | MB_ICONERROR);
+}
+
+bool ResolveHostName(const char* host, unsigned char address[4])
+{
+    // Winsock keeps the answer per thread, so each worker may look names up.
+    const hostent* he = gethostbyname(host);
+    if (he == NULL || he->h_addrtype != AF_INET || he->h_addr_list[0] == NULL)
+        return false;
+    std::memcpy(address, he->h_addr_list[0], 4);
+    return true;
+}
+
+void CloseSocket(SocketHandle s)
+{
+    closesocket(s);
+}
+
+int SendSome(SocketHandle s, const char* data, int length)
+{
+    int n = send(s, data, length, 0);
+    return n == SOCKET_ERROR ? -1 : n;
+}
+
+int ReceiveSome(SocketHandle s, char* buffer, int length)
+{
+    int n = recv(s, buffer, length, 0);
+    return n == SOCKET_ERROR ? -1 : n;
+}
+
+int PeekSome(SocketHandle s, char* buffer, int length)
+{
+    int n = recv(s, buffer, length, MSG_PEEK);
+    return n == SOCKET_ERROR ? -1 : n;
+}
+
+#else
+
+bool SocketsStartup()
+{
+    return true;
+}
+
+bool SocketsCleanup()
+{
+    return true;
+}
+
+int SocketLastError()
+{
+    return errno;
+}
+
+void ShowSocketFailure(const char* text)
+{
+    std::fprintf(stderr, "FTP Sendora: %s\n", text);
+}
+
+bool ResolveHostName(const char* host, unsigned char address[4])
+{
+    // getaddrinfo rather than gethostbyname: several threads may resolve.
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr)
+        return false;
+    const sockaddr_in* sa = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    std::memcpy(address, &sa->sin_addr, 4);
+    freeaddrinfo(found);
+    return true;
+}
+
+void CloseSocket(SocketHandle s)
+{
+    close(s);
+}
+
+int SendSome(SocketHandle s, const char* data, int length)
+{
+    // A peer that has gone must give an error here, not a SIGPIPE.
+    return RetryInterrupted([&] { return send(s, data, length, MSG_NOSIGNAL); });
+}
+
+int ReceiveSome(SocketHandle s, char* buffer, int length)
+{
+    return RetryInterrupted([&] { return recv(s, buffer, length, 0); });
+}
+
+int PeekSome(SocketHandle s, char* buffer, int length)
+{
+    return RetryInterrupted([&] { return recv(s, buffer, length, MSG_PEEK); });
+}
+
+#endif
+
+bool IsDottedAddress(const char* host)
+{
+    return inet_addr(host) != INADDR_NONE;
+}
+
+SocketHandle OpenStreamSocket()
+{
+    return socket(AF_INET, SOCK_STREAM, 0);
+}
+
+bool ConnectSocket(SocketHandle s, const unsigned char address[4], unsigned short port)
+{
+    sockaddr_in sa = MakeAddress(address, port);
+    return connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
+}
+
+bool ListenOnFreePort(SocketHandle s)
+{
+    const unsigned char any[4] = {0, 0, 0, 0};
+    sockaddr_in sa = MakeAddress(any, 0);
+    if (bind(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0)
+        return false;
+    return listen(s, 1) == 0;
+}
+
+bool LocalSocketName(SocketHandle s, unsigned char address[4], unsigned short* port)
+{
+    sockaddr_in sa;
+    SockLen length = sizeof sa;
+    if (getsockname(s, reinterpret_cast<sockaddr*>(&sa), &length) != 0 || sa.sin_family != AF_INET)
+        return false;
+    std::memcpy(address, &sa.sin_addr, 4);
+    *port = ntohs(sa.sin_port);
+    return true;
+}
+
+SocketHandle AcceptConnection(SocketHandle listener)
+{
+    SocketHandle s;
+#ifdef _WIN32
+    s = accept(listener, NULL, NULL);
+#else
+    do
+        s = accept(listener, nullptr, nullptr);
+    while (s < 0 && errno == EINTR);
+#endif
+    return s;
+}

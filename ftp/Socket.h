@@ -1,0 +1,70 @@
+// The one place where the FTP core meets the platform's sockets: Winsock
+// (1.1 calls only) on Windows, BSD sockets elsewhere. Nothing here includes a
+// Windows header, so the core and its callers stay free of them.
+//
+// Addresses are IPv4 as four bytes, first byte first; ports are host order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#ifdef _WIN32
+// Winsock's SOCKET is UINT_PTR; Socket.cpp checks that the two agree.
+typedef uintptr_t SocketHandle;
+const SocketHandle InvalidSocket = ~static_cast<SocketHandle>(0);
+#else
+typedef int SocketHandle;
+const SocketHandle InvalidSocket = -1;
+#endif
+
+// Winsock start-up and clean-up (version 1.1); always true elsewhere.
+bool SocketsStartup();
+bool SocketsCleanup();
+int SocketLastError();
+// Tells the user about a socket library failure: a message box titled
+// "FTP Sendora" on Windows, a line on stderr elsewhere.
+void ShowSocketFailure(const char* text);
+
+// True when the platform's dotted-address parser accepts the text.
+bool IsDottedAddress(const char* host);
+// Looks the name up; false when it cannot be resolved.
+bool ResolveHostName(const char* host, unsigned char address[4]);
+
+SocketHandle OpenStreamSocket();
+void CloseSocket(SocketHandle s);
+bool ConnectSocket(SocketHandle s, const unsigned char address[4], unsigned short port);
+// Binds to any local address and port 0, then listens with a backlog of 1.
+bool ListenOnFreePort(SocketHandle s);
+bool LocalSocketName(SocketHandle s, unsigned char address[4], unsigned short* port);
+SocketHandle AcceptConnection(SocketHandle listener);
+
+// One send, receive or peek call each: the byte count, 0 when the peer has
+// closed (receive and peek), -1 on error.
+int SendSome(SocketHandle s, const char* data, int length);
+int ReceiveSome(SocketHandle s, char* buffer, int length);
+int PeekSome(SocketHandle s, char* buffer, int length);
+
+// Closes the socket it holds unless the socket is released to a caller.
+class CSocketOwner {
+public:
+    explicit CSocketOwner(SocketHandle s = InvalidSocket) : m_socket(s) {}
+    ~CSocketOwner()
+    {
+        if (m_socket != InvalidSocket)
+            CloseSocket(m_socket);
+    }
+    CSocketOwner(const CSocketOwner&) = delete;
+    CSocketOwner& operator=(const CSocketOwner&) = delete;
+
+    SocketHandle Get() const { return m_socket; }
+    bool IsValid() const { return m_socket != InvalidSocket; }
+    SocketHandle Release()
+    {
+        SocketHandle s = m_socket;
+        m_socket = InvalidSocket;
+        return s;
+    }
+
+private:
+    SocketHandle m_socket;
+};
