@@ -1,0 +1,188 @@
+#include "FakeSocket.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include <arpa/inet.h>
+
+namespace {
+
+SocketHandle NextHandle()
+{
+    return static_cast<SocketHandle>(100 + Fake().created++);
+}
+
+FakeStream* Find(SocketHandle s, const char* call)
+{
+    auto it = Fake().sockets.find(s);
+    if (it == Fake().sockets.end() || it->second.closed) {
+        Fake().errors.push_back(std::string(call) + " on a socket that is not open: " + std::to_string(s));
+        return nullptr;
+    }
+    return &it->second;
+}
+
+int Take(SocketHandle s, char* buffer, int length, bool consume)
+{
+    FakeStream* st = Find(s, consume ? "receive" : "peek");
+    if (st == nullptr)
+        return -1;
+    ++st->receiveCalls;
+    if (st->broken)
+        return -1;
+    if (st->ready.empty() && !st->incoming.empty()) {
+        FakeStream::Piece piece = st->incoming.front();
+        st->incoming.pop_front();
+        if (piece.error) {
+            st->broken = true;
+            return -1;
+        }
+        st->ready = piece.bytes;
+    }
+    int n = static_cast<int>(std::min<size_t>(static_cast<size_t>(length), st->ready.size()));
+    std::memcpy(buffer, st->ready.data(), static_cast<size_t>(n));
+    if (consume)
+        st->ready.erase(0, static_cast<size_t>(n));
+    return n;
+}
+
+SocketHandle NewStream()
+{
+    SocketHandle s = NextHandle();
+    FakeStream& st = Fake().sockets[s];
+    if (!Fake().nextIncoming.empty()) {
+        for (const std::string& piece : Fake().nextIncoming.front())
+            st.incoming.push_back({piece, false});
+        Fake().nextIncoming.pop_front();
+    }
+    return s;
+}
+
+}  // namespace
+
+FakeNet& Fake()
+{
+    static FakeNet net;
+    return net;
+}
+
+int FakeNet::OpenCount() const
+{
+    return static_cast<int>(std::count_if(sockets.begin(), sockets.end(), [](const auto& s) { return !s.second.closed; }));
+}
+
+SocketHandle FakeNet::AddStream(const std::vector<std::string>& pieces)
+{
+    SocketHandle s = NextHandle();
+    FakeStream& st = sockets[s];
+    for (const std::string& piece : pieces)
+        st.incoming.push_back({piece, false});
+    return s;
+}
+
+bool SocketsStartup() { return true; }
+bool SocketsCleanup() { return true; }
+int SocketLastError() { return 0; }
+void ShowSocketFailure(const char*) {}
+
+bool IsDottedAddress(const char* host)
+{
+    return inet_addr(host) != INADDR_NONE;
+}
+
+bool ResolveHostName(const char* host, unsigned char address[4])
+{
+    ++Fake().resolves;
+    auto it = Fake().names.find(host);
+    if (it == Fake().names.end())
+        return false;
+    std::memcpy(address, it->second.data(), 4);
+    return true;
+}
+
+SocketHandle OpenStreamSocket()
+{
+    if (Fake().socketFails)
+        return InvalidSocket;
+    SocketHandle s = NextHandle();
+    Fake().sockets[s];
+    return s;
+}
+
+void CloseSocket(SocketHandle s)
+{
+    if (FakeStream* st = Find(s, "close"))
+        st->closed = true;
+}
+
+bool ConnectSocket(SocketHandle s, const unsigned char address[4], unsigned short port)
+{
+    FakeStream* st = Find(s, "connect");
+    if (st == nullptr)
+        return false;
+    char text[32];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d:%d", address[0], address[1], address[2], address[3], port);
+    Fake().connects.push_back(text);
+    if (Fake().connectFails)
+        return false;
+    if (!Fake().nextIncoming.empty()) {
+        for (const std::string& piece : Fake().nextIncoming.front())
+            st->incoming.push_back({piece, false});
+        Fake().nextIncoming.pop_front();
+    }
+    return true;
+}
+
+bool ListenOnFreePort(SocketHandle s)
+{
+    FakeStream* st = Find(s, "listen");
+    if (st == nullptr || Fake().listenFails)
+        return false;
+    st->listener = true;
+    return true;
+}
+
+bool LocalSocketName(SocketHandle s, unsigned char address[4], unsigned short* port)
+{
+    FakeStream* st = Find(s, "getsockname");
+    if (st == nullptr || Fake().localNameFails)
+        return false;
+    if (st->listener) {
+        std::memset(address, 0, 4);
+        *port = Fake().listenPort;
+    } else {
+        std::memcpy(address, Fake().localAddress, 4);
+        *port = 50000;
+    }
+    return true;
+}
+
+SocketHandle AcceptConnection(SocketHandle listener)
+{
+    FakeStream* st = Find(listener, "accept");
+    if (st == nullptr || !st->listener || Fake().acceptFails)
+        return InvalidSocket;
+    return NewStream();
+}
+
+int SendSome(SocketHandle s, const char* data, int length)
+{
+    FakeStream* st = Find(s, "send");
+    if (st == nullptr || st->sendFails)
+        return -1;
+    int n = std::min(length, st->sendLimit);
+    st->sent.append(data, static_cast<size_t>(n));
+    st->sendCalls.push_back(n);
+    return n;
+}
+
+int ReceiveSome(SocketHandle s, char* buffer, int length)
+{
+    return Take(s, buffer, length, true);
+}
+
+int PeekSome(SocketHandle s, char* buffer, int length)
+{
+    return Take(s, buffer, length, false);
+}
