@@ -1,0 +1,43 @@
+// Uploads one file with the FTP core, as the engine does (login, TYPE I,
+// PORT, STOR, blocks with a progress call each), and prints the seconds taken.
+//   ftp_upload_bench HOST PORT USER PASSWORD LOCAL-FILE REMOTE-NAME
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "ftp/FtpClient.h"
+
+int main(int argc, char** argv)
+{
+    if (argc != 7) {
+        std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD LOCAL-FILE REMOTE-NAME\n", argv[0]);
+        return 2;
+    }
+    auto start = std::chrono::steady_clock::now();
+    CFtpClient ftp;
+    unsigned long blocks = 0;
+    ftp.EnableProgress([&](uint64_t, uint64_t) { ++blocks; });
+
+    SocketHandle control = ftp.ConnectToHost(argv[1], static_cast<unsigned short>(std::atoi(argv[2])));
+    if (control == InvalidSocket) {
+        std::fprintf(stderr, "cannot connect: %s", ftp.LastReply());
+        return 1;
+    }
+    bool ok = ftp.SendCommand(control, (std::string("USER ") + argv[3] + "\r\n").c_str()) < 400 &&
+              ftp.SendCommand(control, (std::string("PASS ") + argv[4] + "\r\n").c_str()) < 400 &&
+              ftp.SendCommand(control, "TYPE I\r\n") < 400;
+    SocketHandle listener = ok ? ftp.OpenDataPort(control) : InvalidSocket;
+    ok = listener != InvalidSocket && ftp.SendCommand(control, (std::string("STOR ") + argv[6] + "\r\n").c_str()) < 400;
+    SocketHandle data = ok ? ftp.AcceptDataConnection(listener) : InvalidSocket;
+    ok = data != InvalidSocket && ftp.SendFile(control, data, argv[5]) >= 0 && ftp.LastReplyCode() < 400;
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!ok) {
+        std::fprintf(stderr, "upload failed: %s", ftp.LastReply());
+        return 1;
+    }
+    ftp.SendCommand(control, "QUIT\r\n");
+    CloseSocket(control);
+    std::printf("%.3f s, %lu blocks\n", seconds, blocks);
+    return 0;
+}
