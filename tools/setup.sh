@@ -9,7 +9,7 @@ PKGS=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 xvfb xauth x11-apps imagemagick
+  wine64 xvfb xauth x11-apps x11-utils imagemagick
   python3 python3-pyftpdlib vsftpd curl lftp file procps psmisc
 )
 

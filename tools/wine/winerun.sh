@@ -46,21 +46,26 @@ up() {
   stop_all
   rm -rf "$RUN"
   mkdir -p "$RUN/home" "$RUN/tmp"
-  # -displayfd lets Xvfb pick a free display number and tell us which.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$RUN/display" >"$RUN/xvfb.log" 2>&1 &
-  echo $! >"$RUN/xvfb.pid"
-  for _ in $(seq 100); do
-    [ -s "$RUN/display" ] && break
-    sleep 0.1
-  done
-  if [ ! -s "$RUN/display" ]; then
-    echo "winerun: Xvfb did not start" >&2
-    cat "$RUN/xvfb.log" >&2
-    stop_all
-    return 1
+  if [ -n "${SUITE_WINE_DISPLAY:-}" ]; then
+    # A real display was asked for (the demo on a desktop): use it, start nothing.
+    echo "${SUITE_WINE_DISPLAY#:}" >"$RUN/display"
+  else
+    # -displayfd lets Xvfb pick a free display number and tell us which.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$RUN/display" >"$RUN/xvfb.log" 2>&1 &
+    echo $! >"$RUN/xvfb.pid"
+    for _ in $(seq 100); do
+      [ -s "$RUN/display" ] && break
+      sleep 0.1
+    done
+    if [ ! -s "$RUN/display" ]; then
+      echo "winerun: Xvfb did not start" >&2
+      cat "$RUN/xvfb.log" >&2
+      stop_all
+      return 1
+    fi
   fi
   # displayfd writes the number with a newline
-  tr -dc '0-9' <"$RUN/display" >"$RUN/display.tmp" && mv "$RUN/display.tmp" "$RUN/display"
+  tr -dc '0-9.' <"$RUN/display" >"$RUN/display.tmp" && mv "$RUN/display.tmp" "$RUN/display"
   wine_env
   timeout 180 "$WINE" wineboot --init >"$RUN/wineboot.log" 2>&1 || {
     echo "winerun: wineboot failed" >&2; cat "$RUN/wineboot.log" >&2; stop_all; return 1; }
