@@ -55,11 +55,12 @@ function(suite_native_test name)
     ENVIRONMENT "SUITE_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
 
-# suite_win_test(name SOURCES... [LIBS ...] [TIMEOUT s])
+# suite_win_test(name SOURCES... [LIBS ...] [TIMEOUT s] [NO_DIRECT_RUN])
 # In a Windows tree: builds bin/tests/<name>.exe (GoogleTest).
-# In the native tree: registers it, from SUITE_WIN64_DIR, as a test run under Wine.
+# In the native tree: registers it, from SUITE_WIN64_DIR, as a test run under
+# Wine, unless NO_DIRECT_RUN says an end-to-end script runs it instead.
 function(suite_win_test name)
-  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "NO_DIRECT_RUN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 180)
   endif()
@@ -68,7 +69,7 @@ function(suite_win_test name)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/tests)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     target_link_libraries(${name} PRIVATE suite_options GTest::gtest_main ${A_LIBS})
-  elseif(SUITE_WIN64_DIR)
+  elseif(SUITE_WIN64_DIR AND NOT A_NO_DIRECT_RUN)
     add_test(NAME win.${name}
       COMMAND ${SUITE_WINE} exec ${A_TIMEOUT} ${SUITE_WIN64_DIR}/bin/tests/${name}.exe)
     suite_wine_test_properties(win.${name} ${A_TIMEOUT})

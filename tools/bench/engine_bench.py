@@ -1,0 +1,117 @@
+"""Engine benchmark under Wine; see engine_bench.sh."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import threading
+import time
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+sys.path.insert(0, os.path.join(os.environ["SUITE_SOURCE_DIR"], "tests", "support"))
+from codec import encode_password  # noqa: E402
+
+WINE = os.environ["SUITE_WINE"]
+BIN = os.path.join(os.environ["SUITE_WIN64_DIR"], "bin")
+USER = PASSWORD = "bench"
+BLOCK = 1024
+# Cross-thread messages the engine sends besides the blocks: per file, four
+# replies logged (three messages each), two status lines and a bar reset;
+# per folder, three replies logged.
+PER_FILE_MESSAGES = 4 * 3 + 2 + 1
+PER_FOLDER_MESSAGES = 3 * 3
+
+
+def win(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def quiet(*args, cwd=None, check=True):
+    subprocess.run(list(args), cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=check)
+
+
+def timed(*args, cwd=None, check=True):
+    t = time.perf_counter()
+    quiet(*args, cwd=cwd, check=check)
+    return time.perf_counter() - t
+
+
+def start_server(home):
+    auth = DummyAuthorizer()
+    auth.add_user(USER, PASSWORD, home, perm="elradfmwMT")
+    handler = type("BenchHandler", (FTPHandler,), {"authorizer": auth})
+    server = FTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, kwargs={"timeout": 0.2}, daemon=True).start()
+    return server, server.socket.getsockname()[1]
+
+
+def probe_message_cost():
+    out = subprocess.run([WINE, os.path.join(BIN, "tools", "message_probe.exe"), "20000"],
+                         capture_output=True, text=True, check=True).stdout
+    return float(re.search(r"([\d.]+) us per", out).group(1)) * 1e-6
+
+
+def main(out, mb):
+    shutil.rmtree(out + "/data", ignore_errors=True)
+    data, home = out + "/data/local", out + "/data/server"
+    os.makedirs(data)
+    os.makedirs(home)
+    big = os.path.join(data, "big.bin")
+    with open(big, "wb") as f:
+        f.write(os.urandom(mb << 20))
+    tree = os.path.join(data, "tree")
+    for d in range(20):
+        os.makedirs(os.path.join(tree, f"dir{d:02}"))
+        for i in range(50):
+            with open(os.path.join(tree, f"dir{d:02}", f"f{i:03}.dat"), "wb") as f:
+                f.write(os.urandom(4096))
+
+    server, port = start_server(home)
+    suite = os.path.join(data, "suite")
+    os.makedirs(os.path.join(suite, "Boxes"))
+    shutil.copy(os.path.join(BIN, "Sendora.exe"), os.path.join(suite, "Boxes", "Bench.exe"))
+    key = r"HKCU\Software\FTP Sendora\FTP Sendora\Bench"
+    for name, kind, value in [("Host Name", "REG_SZ", "127.0.0.1"), ("Port", "REG_DWORD", str(port)),
+                              ("User ID", "REG_SZ", USER), ("Password", "REG_SZ", encode_password(PASSWORD)),
+                              ("Directory", "REG_SZ", ""), ("Transfer Type", "REG_DWORD", "1")]:
+        quiet(WINE, "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f")
+    engine = os.path.join(suite, "Boxes", "Bench.exe")
+
+    message = probe_message_cost()
+    start_cost = timed(WINE, engine, "/b", "NoSuchFolder", check=False)  # start-up and exit, no connection
+
+    url = f"ftp://127.0.0.1:{port}"
+    t_engine_file = timed(WINE, engine, win(big), cwd=suite)
+    t_curl = timed("curl", "-sS", "-P", "-", "-T", big, "--user", f"{USER}:{PASSWORD}", f"{url}/curl.bin")
+    t_engine_tree = timed(WINE, engine, win(tree), cwd=suite)
+    os.makedirs(os.path.join(home, "lftp"))
+    t_lftp = timed("lftp", "-u", f"{USER},{PASSWORD}", "-e",
+                   f"set ftp:passive-mode off; mirror -R {tree} /lftp/tree; quit", url)
+    server.close_all()
+
+    ok_file = open(big, "rb").read() == open(os.path.join(home, "big.bin"), "rb").read()
+    ok_tree = sum(len(f) for _, _, f in os.walk(os.path.join(home, "tree"))) == 1000
+
+    blocks = (mb << 20) // BLOCK
+    limit_file = t_curl + (blocks + PER_FILE_MESSAGES) * message
+    tree_messages = 1000 * (4096 // BLOCK + PER_FILE_MESSAGES) + 21 * PER_FOLDER_MESSAGES
+    limit_tree = t_lftp + tree_messages * message
+
+    print(f"Cross-thread SendMessage under this Wine: {message * 1e6:.1f} us; engine start and exit: {start_cost:.2f} s")
+    print(f"{mb} MB file ({'arrived whole' if ok_file else 'ARRIVED DIFFERENT'}):")
+    print(f"  engine {t_engine_file:8.2f} s   curl {t_curl:6.2f} s   ratio {t_engine_file / t_curl:6.1f}")
+    print(f"  design limit here {limit_file:6.2f} s ({blocks} block messages)   engine/limit {t_engine_file / limit_file:5.2f}"
+          f"   overhead beyond limit {t_engine_file - limit_file:+.2f} s")
+    print(f"Tree of 1000 x 4 KB in 20 folders ({'all arrived' if ok_tree else 'INCOMPLETE'}):")
+    print(f"  engine {t_engine_tree:8.2f} s   lftp {t_lftp:6.2f} s   ratio {t_engine_tree / t_lftp:6.1f}")
+    print(f"  design limit here {limit_tree:6.2f} s ({tree_messages} messages)   engine/limit {t_engine_tree / limit_tree:5.2f}"
+          f"   overhead beyond limit {t_engine_tree - limit_tree:+.2f} s")
+    shutil.rmtree(out + "/data", ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], int(sys.argv[2])))
