@@ -108,8 +108,12 @@ int ProgressPercent(uint64_t size, uint64_t sent)
 
 void ScaleForMessage(uint64_t& size, uint64_t& sent)
 {
-    while (size > 0x7FFFFFFFu || sent > 0x7FFFFFFFu) {
+    if (size <= 0x7FFFFFFFu && sent <= 0x7FFFFFFFu)
+        return;
+    // Halving both would round the count up to 100% before the last block;
+    // the count is rebuilt from the percentage instead.
+    const uint64_t percent = static_cast<uint64_t>(ProgressPercent(size, sent));
+    while (size > 0x7FFFFFFFu)
         size >>= 1;
-        sent >>= 1;
-    }
+    sent = (percent * size + 99) / 100;
 }

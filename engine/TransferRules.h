@@ -38,6 +38,7 @@ std::string JoinRemoteDirectory(const std::string& current, const std::string& r
 // Progress bar position, 0 to 100, for any 64-bit size; a 0-byte file is done.
 int ProgressPercent(uint64_t size, uint64_t sent);
 
-// Scales size and count alike until both fit a 32-bit message parameter,
-// so the percentage they give stays right.
+// Brings size and count into a 32-bit message parameter (the size halved
+// until it fits, the count the same share of it), so the percentage they
+// give stays the same.
 void ScaleForMessage(uint64_t& size, uint64_t& sent);

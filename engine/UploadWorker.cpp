@@ -1,6 +1,8 @@
 // The upload worker: connect, log in, send every path, report. Every failure
 // it shows ends the program; a path that could not be sent is remembered and
 // reported at the end, so a run never claims success it did not have.
+// winsock2.h must come before windows.h.
+#include <winsock2.h>
 #include <windows.h>
 
 #include "boxconfig/BoxSettings.h"
@@ -54,6 +56,21 @@ std::string ApplyFilenameCase(std::string name, int filenameCase)
     else if (filenameCase == static_cast<int>(FilenameCase::Upper))
         CharUpperBuffA(&name[0], static_cast<DWORD>(name.size()));
     return name;
+}
+
+// True when the server's data connection is waiting to be accepted. False
+// when a reply came first on the control connection: a server that cannot
+// reach the data port says so there (425) and never connects.
+bool DataConnectionFirst(SocketHandle control, SocketHandle listener)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(static_cast<SOCKET>(listener), &readable);
+    FD_SET(static_cast<SOCKET>(control), &readable);
+    if (select(0, &readable, nullptr, nullptr, nullptr) == SOCKET_ERROR)
+        return true;  // the accept reports it
+    return FD_ISSET(static_cast<SOCKET>(listener), &readable)
+        || !FD_ISSET(static_cast<SOCKET>(control), &readable);
 }
 
 void Run(UploadSession& s)
@@ -167,6 +184,13 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
         Fail(s, kNotSent);
     }
 
+    if (!DataConnectionFirst(s.control, listener)) {
+        CloseSocket(listener);
+        s.window->AppendLog(s.client.LastReply());  // the STOR reply
+        s.client.ReadReply(s.control);
+        s.window->AppendLog(s.client.LastReply());
+        return false;
+    }
     const SocketHandle data = s.client.AcceptDataConnection(listener);
     s.window->AppendLog(s.client.LastReply());
     s.window->SetStatus("Sending " + remote + "...");
