@@ -1,0 +1,40 @@
+// The remote browser's rules that need no window: how a reply is judged,
+// how command lines and the stored directory become what is sent, and the
+// file list's sort order.
+#pragma once
+
+#include <string>
+
+// A reply code of 400 or more fails, compared unsigned: 999 (no connection)
+// fails, and so does a negative number read from a broken reply.
+inline bool IsFailureCode(int code) { return static_cast<unsigned>(code) >= 400u; }
+
+// "VERB argument\r\n" (or "VERB\r\n" without an argument).
+std::string CommandLine(const std::string& verb, const std::string& argument);
+std::string CommandLine(const std::string& verb);
+
+// The stored remote directory ("Current Directory", or "Directory" for the
+// box's home) in its three forms: "/path" is sent as it is, "[MN]path" as
+// the text after the marker, anything else is relative to the directory the
+// server reports after log-in.
+bool IsRelativeDirectory(const std::string& stored);
+// The argument of the CWD that goes to the stored directory; `working` is
+// the path of the PWD reply, used only for a relative directory. An empty
+// working path gives an empty argument; the root "/" adds no second slash.
+std::string DirectoryTarget(const std::string& stored, const std::string& working);
+
+// The list's sort order as stored in "Sort Order": 0 none, 16 ascending,
+// 32 descending (the list view's own style bits). Any other stored number
+// counts as none, so no stray style bit reaches the control.
+const int SortNone = 0;
+const int SortAscending = 16;
+const int SortDescending = 32;
+int NormalSortOrder(int stored);
+// A click on the "Name" header: none -> ascending -> descending -> none.
+int NextSortOrder(int current);
+
+// "<box>(<host>) - Connected" and "... - Not connected".
+std::string ConnectionLine(const std::string& box, const std::string& host, bool connected);
+
+// The cache file of a box, in the current directory.
+std::string CacheFileName(const std::string& box);
