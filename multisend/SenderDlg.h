@@ -1,0 +1,27 @@
+// CSenderDlg: the boxes to send the command tail to.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "win/Dialog.h"
+
+class CSenderDlg : public CDialog {
+public:
+    explicit CSenderDlg(std::string commandTail);
+
+protected:
+    BOOL OnInit() override;
+    void OnOK() override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
+
+private:
+    void StartBox(const std::string& programFolder, int index);
+
+    std::string m_commandTail;
+    HICON m_icon;
+    HICON m_smallIcon;
+    // The directory fill's file names, index-aligned with the box list.
+    HWND m_scratch = nullptr;
+};
