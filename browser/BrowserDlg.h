@@ -1,0 +1,82 @@
+// "FTP Fetchora": one box's server directory in a list, with the ways to
+// move through the server's directories and to make, delete and rename
+// entries. The window never waits for the server: every exchange is a
+// command queued to the workers.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "boxconfig/Profile.h"
+#include "browser/BrowserSession.h"
+#include "browser/Workers.h"
+#include "engine/animator/Animator.h"
+#include "win/Dialog.h"
+
+class CBrowserDlg : public CDialog {
+public:
+    // port: the manager's pending port for the box.
+    CBrowserDlg(CProfile& profile, std::string boxName, int port);
+    ~CBrowserDlg() override;
+
+protected:
+    BOOL OnInit() override;
+    bool OnCommand(int code, int id, HWND control) override;
+    bool OnNotify(NMHDR* header) override;
+    void OnOK() override;
+    void OnCancel() override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
+
+private:
+    void CreateAnimation();
+    void OpenFromCacheOrServer();
+
+    // The queuing rule: a connect and a restore-directory ahead of a command
+    // while the connection is not up. `setsFlag`: the handler decides whether
+    // the restore sends its CWD (1 when it queues the pair, 0 otherwise).
+    void QueueConnectPair(bool setsFlag);
+    void Queue(const Command& command);
+    void Refresh();
+
+    void OnNewDirectory();
+    void OnDelete();
+    void OnRename();
+    void OpenSelected();
+    void OnBack();
+    void OnDirectoryChosen();
+    void CycleSortOrder();
+    void ShowContextMenu();
+    void OnHelp();
+    void LoadCache();
+    void Paint();
+    void OnWorkerSignal(WPARAM signal);
+
+    // Download, copy to other boxes and the local target directory come
+    // with the download worker; these are their places.
+    void OpenFileRow(int row) { (void)row; }
+    void OnDownload() {}
+    void OnCopyTo() {}
+    void OnBrowse() {}
+    void StartNextBox() {}
+
+    // Every way of closing ends here: workers stopped or waited for, the
+    // connection closed, Windows Sockets released. Runs once.
+    void Shutdown();
+
+    CProfile& m_profile;
+    const std::string m_box;
+    std::shared_ptr<CBrowserSession> m_session;
+    HWND m_list = nullptr;
+    int m_sortOrder = 0;
+    bool m_changeDirectory = true;
+    bool m_socketsStarted = false;
+    bool m_helpOpened = false;
+    bool m_shutDown = false;
+
+    HDC m_dc = nullptr;
+    POINT m_animationAt = {0, 0};
+    CColorMapBlock m_colorMap;
+    CAnimator m_animator;
+};

@@ -1,0 +1,121 @@
+#include "browser/BrowserList.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+namespace {
+
+void SetCell(HWND list, int row, int column, const std::string& text)
+{
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+void InsertListColumns(HWND list)
+{
+    struct {
+        const char* title;
+        int width;
+        int format;
+    } columns[] = {
+        {"Name", 150, LVCFMT_LEFT},
+        {" ", 44, LVCFMT_LEFT},
+        {"Size(bytes)", 100, LVCFMT_RIGHT},
+        {"Date", 100, LVCFMT_LEFT},
+    };
+    for (int i = 0; i < 4; ++i) {
+        LVCOLUMNA column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        column.fmt = columns[i].format;
+        column.cx = columns[i].width;
+        column.pszText = const_cast<char*>(columns[i].title);
+        column.iSubItem = i;
+        SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void InsertListingRow(HWND list, const ListingRecord& record, int& row)
+{
+    const std::string name = RecordName(record);
+    if (!IsUsableName(name))
+        return;
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.pszText = const_cast<char*>(name.c_str());
+    const int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (index < 0)
+        return;
+    SetCell(list, index, ColumnType, RecordType(record));
+    if (!IsDirectoryRecord(record))
+        SetCell(list, index, ColumnSize, RecordSize(record));
+    SetCell(list, index, ColumnDate, RecordDate(record));
+    row = IsListSorted(list) ? index : index + 1;
+}
+
+bool IsListSorted(HWND list)
+{
+    return (GetWindowLongPtrA(list, GWL_STYLE) & (LVS_SORTASCENDING | LVS_SORTDESCENDING)) != 0;
+}
+
+void SetListSortOrder(HWND list, int sortOrder)
+{
+    LONG_PTR style = GetWindowLongPtrA(list, GWL_STYLE);
+    style &= ~static_cast<LONG_PTR>(LVS_SORTASCENDING | LVS_SORTDESCENDING);
+    style |= sortOrder & (LVS_SORTASCENDING | LVS_SORTDESCENDING);
+    SetWindowLongPtrA(list, GWL_STYLE, style);
+}
+
+std::string ListText(HWND list, int row, int column)
+{
+    char text[300] = "";
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+std::vector<int> SelectedRows(HWND list)
+{
+    std::vector<int> rows;
+    for (int row = -1;;) {
+        row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
+        if (row < 0)
+            return rows;
+        rows.push_back(row);
+    }
+}
+
+bool IsDirectoryRow(HWND list, int row)
+{
+    return ListText(list, row, ColumnType) == DirectoryType;
+}
+
+bool LoadCacheRows(HWND list, const std::string& path)
+{
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in)
+        return false;
+    ListingRecord record;
+    int row = 0;
+    while (std::fread(&record, sizeof record, 1, in) == 1)
+        InsertListingRow(list, record, row);
+    std::fclose(in);
+    return true;
+}
+
+long long CacheFileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}

@@ -1,0 +1,34 @@
+// The browser's file list: a report-style list view whose rows are listing
+// records. Called from the window thread and, while they hold the gate, from
+// the workers (each call then goes to the window thread as a sent message).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "browser/Listing.h"
+
+enum ListColumn { ColumnName = 0, ColumnType = 1, ColumnSize = 2, ColumnDate = 3 };
+
+void InsertListColumns(HWND list);
+
+// Inserts the record's row at `row` and moves `row` on: past the new row
+// while the list is unsorted (the server's order is kept), nowhere while it
+// is sorted (the control places each row by its name). A directory's size
+// stays empty. A record whose name could not be sent back gives no row.
+void InsertListingRow(HWND list, const ListingRecord& record, int& row);
+bool IsListSorted(HWND list);
+// Sets the list view's sort style for a stored sort order (0, 16 or 32).
+void SetListSortOrder(HWND list, int sortOrder);
+
+std::string ListText(HWND list, int row, int column);
+// Selected rows in list order.
+std::vector<int> SelectedRows(HWND list);
+bool IsDirectoryRow(HWND list, int row);
+
+// Rows from the cache file, whole records only. False when there is no file.
+bool LoadCacheRows(HWND list, const std::string& path);
+// The cache file's size in bytes, -1 when there is none.
+long long CacheFileSize(const std::string& path);

@@ -1,0 +1,140 @@
+#include <winsock2.h>
+
+#include "browser/BrowserSession.h"
+
+#include <vector>
+
+CBrowserSession::CBrowserSession(CProfile& profileIn, std::string boxIn, unsigned short portIn)
+    : profile(profileIn), box(std::move(boxIn)), port(portIn)
+{
+    m_closedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    m_idleEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+}
+
+CBrowserSession::~CBrowserSession()
+{
+    const SocketHandle control = m_control.exchange(InvalidSocket);
+    if (control != InvalidSocket)
+        CloseSocket(control);
+    if (m_closedEvent)
+        CloseHandle(m_closedEvent);
+    if (m_idleEvent)
+        CloseHandle(m_idleEvent);
+}
+
+bool CBrowserSession::SetControl(SocketHandle s)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_closing) {
+        if (s != InvalidSocket)
+            CloseSocket(s);
+        return false;
+    }
+    const SocketHandle old = m_control.exchange(s);
+    if (old != InvalidSocket && old != s)
+        CloseSocket(old);
+    return true;
+}
+
+bool CBrowserSession::TrackData(SocketHandle s)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_closing)
+        return false;
+    m_data = s;
+    return true;
+}
+
+void CBrowserSession::UntrackData()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_data = InvalidSocket;
+}
+
+void CBrowserSession::WorkerStarting()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_workers++ == 0 && m_idleEvent)
+        ResetEvent(m_idleEvent);
+}
+
+void CBrowserSession::WorkerRunning()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_workerThreads.insert(GetCurrentThreadId());
+}
+
+void CBrowserSession::WorkerEnded()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_workerThreads.erase(GetCurrentThreadId());
+    if (--m_workers == 0 && m_idleEvent)
+        SetEvent(m_idleEvent);
+}
+
+bool CBrowserSession::Close(DWORD ms)
+{
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_closing = true;
+        // shutdown, not close: the handles stay the workers' until they end,
+        // but their blocking receives return at once.
+        if (m_control != InvalidSocket)
+            shutdown(m_control, SD_BOTH);
+        if (m_data != InvalidSocket)
+            shutdown(m_data, SD_BOTH);
+    }
+    gate.Close();
+    if (m_closedEvent)
+        SetEvent(m_closedEvent);
+
+    bool idle = false;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        CloseWorkerWindows();
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= ms || !m_idleEvent)
+            break;
+        const DWORD slice = ms - spent < 100 ? ms - spent : 100;
+        const DWORD woke = MsgWaitForMultipleObjects(1, &m_idleEvent, FALSE, slice, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0) {
+            idle = true;
+            break;
+        }
+        if (woke == WAIT_OBJECT_0 + 1) {
+            // Serves the messages a worker is sending to the window.
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+    if (idle) {
+        const SocketHandle control = m_control.exchange(InvalidSocket);
+        if (control != InvalidSocket)
+            CloseSocket(control);
+    }
+    // Otherwise the last worker's session closes it when the worker lets go.
+    return idle;
+}
+
+namespace {
+
+BOOL CALLBACK PostClose(HWND hwnd, LPARAM)
+{
+    if (IsWindowVisible(hwnd))
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+}  // namespace
+
+void CBrowserSession::CloseWorkerWindows()
+{
+    std::vector<DWORD> threads;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        threads.assign(m_workerThreads.begin(), m_workerThreads.end());
+    }
+    // A worker's failure message would otherwise keep it, and the close, waiting.
+    for (DWORD id : threads)
+        EnumThreadWindows(id, PostClose, 0);
+}

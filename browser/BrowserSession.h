@@ -1,0 +1,95 @@
+// What the browser window and its command workers share: the box, the one
+// control connection, the gate in front of it, the flags of the queuing rule
+// and the window's controls. The window and every worker hold it by shared
+// pointer, so it outlives a worker that is still inside a blocking call when
+// the window closes; such a worker finds the session closing and ends
+// without touching the window again.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "boxconfig/Profile.h"
+#include "browser/Gate.h"
+#include "ftp/Socket.h"
+
+// Sent by a worker to the window, whose thread owns the animation's timer
+// and the system menu. wParam: a WorkerSignal; lParam 0.
+#define WM_BROWSER_WORKER (WM_USER + 700)
+
+enum WorkerSignal : WPARAM {
+    SignalGreyClose = 1,
+    SignalEnableClose,
+    SignalStartAnimation,
+    SignalStopAnimation,
+};
+
+class CBrowserSession {
+public:
+    CBrowserSession(CProfile& profile, std::string box, unsigned short port);
+    ~CBrowserSession();
+    CBrowserSession(const CBrowserSession&) = delete;
+    CBrowserSession& operator=(const CBrowserSession&) = delete;
+
+    CProfile& profile;
+    const std::string box;
+    const unsigned short port;
+    CGate gate;
+
+    // Set by the window before the first worker starts, then only read.
+    HWND window = nullptr;
+    HWND status = nullptr;
+    HWND connection = nullptr;
+    HWND list = nullptr;
+    HWND directories = nullptr;
+
+    // Up, or a connect queued and not yet failed: the queuing rule's test.
+    std::atomic<bool> connected{false};
+    // The cache was empty: the restore goes to the box's home directory.
+    std::atomic<bool> resetToHome{false};
+
+    // The control socket; InvalidSocket before the first connect and after a
+    // failed one. Only the gate's holder uses it.
+    SocketHandle Control() const { return m_control.load(); }
+    // Replaces the control socket (closing an earlier one). False, with the
+    // new socket closed, once the window is closing.
+    bool SetControl(SocketHandle s);
+    // The data connection in progress, so that closing can cut it short.
+    // False, socket untouched, once the window is closing.
+    bool TrackData(SocketHandle s);
+    void UntrackData();
+
+    bool Closing() const { return m_closing.load(); }
+    // Signalled when the window closes; a keep-alive sleeps on it.
+    HANDLE ClosedEvent() const { return m_closedEvent; }
+
+    // Worker bookkeeping: started on the window thread, ended by the worker.
+    void WorkerStarting();
+    void WorkerRunning();  // on the worker's own thread
+    void WorkerEnded();
+
+    // Window thread, on closing: refuses every queued command, cuts the
+    // running one's connections short, then waits up to `ms` for the workers
+    // while serving the messages they send (and closing their message
+    // boxes). True when none is left; a worker still inside a connect may
+    // remain and ends by itself later. Then closes the control socket.
+    bool Close(DWORD ms);
+
+private:
+    void CloseWorkerWindows();
+
+    std::atomic<SocketHandle> m_control{InvalidSocket};
+    std::atomic<bool> m_closing{false};
+    HANDLE m_closedEvent;
+    HANDLE m_idleEvent;
+
+    std::mutex m_lock;  // the sockets below and the worker set
+    SocketHandle m_data = InvalidSocket;
+    int m_workers = 0;
+    std::set<DWORD> m_workerThreads;
+};

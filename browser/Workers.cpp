@@ -1,0 +1,338 @@
+#include <winsock2.h>
+
+#include "browser/Workers.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "boxconfig/BoxSettings.h"
+#include "boxconfig/PasswordCodec.h"
+#include "browser/BrowserList.h"
+#include "browser/BrowserRules.h"
+#include "browser/Listing.h"
+#include "ftp/FtpClient.h"
+
+namespace {
+
+const char Caption[] = "FTP Sendora";
+const char NotFound[] = "Not Found";
+const char NoDataChannel[] = "Unable to establish a data channel to the FTP host";
+const char NoWorkingDirectory[] = "Unable to get the present working directory";
+const DWORD KeepAlivePeriod = 120000;
+
+struct WorkerTask {
+    std::shared_ptr<CBrowserSession> session;
+    Command command;
+    CGate::Ticket ticket;
+};
+
+// What a worker does to the window, skipped once the window is closing.
+void Signal(CBrowserSession& s, WorkerSignal signal)
+{
+    if (!s.Closing())
+        SendMessageA(s.window, WM_BROWSER_WORKER, signal, 0);
+}
+
+void SetStatus(CBrowserSession& s, const std::string& text)
+{
+    if (!s.Closing())
+        SetWindowTextA(s.status, text.c_str());
+}
+
+// A command step's outcome: its failure message, or none for success (and
+// for a step cut short by the window closing, which shows nothing).
+struct Outcome {
+    bool ok;
+    const char* message;
+};
+const Outcome Success = {true, nullptr};
+Outcome Failure(const char* message) { return {false, message}; }
+const Outcome Silent = {false, nullptr};
+
+// Sends "VERB argument"; an argument with a character below 32 would end
+// the line early, so it is never sent and counts as a failed reply.
+int Send(CBrowserSession& s, CFtpClient& ftp, const std::string& verb, const std::string& argument)
+{
+    for (char c : argument)
+        if (static_cast<unsigned char>(c) < 32)
+            return ReplyFailed;
+    return ftp.SendCommand(s.Control(), CommandLine(verb, argument).c_str());
+}
+
+int Send(CBrowserSession& s, CFtpClient& ftp, const std::string& verb)
+{
+    return ftp.SendCommand(s.Control(), CommandLine(verb).c_str());
+}
+
+std::string Setting(CBrowserSession& s, const char* name)
+{
+    return s.profile.GetString(s.box, name, NotFound);
+}
+
+Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
+{
+    s.connected = true;
+    SetStatus(s, "Connecting to " + s.box + ".  Please wait...");
+    const std::string host = Setting(s, BoxValue::HostName);
+    if (!s.SetControl(ftp.ConnectToHost(host.c_str(), s.port)))
+        return Silent;
+    if (s.Control() == InvalidSocket) {
+        s.connected = false;
+        return Failure("Unable to establish a connection to the FTP host");
+    }
+    SetStatus(s, "Connected to " + s.box);
+    const std::string user = Setting(s, BoxValue::UserId);
+    SetStatus(s, "Logging in to " + s.box + ".  Please wait...");
+    // PASS follows every USER reply below 400, 230 included.
+    if (IsFailureCode(Send(s, ftp, "USER", user)) ||
+        IsFailureCode(Send(s, ftp, "PASS", DecodePassword(Setting(s, BoxValue::Password))))) {
+        s.connected = false;
+        return Failure("Unable to logon to FTP host");
+    }
+    SetStatus(s, "Logged in to " + s.box);
+    if (!s.Closing())
+        SetWindowTextA(s.connection, ConnectionLine(s.box, host, true).c_str());
+    return Success;
+}
+
+Outcome RestoreDirectory(CBrowserSession& s, CFtpClient& ftp, bool changeDirectory)
+{
+    std::string stored = Setting(s, BoxValue::CurrentDirectory);
+    const bool reset = s.resetToHome.exchange(false);
+    if (stored == NotFound || reset)
+        stored = Setting(s, BoxValue::Directory);
+    if (stored.empty())
+        return Success;
+    std::string working;
+    if (IsRelativeDirectory(stored) &&
+        (IsFailureCode(Send(s, ftp, "PWD")) || !QuotedPath(ftp.LastReply(), working)))
+        return Failure(NoWorkingDirectory);
+    if (changeDirectory && IsFailureCode(Send(s, ftp, "CWD", DirectoryTarget(stored, working))))
+        return Failure("Unable to locate specified directory");
+    return Success;
+}
+
+// Waits for the server's data connection, looking every 200 ms whether the
+// window is closing (a blocked accept could not be woken otherwise).
+bool WaitForDataConnection(CBrowserSession& s, SocketHandle listener)
+{
+    while (!s.Closing()) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(static_cast<SOCKET>(listener), &readable);
+        timeval slice = {0, 200000};
+        const int ready = select(0, &readable, nullptr, nullptr, &slice);
+        if (ready != 0)
+            return true;  // ready, or an error that the accept reports
+    }
+    return false;
+}
+
+class CFileListingSource : public CListingSource {
+public:
+    explicit CFileListingSource(std::FILE* file) : m_file(file) {}
+    int Next() override
+    {
+        const int c = m_file ? std::getc(m_file) : EOF;
+        return c == EOF ? -1 : c;
+    }
+
+private:
+    std::FILE* m_file;
+};
+
+// "list.tmp" into the list view and the cache file, which both start empty.
+void ParseIntoList(CBrowserSession& s)
+{
+    std::FILE* in = std::fopen(ListingTempFile, "rb");
+    std::FILE* cache = std::fopen(CacheFileName(s.box).c_str(), "wb");
+    if (!s.Closing())
+        SendMessageA(s.list, LVM_DELETEALLITEMS, 0, 0);
+    int row = 0;
+    CFileListingSource source(in);
+    ParseListing(source, [&](const ListingRecord& record) {
+        if (cache)
+            std::fwrite(&record, sizeof record, 1, cache);
+        if (!s.Closing())
+            InsertListingRow(s.list, record, row);
+    });
+    if (cache)
+        std::fclose(cache);
+    if (in)
+        std::fclose(in);
+    DeleteFileA(ListingTempFile);
+}
+
+void SelectDirectoryEntry(CBrowserSession& s, const std::string& path)
+{
+    if (s.Closing())
+        return;
+    // The combo box's exact search ignores case.
+    LRESULT index = SendMessageA(s.directories, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(path.c_str()));
+    if (index == CB_ERR)
+        index = SendMessageA(s.directories, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    SendMessageA(s.directories, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+Outcome List(CBrowserSession& s, CFtpClient& ftp)
+{
+    Send(s, ftp, "TYPE", "A");
+    SetStatus(s, "Establishing data channel.  Please wait...");
+    CSocketOwner listener(ftp.OpenDataPort(s.Control()));
+    if (!listener.IsValid())
+        return Failure(NoDataChannel);
+    if (IsFailureCode(Send(s, ftp, "LIST")))
+        return Failure("Unable to retrieve host directory");
+    if (!WaitForDataConnection(s, listener.Get()))
+        return Silent;
+    const SocketHandle data = ftp.AcceptDataConnection(listener.Release());
+    if (data == InvalidSocket)
+        return Failure(NoDataChannel);
+    if (!s.TrackData(data)) {
+        CloseSocket(data);
+        return Silent;
+    }
+    const bool received = ftp.ReceiveToFile(s.Control(), data, ListingTempFile);
+    s.UntrackData();
+    if (!received) {
+        CloseSocket(data);  // left open by a failed receive
+        return Failure("Unable to receive data from the FTP host");
+    }
+    std::string path;
+    if (IsFailureCode(Send(s, ftp, "PWD")) || !QuotedPath(ftp.LastReply(), path))
+        return Failure(NoWorkingDirectory);
+    SelectDirectoryEntry(s, path);
+    SetStatus(s, "Parsing directory information.  Please wait...");
+    ParseIntoList(s);
+    SetStatus(s, "");
+    s.profile.WriteString(s.box, BoxValue::CurrentDirectory, path);
+    return Success;
+}
+
+// The simple commands: one line, one status before and one after.
+Outcome Simple(CBrowserSession& s, CFtpClient& ftp, const char* verb, const std::string& argument,
+               const std::string& working, const char* done, const char* failure)
+{
+    SetStatus(s, working);
+    if (IsFailureCode(Send(s, ftp, verb, argument)))
+        return Failure(failure);
+    SetStatus(s, done);
+    return Success;
+}
+
+Outcome Perform(CBrowserSession& s, CFtpClient& ftp, const Command& c)
+{
+    switch (c.kind) {
+    case CommandKind::Connect:
+        return Connect(s, ftp);
+    case CommandKind::RestoreDirectory:
+        return RestoreDirectory(s, ftp, c.changeDirectory);
+    case CommandKind::List:
+        return List(s, ftp);
+    case CommandKind::MakeDirectory:
+        return Simple(s, ftp, "MKD", c.name, "Making new directory.  Please wait...", "New directory made",
+                      "Unable to make the directory");
+    case CommandKind::Delete:
+        return c.directory ? Simple(s, ftp, "RMD", c.name, "Deleting " + c.name + ".  Please wait...",
+                                    "Directory has been deleted", "Unable to remove the directory")
+                           : Simple(s, ftp, "DELE", c.name, "Deleting " + c.name + ".  Please wait...",
+                                    "File has been deleted", "Unable to delete the file");
+    case CommandKind::Rename: {
+        const char* failure = "Unable to rename the file or directory";
+        SetStatus(s, "Renaming file.  Please wait...");
+        if (IsFailureCode(Send(s, ftp, "RNFR", c.name)) || IsFailureCode(Send(s, ftp, "RNTO", c.newName)))
+            return Failure(failure);
+        SetStatus(s, "File has been renamed");
+        return Success;
+    }
+    case CommandKind::ChangeDirectory:
+        return Simple(s, ftp, "CWD", c.name, "Changing directory.  Please wait...", "Directory change completed",
+                      "Unable to change to the directory");
+    case CommandKind::KeepAlive:
+        break;
+    }
+    return Success;
+}
+
+// The frame of every command: the gate, Close greyed, the animation, and on
+// failure the message shown while the gate is still held, so that every
+// queued command waits until the user has read it.
+void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
+{
+    if (!s.gate.Enter(ticket))
+        return;  // the window closed while this command waited
+    CGateHold hold(s.gate);
+    if (s.Closing())
+        return;
+    Signal(s, SignalGreyClose);
+    Signal(s, SignalStartAnimation);
+    Outcome outcome = Silent;
+    try {
+        std::unique_ptr<CFtpClient> ftp(new CFtpClient);
+        outcome = Perform(s, *ftp, command);
+    } catch (...) {
+        outcome = Silent;
+    }
+    if (!outcome.ok && outcome.message && !s.Closing())
+        MessageBoxA(s.window, outcome.message, Caption, MB_OK | MB_ICONEXCLAMATION);
+    Signal(s, SignalStopAnimation);
+    hold.Release();
+    Signal(s, SignalEnableClose);
+    if (!outcome.ok)
+        SetStatus(s, "");
+}
+
+// NOOP every two minutes from the window's opening on, once there is a
+// connection; it neither animates nor greys Close, and ignores every error.
+void KeepAlive(CBrowserSession& s)
+{
+    CFtpClient ftp;
+    while (WaitForSingleObject(s.ClosedEvent(), KeepAlivePeriod) == WAIT_TIMEOUT) {
+        if (!s.gate.Enter(s.gate.Take()))
+            return;
+        CGateHold hold(s.gate);
+        if (!s.Closing() && s.Control() != InvalidSocket)
+            Send(s, ftp, "NOOP");
+    }
+}
+
+DWORD WINAPI WorkerProc(LPVOID parameter)
+{
+    std::unique_ptr<WorkerTask> task(static_cast<WorkerTask*>(parameter));
+    CBrowserSession& s = *task->session;
+    s.WorkerRunning();
+    // Nothing may unwind into the system's thread start.
+    try {
+        if (task->command.kind == CommandKind::KeepAlive)
+            KeepAlive(s);
+        else
+            RunFramed(s, task->command, task->ticket);
+    } catch (...) {
+    }
+    // The task's reference keeps the session alive past this call.
+    s.WorkerEnded();
+    return 0;
+}
+
+}  // namespace
+
+bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command)
+{
+    if (session->Closing())
+        return false;
+    const bool gated = command.kind != CommandKind::KeepAlive;
+    std::unique_ptr<WorkerTask> task(new WorkerTask{session, command, gated ? session->gate.Take() : 0});
+    session->WorkerStarting();
+    HANDLE thread = CreateThread(nullptr, 0, WorkerProc, task.get(), 0, nullptr);
+    if (!thread) {
+        if (gated)
+            session->gate.Abandon(task->ticket);
+        session->WorkerEnded();
+        return false;
+    }
+    task.release();  // the worker's now
+    CloseHandle(thread);
+    return true;
+}

@@ -1,0 +1,35 @@
+// The browser's command workers: one thread per server command, each waiting
+// its turn at the session's gate, so that the commands of the window run one
+// after another in the order they were queued.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "browser/BrowserSession.h"
+
+enum class CommandKind {
+    Connect,           // connect and log in
+    RestoreDirectory,  // back to the directory listed last, or the box's home
+    List,              // LIST into "list.tmp", then rows, cache and combo box
+    MakeDirectory,     // MKD name
+    Delete,            // RMD or DELE name
+    Rename,            // RNFR name, RNTO newName
+    ChangeDirectory,   // CWD name
+    KeepAlive,         // NOOP every two minutes while the window is open
+};
+
+struct Command {
+    CommandKind kind;
+    std::string name;
+    std::string newName;
+    bool directory = false;        // Delete: RMD rather than DELE
+    bool changeDirectory = true;   // RestoreDirectory: send the CWD
+};
+
+// Starts the command's worker, its place at the gate taken now. False when
+// the window is closing or no thread could be started.
+bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command);
+
+// Files of the current directory.
+constexpr char ListingTempFile[] = "list.tmp";

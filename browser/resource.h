@@ -1,0 +1,46 @@
+/* Resources of the remote browser "FTP Fetchora" (2000-2999: the program
+   that links the browser keeps its own IDs below that). */
+#ifndef BROWSER_RESOURCE_H
+#define BROWSER_RESOURCE_H
+
+#include "res/art_ids.h"
+
+#ifndef IDC_STATIC
+#define IDC_STATIC                      (-1)
+#endif
+
+#define IDD_BROWSER                     2000
+#define IDD_BROWSER_NEW_DIRECTORY       2001
+#define IDD_BROWSER_RENAME              2002
+#define IDR_BROWSER_MENU                2003
+
+/* The browser window. */
+#define IDC_BROWSER_ANIMATION           2100
+#define IDC_BROWSER_STATUS              2101
+#define IDC_BROWSER_PROGRESS            2102
+#define IDC_BROWSER_CONNECTION          2103
+#define IDC_BROWSER_DIRECTORIES         2104
+#define IDC_BROWSER_BACK                2105
+#define IDC_BROWSER_LIST                2106
+#define IDC_BROWSER_NEW_DIRECTORY       2107
+#define IDC_BROWSER_DELETE              2108
+#define IDC_BROWSER_RENAME              2109
+#define IDC_BROWSER_TARGET              2110
+#define IDC_BROWSER_BROWSE              2111
+#define IDC_BROWSER_DOWNLOAD            2112
+#define IDC_BROWSER_COPY                2113
+#define IDC_BROWSER_REFRESH             2114
+#define IDC_BROWSER_HELP                2115
+#define IDC_BROWSER_ANIMATOR            2116
+
+/* New Directory and Rename. */
+#define IDC_NAME_EDIT                   2150
+
+/* The list's context menu. */
+#define IDM_BROWSER_DOWNLOAD            2200
+#define IDM_BROWSER_CHANGE_DIRECTORY    2201
+#define IDM_BROWSER_DELETE              2202
+#define IDM_BROWSER_RENAME              2203
+#define IDM_BROWSER_COPY                2204
+
+#endif
