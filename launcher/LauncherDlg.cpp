@@ -1,5 +1,7 @@
 #include "launcher/LauncherDlg.h"
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "launcher/LauncherCommand.h"
@@ -8,6 +10,22 @@
 #include "win/MsgBox.h"
 #include "win/Process.h"
 #include "win/SuiteMessages.h"
+
+namespace {
+
+// The drag image of a minimised window is the procedure's own return value,
+// which the dialog base does not give back; so this one message is answered
+// in front of the dialog procedure.
+LRESULT CALLBACK DragIconProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR icon)
+{
+    if (msg == WM_QUERYDRAGICON)
+        return static_cast<LRESULT>(icon);
+    if (msg == WM_NCDESTROY)
+        RemoveWindowSubclass(hwnd, DragIconProc, id);
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace
 
 CLauncherDlg::CLauncherDlg() : CDialog(IDD_LAUNCHER)
 {
@@ -30,6 +48,7 @@ BOOL CLauncherDlg::OnInit()
     SendMessageA(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
     SendMessageA(m_hwnd, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon : m_icon));
+    SetWindowSubclass(m_hwnd, DragIconProc, 1, reinterpret_cast<DWORD_PTR>(m_icon));
     // Still hidden here: with no box the question comes before the window.
     ListBoxes();
     return TRUE;

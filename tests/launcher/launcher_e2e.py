@@ -20,6 +20,7 @@ BOXES = 1002
 WM_COMMAND, WM_SYSCOMMAND, LBN_DBLCLK = 0x0111, 0x0112, 2
 WM_BOXES_CHANGED = 0x0400 + 600
 IDM_ABOUT = 0x0010
+MANAGER, MANAGER_DELETE = "FTP Sendora Manager", 1010
 QUESTION = "No Sendora has been created.\r\nCreate one now?"
 SHELL_FOLDERS = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
 SHOTS = sys.argv[sys.argv.index("--shots") + 1] if "--shots" in sys.argv else None
@@ -161,6 +162,66 @@ def case_lists_again_on_boxes_changed(s):
         t.eq([line for _, line, _, _ in sd.records(1)], ["SndMgr.exe"])
         t.check(d.is_visible(win), "the launcher stays")
     close(d, win, pid)
+
+
+def case_follows_the_manager_saving_and_deleting(s):
+    """The real SndMgr saves and deletes boxes; the launcher learns of each
+    change from its message alone."""
+    d = s.driver
+    if not os.path.exists(suite.win64_bin("SndMgr.exe")):
+        print("skipped: no SndMgr.exe in the win64 tree")
+        return
+    sd = Suite(s, "manager", ["Old"])
+    shutil.copy(suite.win64_bin("SndMgr.exe"), sd.folder)
+    shutil.copy(suite.win64_bin("Sendora.exe"), sd.folder)
+    shell = {n: os.path.join(sd.top, n) for n in ("Desktop", "SendTo")}
+    saved = {n: d.reg_get(SHELL_FOLDERS, n) for n in shell}
+    manager = '"%s"' % suite.win_path(os.path.join(sd.folder, "SndMgr.exe"))
+
+    def manage(tail, act, answers):
+        pid = d.start(manager + tail, cwd=sd.folder)
+        win = d.wait_window(MANAGER, pid=pid, timeout=20)
+        act(win)
+        texts = []
+        for answer in answers:
+            box = d.message_box(pid=pid, timeout=20)
+            texts.append(box.text)
+            d.answer(answer, box=box)
+        d.wait_pid(pid, timeout=20)
+        return texts
+
+    def create(win):
+        for ctl, text in ((1001, "ann"), (1002, "pw"), (1006, "New Box"), (1007, "127.0.0.1")):
+            d.set_text(win, ctl, text)
+        d.click(win, 1)
+
+    try:
+        for name, folder in shell.items():
+            os.makedirs(folder)
+            d.reg_set_sz(SHELL_FOLDERS, name, suite.win_path(folder))
+        pid, win = sd.open(d)
+        with t.case("a box saved in SndMgr appears in the launcher"):
+            t.eq(manage("", create, ["ok"]), ["New Box has been created"])
+            t.eq(wait_items(d, win, 2), ["New Box", "Old"])
+        with t.case("a box deleted in SndMgr disappears from the launcher"):
+            t.eq(manage(" New Box", lambda w: d.click(w, MANAGER_DELETE), ["yes", "ok"]),
+                 ["Are you sure you want to delete New Box?", "New Box has been deleted"])
+            t.eq(wait_items(d, win, 1), ["Old"])
+        with t.case("deleting the last box in SndMgr makes the launcher ask"):
+            manage(" Old", lambda w: d.click(w, MANAGER_DELETE), ["yes", "ok"])
+            box = d.message_box(title=TITLE, pid=pid, timeout=10)
+            t.eq(box.text, QUESTION)
+            t.eq(d.list_items(win, BOXES), [])
+            d.answer("no", box=box)
+        close(d, win, pid)
+    finally:
+        for name in ("New Box", "Old"):
+            d.reg_delete_key("Software\\FTP Sendora\\FTP Sendora\\" + name)
+        for name, value in saved.items():
+            if value is None:
+                d.reg_delete_value(SHELL_FOLDERS, name)
+            else:
+                d.reg_set_sz(SHELL_FOLDERS, name, value.data)
 
 
 def wait_items(d, win, count, timeout=10.0):
