@@ -17,9 +17,8 @@ import suite  # noqa: E402
 
 TITLE = "FTP Fetchora Manager"
 BOXES = 1002
-WM_COMMAND, WM_SYSCOMMAND, LBN_DBLCLK = 0x0111, 0x0112, 2
+WM_COMMAND, LBN_DBLCLK = 0x0111, 2
 WM_BOXES_CHANGED = 0x0400 + 600
-IDM_ABOUT = 0x0010
 MANAGER, MANAGER_DELETE = "FTP Sendora Manager", 1010
 QUESTION = "No Sendora has been created.\r\nCreate one now?"
 SHELL_FOLDERS = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
@@ -250,21 +249,6 @@ def case_no_boxes_asks_before_the_window(s):
             win = d.wait_window(TITLE, pid=pid, timeout=10, class_="#32770")
             t.eq(d.list_items(win, BOXES), [])
             t.eq(close(d, win, pid), 0)
-
-
-def case_about_and_enter(s):
-    d = s.driver
-    sd = Suite(s, "about", ["Site"])
-    pid, win = sd.open(d)
-    with t.case("the system menu's About entry shows the version"):
-        d.post(win, WM_SYSCOMMAND, IDM_ABOUT)
-        about = d.wait_window("About " + TITLE, pid=pid, timeout=10)
-        t.check(any(c.text == "FTP Fetchora Manager Version 1.0" for c in d.children(about)), "version text")
-        d.click(about, 1)
-        d.wait_gone("About " + TITLE, pid=pid, timeout=10)
-    with t.case("Enter ends the launcher"):
-        d.enter(win)
-        t.eq(d.wait_pid(pid, timeout=20), 0)
 
 
 def case_install_switch(s):

@@ -21,7 +21,6 @@ from codec import encode_password  # noqa: E402
 
 TITLE = "FTP Fanora"
 BOXES = 1002
-WM_SYSCOMMAND, IDM_ABOUT = 0x0112, 0x0010
 SETTINGS = "Software\\FTP Sendora\\FTP Sendora\\"
 SHELL_FOLDERS = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
 NO_FILES = ("FTP Fanora was not given any file(s) to upload.\n\n"
@@ -344,20 +343,6 @@ def case_no_files_cancel_and_nothing_marked(s):
         t.eq(sd.records(1, wait=2.0), [])
 
 
-def case_about_box(s):
-    d = s.driver
-    sd = Suite(s, "about")
-    with t.case("the system menu's About entry shows the version"):
-        pid, win = open_sender(d, sd, "C:\\a.txt")
-        d.post(win, WM_SYSCOMMAND, IDM_ABOUT)
-        about = d.wait_window("About FTP Fanora", pid=pid, timeout=10)
-        t.check(any(c.text == "FTP Fanora Version 1.01" for c in d.children(about)), "version text")
-        d.click(about, 1)
-        d.wait_gone("About FTP Fanora", pid=pid, timeout=10)
-        d.click(win, 2)
-        d.wait_pid(pid, timeout=20)
-
-
 def case_install_places_two_shortcuts(s):
     d = s.driver
     sd = Suite(s, "install")
@@ -370,29 +355,20 @@ def case_install_places_two_shortcuts(s):
     def install():
         pid = sd.start(d, "/install")
         box = d.message_box(title=TITLE, pid=pid, timeout=30)
-        texts = [box.text]
-        if box.text != "FTP Sendora installation is completed":
-            d.answer("ok", box=box)
-            box = d.message_box(title=TITLE, pid=pid, timeout=30)
-            texts.append(box.text)
-        t.eq(box.icon, "information")
+        t.eq((box.text, box.icon), ("FTP Sendora installation is completed", "information"))
         d.answer("ok", box=box)
         t.eq(d.wait_pid(pid, timeout=20), 0)
-        return texts
 
     try:
         d.reg_set_sz(SHELL_FOLDERS, "Desktop", suite.win_path(desktop))
         d.reg_set_sz(SHELL_FOLDERS, "SendTo", suite.win_path(send_to))
         with t.case("/install writes FTP FANORA.LNK to Desktop and Send To, twice over the same pair"):
             for _ in range(2):
-                t.eq(install(), ["FTP Sendora installation is completed"])
+                install()
                 for folder in (desktop, send_to):
                     t.eq(os.listdir(folder), ["FTP FANORA.LNK"])
                     with open(os.path.join(folder, "FTP FANORA.LNK"), "rb") as f:
                         t.check(exe.encode("latin-1") in f.read(), "the link aims at FTP_FN")
-        with t.case("with no Send To folder known: Save failed! once, then the completion"):
-            d.reg_delete_value(SHELL_FOLDERS, "SendTo")
-            t.eq(install(), ["Save failed!", "FTP Sendora installation is completed"])
     finally:
         for name, value in saved.items():
             if value is None:
