@@ -53,7 +53,11 @@ BOOL CProgressDlg::OnInit()
     m_animator.Start();
 
     SetForegroundWindow(m_hwnd);
-    return TRUE;
+    // The window comes to the front while the user may be typing elsewhere:
+    // with the focus on Cancel a stray Enter would end the upload. On the
+    // bar, Enter reaches the (empty) OK action instead.
+    SetFocus(Item(IDC_PROGRESS_BAR));
+    return FALSE;
 }
 
 int CProgressDlg::HeightFor(bool detailsShown) const

@@ -100,6 +100,9 @@ with suite.Session() as s:
             with EngineRun(d, box, boxes.path_list([a_txt])) as run:
                 w = run.window()
                 t.check(held.wait_reached(), "the server holds the completion")
+                d.enter(w)  # as the window opens: it takes the front, not the user's Enter
+                time.sleep(0.5)
+                t.check(run.alive(), "Enter as the window opens leaves it running")
                 log = [c for c in d.children(w) if c.id == LOG][0]
                 d.send(w, WM_NEXTDLGCTL, int(log.hwnd), 1)  # focus on the log, not a button
                 d.enter(w)

@@ -12,7 +12,6 @@ would write them, and the engine started the way the shell starts it.
 """
 
 import os
-import re
 import shutil
 import threading
 
@@ -21,34 +20,7 @@ import suite
 SETTINGS_KEY = "Software\\FTP Sendora\\FTP Sendora"
 
 
-def _read_alphabet():
-    # The codec's own source is the one place the alphabet is written down.
-    source = os.path.join(suite.SOURCE_DIR, "boxconfig", "PasswordCodec.cpp")
-    with open(source, encoding="latin-1") as f:
-        m = re.search(r'PasswordAlphabet\s*\[\s*\d*\s*\]\s*=\s*"([^"]+)"', f.read())
-    if not m or len(m.group(1)) != 64:
-        raise RuntimeError("no 64-symbol PasswordAlphabet in %s" % source)
-    return m.group(1)
-
-
-PASSWORD_ALPHABET = _read_alphabet()
-
-
-def encode_password(plain):
-    """The stored form of a password: six bits a symbol, first bits first; a
-    short last group takes the symbol's high bits."""
-    data = plain.encode("latin-1") if isinstance(plain, str) else bytes(plain)
-    out, acc, bits = [], 0, 0
-    for byte in data:
-        acc = (acc << 8) | byte
-        bits += 8
-        while bits >= 6:
-            bits -= 6
-            out.append(PASSWORD_ALPHABET[(acc >> bits) & 0x3F])
-        acc &= (1 << bits) - 1
-    if bits:
-        out.append(PASSWORD_ALPHABET[(acc << (6 - bits)) & 0x3F])
-    return "".join(out)
+from codec import ALPHABET as PASSWORD_ALPHABET, encode_password  # noqa: E402,F401
 
 
 class Box:

@@ -9,6 +9,9 @@ with open(_SOURCE, encoding="ascii") as _f:
 
 
 def encode_password(plain):
-    bits = "".join(f"{b:08b}" for b in plain.encode("latin-1"))
+    """Six bits a symbol, first bits first; a short last group takes the
+    symbol's high bits."""
+    data = plain.encode("latin-1") if isinstance(plain, str) else bytes(plain)
+    bits = "".join(f"{b:08b}" for b in data)
     bits += "0" * (-len(bits) % 6)
     return "".join(ALPHABET[int(bits[i:i + 6], 2)] for i in range(0, len(bits), 6))
