@@ -5,9 +5,18 @@
 
 #include <string>
 
+#include "shell/Shortcut.h"
+
+// What a shell folder that cannot be read is held as.
+constexpr char kShellFolderNotFound[] = "Not Found";
+
 // A value of HKCU\...\Explorer\Shell Folders ("Desktop", "SendTo",
 // "Start Menu"), or "Not Found".
 std::string GetShellFolderPath(const std::string& valueName);
+
+// The current directory, from which the shortcuts' targets and working
+// directories are made ("" when it cannot be had).
+std::string CurrentDirectory();
 
 // COM for the calling thread, for as long as shortcuts are written.
 class ComScope {
@@ -22,12 +31,10 @@ private:
     bool m_open = false;
 };
 
-// The shortcut file a name gives in a folder: folder\NAME.LNK with the name
-// upper-cased (the whole name: a box "site.one" must not take "site"'s file).
-std::string ShortcutFilePath(const std::string& folder, const std::string& name);
-
-// Writes folder\NAME.LNK pointing at target, with the current directory as
-// working directory and the name as description. Failures of the single
-// steps are shown, captioned with caption. Returns the save's HRESULT.
+// Writes ShortcutFilePath(folder, name) pointing at target, with the current
+// directory as working directory and the name as description; a file of that
+// name is replaced. Failures of the single steps are shown, captioned with
+// caption ("SetPath failed!", ...). Returns the save's HRESULT, or the failure
+// of creating the link object, which is not shown. Needs a live ComScope.
 HRESULT CreateShortcut(const std::string& target, const std::string& folder,
                        const std::string& name, const std::string& caption);
