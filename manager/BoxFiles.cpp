@@ -1,0 +1,38 @@
+#include "manager/BoxFiles.h"
+
+#include "win/SuiteMessages.h"
+
+std::string ErrorText(DWORD error)
+{
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = n && text ? std::string(text, n) : std::string();
+    if (text)
+        LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'
+                                || message.back() == '.' || message.back() == ' '))
+        message.pop_back();
+    return "error " + std::to_string(error) + (message.empty() ? "" : ": " + message);
+}
+
+std::string EngineCopyPath(const std::string& cwd, const std::string& box)
+{
+    return cwd + "\\Boxes\\" + box + ".exe";
+}
+
+DWORD CopyEngine(const std::string& cwd, const std::string& box)
+{
+    // An existing folder is what we want; any other failure shows in the copy.
+    CreateDirectoryA((cwd + "\\Boxes").c_str(), nullptr);
+    if (CopyFileA((cwd + "\\Sendora.exe").c_str(), EngineCopyPath(cwd, box).c_str(), FALSE))
+        return 0;
+    return GetLastError();
+}
+
+void NotifyLauncher()
+{
+    if (HWND launcher = FindWindowA(nullptr, kLauncherTitle))
+        PostMessageA(launcher, WM_BOXES_CHANGED, 0, 0);
+}

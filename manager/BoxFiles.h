@@ -1,0 +1,20 @@
+// A box's engine copy in the Boxes folder, made from the current directory
+// (the suite's folder when the manager is started as the suite starts it),
+// and the word to a running launcher that the boxes changed.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// "error <n>: <the system's text>", for messages that name a failure.
+std::string ErrorText(DWORD error);
+
+// Creates cwd\Boxes if need be and copies cwd\Sendora.exe to
+// cwd\Boxes\<box>.exe over what is there. Returns 0 or the copy's error.
+DWORD CopyEngine(const std::string& cwd, const std::string& box);
+
+std::string EngineCopyPath(const std::string& cwd, const std::string& box);
+
+// Tells a running launcher that the boxes changed.
+void NotifyLauncher();

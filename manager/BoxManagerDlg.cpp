@@ -1,0 +1,330 @@
+#include "manager/BoxManagerDlg.h"
+
+#include <commctrl.h>
+
+#include "manager/BoxFiles.h"
+#include "manager/BoxRecord.h"
+#include "manager/BoxRules.h"
+#include "manager/MoreOptionsDlg.h"
+#include "manager/resource.h"
+#include "shell/ShellFolders.h"
+#include "win/MsgBox.h"
+#include "win/Process.h"
+
+namespace {
+
+constexpr char kHelpFile[] = "sendora.hlp";
+constexpr char kAnonymousUser[] = "anonymous";
+constexpr char kGuestPassword[] = "guest@sendora.invalid";
+constexpr char kGeoCitiesAlias[] = "GeoCities";
+constexpr char kGeoCitiesHost[] = "ftp.geocities.com";
+
+class CAboutDlg : public CDialog {
+public:
+    CAboutDlg() : CDialog(IDD_ABOUT) {}
+};
+
+// The dialog base returns TRUE for every handled message, but the drag image
+// of a minimised window must be the procedure's own return value; so this
+// one message is answered in front of the dialog procedure.
+LRESULT CALLBACK DragIconProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR icon)
+{
+    if (msg == WM_QUERYDRAGICON)
+        return static_cast<LRESULT>(icon);
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+std::string Replace(const char* format, const std::string& name)
+{
+    std::string text = format;
+    text.replace(text.find("%s"), 2, name);
+    return text;
+}
+
+}  // namespace
+
+CBoxManagerDlg::CBoxManagerDlg(ManagerState& state, CProfile& profile)
+    : CDialog(IDD_BOX_MANAGER), m_state(state), m_profile(profile)
+{
+}
+
+void CBoxManagerDlg::Exchange(bool save)
+{
+    auto text = [&](int id, std::string& field) {
+        if (save)
+            field = GetItemText(id);
+        else
+            SetItemText(id, field);
+    };
+    auto check = [&](int id, int& field) {
+        if (save)
+            field = IsDlgButtonChecked(m_hwnd, id) == BST_CHECKED ? 1 : 0;
+        else
+            CheckDlgButton(m_hwnd, id, field ? BST_CHECKED : BST_UNCHECKED);
+    };
+    text(IDC_MANAGER_USER_ID, UserId);
+    text(IDC_MANAGER_PASSWORD, Password);
+    text(IDC_MANAGER_ACCOUNT, Account);
+    check(IDC_MANAGER_ANONYMOUS, Anonymous);
+    check(IDC_MANAGER_GEOCITIES, GeoCities);
+    text(IDC_MANAGER_ALIAS, Alias);
+    text(IDC_MANAGER_HOST_NAME, HostName);
+    text(IDC_MANAGER_DIRECTORY, Directory);
+}
+
+BOOL CBoxManagerDlg::OnInit()
+{
+    // A password of any length is kept: lift the edits' default limit.
+    SendDlgItemMessageA(m_hwnd, IDC_MANAGER_PASSWORD, EM_SETLIMITTEXT, 0, 0);
+    Exchange(false);
+
+    if (HMENU menu = GetSystemMenu(m_hwnd, FALSE)) {
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, "&About FTP Sendora...");
+    }
+    m_icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SNDMGR));
+    SendMessageA(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
+    SendMessageA(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
+    SetWindowSubclass(m_hwnd, DragIconProc, 1, reinterpret_cast<DWORD_PTR>(m_icon));
+
+    if (m_state.CurrentBoxName.empty()) {
+        Enable(IDC_MANAGER_DELETE, false);
+        Enable(IDC_MANAGER_NEW, false);
+        Enable(IDC_MANAGER_FETCHORA, false);
+    }
+    LoadBox();
+    return TRUE;
+}
+
+void CBoxManagerDlg::LoadBox()
+{
+    const BoxEntries stored = ReadBoxEntries(m_profile, m_state.CurrentBoxName);
+    UserId = stored.UserId;
+    // Only this exact spelling is the preset's; "Anonymous" is a user's own.
+    if (UserId == kAnonymousUser) {
+        Enable(IDC_MANAGER_USER_ID, false);
+        Enable(IDC_MANAGER_ACCOUNT, false);
+        Anonymous = 1;
+    }
+    GeoCities = stored.GeoCities;
+    if (GeoCities != 0) {
+        Anonymous = 1;
+        Enable(IDC_MANAGER_ANONYMOUS, false);
+    }
+    Account = stored.Account;
+    HostName = stored.HostName;
+    Alias = m_state.CurrentBoxName;
+    Directory = stored.Directory;
+    Password = stored.Password;
+    Exchange(false);
+}
+
+bool CBoxManagerDlg::OnCommand(int code, int id, HWND control)
+{
+    switch (id) {
+    case IDC_MANAGER_ANONYMOUS:
+        if (code == BN_CLICKED)
+            OnAnonymous();
+        return true;
+    case IDC_MANAGER_GEOCITIES:
+        if (code == BN_CLICKED)
+            OnGeoCities();
+        return true;
+    case IDC_MANAGER_MORE_OPTIONS: {
+        CMoreOptionsDlg options(m_state, m_profile);
+        options.DoModal(m_hwnd);
+        return true;
+    }
+    case IDC_MANAGER_DELETE:
+        DeleteBox();
+        return true;
+    case IDC_MANAGER_NEW:
+        StartCommandLine("SndMgr.exe");
+        return true;
+    case IDC_MANAGER_FETCHORA:
+        ShowFailure(m_hwnd,
+                    "The remote browser FTP Fetchora is not available in this version of FTP "
+                    "Sendora.",
+                    kManagerTitle);
+        return true;
+    case IDHELP:
+        OnHelp();
+        return true;
+    default:
+        return CDialog::OnCommand(code, id, control);
+    }
+}
+
+void CBoxManagerDlg::OnAnonymous()
+{
+    Exchange(true);
+    if (Anonymous) {
+        UserId = kAnonymousUser;
+        Password = kGuestPassword;
+        GeoCities = 0;
+        Exchange(false);
+        Enable(IDC_MANAGER_USER_ID, false);
+        Enable(IDC_MANAGER_ACCOUNT, false);
+        Enable(IDC_MANAGER_GEOCITIES, false);
+    } else {
+        UserId.clear();
+        Password.clear();
+        Exchange(false);
+        Enable(IDC_MANAGER_USER_ID, true);
+        Enable(IDC_MANAGER_PASSWORD, true);
+        Enable(IDC_MANAGER_ACCOUNT, true);
+        Enable(IDC_MANAGER_GEOCITIES, true);
+        FocusItem(IDC_MANAGER_USER_ID);
+    }
+}
+
+void CBoxManagerDlg::OnGeoCities()
+{
+    Exchange(true);
+    // The user's own User ID and Password stay in both directions.
+    if (GeoCities) {
+        Anonymous = 1;
+        Alias = kGeoCitiesAlias;
+        HostName = kGeoCitiesHost;
+        Directory.clear();
+    } else {
+        Anonymous = 0;
+        Alias.clear();
+        HostName.clear();
+        Directory.clear();
+    }
+    Exchange(false);
+    Enable(IDC_MANAGER_ANONYMOUS, !GeoCities);
+}
+
+void CBoxManagerDlg::OnOK()
+{
+    Exchange(true);
+    if (const char* missing = MissingLogonEntry(UserId, Password, HostName)) {
+        ShowFailure(m_hwnd, missing, kManagerTitle);
+        return;
+    }
+    Alias = BoxNameFor(Alias, HostName);
+    // Before anything is written: the name becomes a key, a file and shortcuts.
+    const std::string refusal = BoxNameRefusal(Alias);
+    if (!refusal.empty()) {
+        SetItemText(IDC_MANAGER_ALIAS, Alias);
+        ShowFailure(m_hwnd, refusal, kManagerTitle);
+        FocusItem(IDC_MANAGER_ALIAS);
+        return;
+    }
+    SaveBox(Alias);
+}
+
+void CBoxManagerDlg::SaveBox(const std::string& box)
+{
+    BoxEntries entries;
+    entries.UserId = UserId;
+    entries.Password = Password;
+    entries.Account = Account;
+    entries.GeoCities = GeoCities;
+    entries.HostName = HostName;
+    entries.Directory = Directory;
+    WriteBoxEntries(m_profile, box, entries, m_state.PendingOptions);
+
+    const std::string cwd = CurrentDirectory();
+    const std::string engine = EngineCopyPath(cwd, box);
+    if (const DWORD error = CopyEngine(cwd, box)) {
+        // Settings and shortcuts still follow, but without its engine the box
+        // sends nothing: the user must hear of it.
+        ShowFailure(m_hwnd,
+                    "The box \"" + box + "\" has no up-to-date engine: copying\n" + cwd
+                        + "\\Sendora.exe\nto\n" + engine + "\nfailed (" + ErrorText(error)
+                        + ").\n\nThe box's settings and shortcuts are saved, but its engine is "
+                          "missing or out of date until this copy succeeds. Save the box again "
+                          "once Sendora.exe is in "
+                        + cwd + " and the box is not sending.",
+                    kManagerTitle);
+    }
+
+    ComScope com;
+    CreateShortcut(engine, m_state.DesktopFolder, box, kManagerTitle);
+    CreateShortcut(engine, m_state.SendToFolder, box, kManagerTitle);
+    ShowInfo(m_hwnd, Replace("%s has been created", box), kManagerTitle);
+    NotifyLauncher();
+    Close(IDOK);
+}
+
+void CBoxManagerDlg::DeleteBox()
+{
+    // The box the manager was started for, whatever the Alias shows now.
+    const std::string& box = m_state.CurrentBoxName;
+    if (!AskYesNo(m_hwnd, Replace("Are you sure you want to delete %s?", box), kManagerTitle))
+        return;
+    const std::string cwd = CurrentDirectory();
+    DeleteFileA((m_state.DesktopFolder + "\\" + box + ".lnk").c_str());
+    DeleteFileA((m_state.SendToFolder + "\\" + box + ".lnk").c_str());
+    const std::string engine = EngineCopyPath(cwd, box);
+    if (!DeleteFileA(engine.c_str())) {
+        // A copy that is already gone is what Delete wants; one that is
+        // sending right now stays behind, and the launcher would go on
+        // listing the box.
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            ShowFailure(m_hwnd,
+                        "The engine of the box \"" + box + "\",\n" + engine
+                            + "\ncould not be deleted (" + ErrorText(error)
+                            + ").\n\nIt may be sending files right now; delete it by hand once it "
+                              "has finished.",
+                        kManagerTitle);
+    }
+    DeleteFileA((cwd + "\\" + box + ".lst").c_str());
+    m_profile.DeleteSection(box);
+    ShowInfo(m_hwnd, Replace("%s has been deleted", box), kManagerTitle);
+    NotifyLauncher();
+    Close(IDCANCEL);
+}
+
+void CBoxManagerDlg::OnHelp()
+{
+    WinHelpA(m_hwnd, kHelpFile, HELP_CONTENTS, 0);
+    m_helpOpened = true;
+}
+
+void CBoxManagerDlg::OnCancel()
+{
+    Close(IDCANCEL);
+}
+
+void CBoxManagerDlg::Close(INT_PTR result)
+{
+    if (m_helpOpened) {
+        WinHelpA(m_hwnd, kHelpFile, HELP_QUIT, 0);
+        m_helpOpened = false;
+    }
+    RemoveWindowSubclass(m_hwnd, DragIconProc, 1);
+    End(result);
+}
+
+void CBoxManagerDlg::PaintMinimised()
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(m_hwnd, &ps);
+    RECT client;
+    GetClientRect(m_hwnd, &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_icon);
+    EndPaint(m_hwnd, &ps);
+}
+
+bool CBoxManagerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
+{
+    if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal(m_hwnd);
+        result = 0;
+        return true;
+    }
+    if (msg == WM_PAINT && IsIconic(m_hwnd)) {
+        PaintMinimised();
+        result = 0;
+        return true;
+    }
+    return false;
+}

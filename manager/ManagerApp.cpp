@@ -1,0 +1,45 @@
+#include "manager/ManagerApp.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "boxconfig/BoxSettings.h"
+#include "boxconfig/RegistryProfile.h"
+#include "manager/BoxManagerDlg.h"
+#include "manager/CommandLine.h"
+#include "manager/ManagerState.h"
+#include "shell/ShellFolders.h"
+#include "win/MsgBox.h"
+
+int RunManager(const std::string& commandLine)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    ManagerState state;
+    state.DesktopFolder = GetShellFolderPath("Desktop");
+    state.SendToFolder = GetShellFolderPath("SendTo");
+    state.StartMenuFolder = GetShellFolderPath("Start Menu");
+    CProfile& profile = SuiteProfile();
+
+    const ManagerCommand command = ParseManagerCommandLine(commandLine);
+    if (command.mode == ManagerMode::PlaceStartMenuShortcut) {
+        ComScope com;
+        CreateShortcut(CurrentDirectory() + "\\SndMgr.exe", state.StartMenuFolder,
+                       "Create New Sendora", kManagerTitle);
+        return 0;
+    }
+
+    state.CurrentBoxName = command.boxName;
+    state.PendingOptions.Port = profile.GetInt(state.CurrentBoxName, BoxValue::Port, 21);
+    if (command.mode == ManagerMode::Browser) {
+        ShowFailure(nullptr,
+                    "The remote browser FTP Fetchora is not available in this version of FTP "
+                    "Sendora, so the box \"" + state.CurrentBoxName + "\" cannot be browsed.",
+                    kManagerTitle);
+        return 0;
+    }
+    CBoxManagerDlg dialog(state, profile);
+    dialog.DoModal(nullptr);
+    return 0;
+}

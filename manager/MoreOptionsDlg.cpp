@@ -1,0 +1,71 @@
+#include "manager/MoreOptionsDlg.h"
+
+#include <string>
+
+#include "manager/BoxRecord.h"
+#include "manager/BoxRules.h"
+#include "manager/resource.h"
+#include "win/MsgBox.h"
+
+CMoreOptionsDlg::CMoreOptionsDlg(ManagerState& state, CProfile& profile)
+    : CDialog(IDD_MORE_OPTIONS), m_state(state), m_profile(profile)
+{
+}
+
+bool CMoreOptionsDlg::Exchange(bool save)
+{
+    auto radio = [&](int first, int& field) {
+        if (save) {
+            field = -1;
+            for (int i = 0; i < 3; ++i)
+                if (IsDlgButtonChecked(m_hwnd, first + i) == BST_CHECKED)
+                    field = i;
+            return;
+        }
+        const int shown = RadioForStored(field, 3);
+        for (int i = 0; i < 3; ++i)
+            CheckDlgButton(m_hwnd, first + i, i == shown ? BST_CHECKED : BST_UNCHECKED);
+    };
+    radio(IDC_OPTIONS_ASCII, TransferMode);
+    radio(IDC_OPTIONS_LOWERCASE, NameCase);
+    radio(IDC_OPTIONS_HTM_TO_HTML, ExtensionRule);
+    if (save) {
+        Erase = IsDlgButtonChecked(m_hwnd, IDC_OPTIONS_ERASE) == BST_CHECKED ? 1 : 0;
+        return ParseIntegerText(GetItemText(IDC_OPTIONS_PORT), Port);
+    }
+    CheckDlgButton(m_hwnd, IDC_OPTIONS_ERASE, EraseCheckForStored(Erase) ? BST_CHECKED : BST_UNCHECKED);
+    SetItemText(IDC_OPTIONS_PORT, std::to_string(Port));
+    return true;
+}
+
+BOOL CMoreOptionsDlg::OnInit()
+{
+    // The stored choices, always from the registry; the port is the pending one.
+    BoxOptions stored;
+    ReadStoredOptions(m_profile, m_state.CurrentBoxName, stored);
+    TransferMode = stored.TransferMode;
+    NameCase = stored.NameCase;
+    ExtensionRule = stored.ExtensionRule;
+    Erase = stored.Erase;
+    Port = m_state.PendingOptions.Port;
+    Exchange(false);
+    return TRUE;
+}
+
+void CMoreOptionsDlg::OnOK()
+{
+    if (!Exchange(true)) {
+        ShowFailure(m_hwnd, "Please enter an integer.", kManagerTitle);
+        // The dialog manager's way of moving the focus also selects the text.
+        SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_OPTIONS_PORT)), TRUE);
+        return;
+    }
+    BoxOptions& pending = m_state.PendingOptions;
+    pending.TransferMode = TransferMode;
+    pending.NameCase = NameCase;
+    pending.ExtensionRule = ExtensionRule;
+    pending.Erase = Erase;
+    pending.Port = Port;
+    pending.Confirmed = true;
+    End(IDOK);
+}

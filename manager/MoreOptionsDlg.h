@@ -1,0 +1,31 @@
+// "More Options": the five transfer options of the box. It writes nothing
+// itself: OK hands the choices to the run's pending options, which the main
+// dialog's save writes.
+#pragma once
+
+#include "boxconfig/Profile.h"
+#include "manager/ManagerState.h"
+#include "win/Dialog.h"
+
+class CMoreOptionsDlg : public CDialog {
+public:
+    CMoreOptionsDlg(ManagerState& state, CProfile& profile);
+
+    // Radio numbers are button positions, -1 when a group has none checked.
+    int TransferMode = 2;
+    int NameCase = 2;
+    int ExtensionRule = 2;
+    int Erase = 0;
+    int Port = 21;
+
+protected:
+    BOOL OnInit() override;
+    void OnOK() override;
+
+private:
+    // False when taking the fields found no integer in the Port text.
+    bool Exchange(bool save);
+
+    ManagerState& m_state;
+    CProfile& m_profile;
+};
