@@ -1,0 +1,116 @@
+// What the manager accepts: the command line's forms, the entries OK checks,
+// box names, the Port text, and how stored option numbers are shown.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "manager/BoxRules.h"
+#include "manager/CommandLine.h"
+#include "shell/Shortcut.h"
+
+TEST(ManagerCommandLine, TheWholeTextIsOneArgumentAndOnlyAnExactSwitchInstalls)
+{
+    struct Case { const char* line; ManagerMode mode; const char* box; };
+    const Case cases[] = {
+        {"/i", ManagerMode::PlaceStartMenuShortcut, ""},
+        {"/I", ManagerMode::PlaceStartMenuShortcut, ""},
+        {"/i ", ManagerMode::BoxDialog, "/i "},
+        {"-i", ManagerMode::BoxDialog, "-i"},
+        {"/install", ManagerMode::BoxDialog, "/install"},
+        {"", ManagerMode::BoxDialog, ""},
+        {"my box name", ManagerMode::BoxDialog, "my box name"},
+        {"\"quoted\"", ManagerMode::BoxDialog, "\"quoted\""},
+        {"Site\r", ManagerMode::Browser, "Site"},
+        {"my site\r", ManagerMode::Browser, "my site"},
+        {"a\rb", ManagerMode::BoxDialog, "a\rb"},
+    };
+    for (const Case& c : cases) {
+        const ManagerCommand got = ParseManagerCommandLine(c.line);
+        EXPECT_EQ(got.mode, c.mode) << c.line;
+        EXPECT_EQ(got.boxName, c.box) << c.line;
+    }
+}
+
+TEST(LogonEntries, TheFirstMissingEntryIsNamed)
+{
+    struct Case { const char* user; const char* password; const char* host; const char* message; };
+    const Case cases[] = {
+        {"", "", "", "Please enter User ID."},
+        {"", "pw", "host", "Please enter User ID."},
+        {"ann", "", "", "Please enter Password."},
+        {"ann", "", "host", "Please enter Password."},
+        {"ann", "pw", "", "Please enter Host Name."},
+    };
+    for (const Case& c : cases) {
+        const char* got = MissingLogonEntry(c.user, c.password, c.host);
+        ASSERT_NE(got, nullptr) << c.message;
+        EXPECT_STREQ(got, c.message);
+    }
+    EXPECT_EQ(MissingLogonEntry("ann", "pw", "host"), nullptr);
+    EXPECT_EQ(BoxNameFor("", "ftp.example.net"), "ftp.example.net");
+    EXPECT_EQ(BoxNameFor("Site", "ftp.example.net"), "Site");
+}
+
+TEST(BoxNames, NamesThatCanBeFileNamesAreAccepted)
+{
+    for (const char* name : {"Site", "my site", "site.one", "site.", "GeoCities", "127.0.0.1",
+                             "caf\xe9 \xfc", "CONSOLE", "COM10", "LPT0", "a-b_c (2) [x] {y} & #1",
+                             "nul-site"})
+        EXPECT_EQ(BoxNameRefusal(name), "") << name;
+}
+
+TEST(BoxNames, NamesThatCannotBeFileNamesAreRefusedByName)
+{
+    for (const char* name : {"a/b", "a\\b", "c:", "ftp://host/dir", "*", "who?", "say \"hi\"",
+                             "<box>", "a|b", "tab\there", "cr\r", "CON", "con", "Nul.txt", "aux ",
+                             "PRN.site", "COM1", "lpt9", " ", "...", " . "}) {
+        const std::string refusal = BoxNameRefusal(name);
+        EXPECT_NE(refusal, "") << name;
+        EXPECT_NE(refusal.find("\"" + std::string(name) + "\""), std::string::npos) << refusal;
+    }
+    EXPECT_EQ(BoxNameRefusal(""), "Please enter an Alias for the box.");
+}
+
+TEST(PortText, ADecimalIntegerWithBlanksOrTabsAroundIt)
+{
+    struct Case { const char* text; int value; };
+    const Case good[] = {
+        {"21", 21}, {" 2121 ", 2121}, {"\t21\t", 21}, {"0021", 21}, {"0", 0}, {"-5", -5},
+        {"+7", 7}, {"99999", 99999}, {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1},
+    };
+    for (const Case& c : good) {
+        int value = -1;
+        EXPECT_TRUE(ParseIntegerText(c.text, value)) << c.text;
+        EXPECT_EQ(value, c.value) << c.text;
+    }
+    for (const char* text : {"", "  ", "\t", "2 1", "21a", "a21", "0x15", "2.5", "-", "+",
+                             "--5", "\n21", "21\r", "2147483648", "-2147483649",
+                             "99999999999999999999"}) {
+        int value = 1234;
+        EXPECT_FALSE(ParseIntegerText(text, value)) << text;
+        EXPECT_EQ(value, 1234) << "left alone: " << text;
+    }
+}
+
+TEST(StoredOptions, NumbersOutsideAGroupCheckNoButtonAndEraseShowsOnlyOneOrTwo)
+{
+    const int radio[][2] = {{0, 0}, {1, 1}, {2, 2}, {3, -1}, {5, -1}, {-1, -1}};
+    for (auto& r : radio)
+        EXPECT_EQ(RadioForStored(r[0], 3), r[1]) << r[0];
+    const int erase[][2] = {{0, 0}, {1, 1}, {2, 1}, {3, 0}, {-1, 0}, {100, 0}};
+    for (auto& e : erase)
+        EXPECT_EQ(EraseCheckForStored(e[0]), e[1]) << e[0];
+}
+
+TEST(ShortcutNames, TheWholeNameUpperCasedInTheFolder)
+{
+    const char* cases[][3] = {
+        {"C:\\Desktop", "my site", "C:\\Desktop\\MY SITE.LNK"},
+        {"C:\\Desktop", "site.one", "C:\\Desktop\\SITE.ONE.LNK"},
+        {"C:\\Desktop", "Create New Sendora", "C:\\Desktop\\CREATE NEW SENDORA.LNK"},
+        {"C:\\D", "caf\xe9 [1]", "C:\\D\\CAF\xe9 [1].LNK"},
+        {"Not Found", "site", "Not Found\\SITE.LNK"},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(ShortcutFilePath(c[0], c[1]), c[2]) << c[1];
+}
