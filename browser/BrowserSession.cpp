@@ -77,10 +77,14 @@ bool CBrowserSession::Close(DWORD ms)
     {
         std::lock_guard<std::mutex> hold(m_lock);
         m_closing = true;
-        // shutdown, not close: the handles stay the workers' until they end,
-        // but their blocking receives return at once.
-        if (m_control != InvalidSocket)
-            shutdown(m_control, SD_BOTH);
+        // Closing the control socket wakes a worker blocked on a reply (a
+        // shutdown does not, under Wine); no worker closes it but through
+        // SetControl, which now refuses. The data socket is the transfer's
+        // to close: it is only shut down, and the server ends the transfer
+        // when its control connection goes.
+        const SocketHandle control = m_control.exchange(InvalidSocket);
+        if (control != InvalidSocket)
+            CloseSocket(control);
         if (m_data != InvalidSocket)
             shutdown(m_data, SD_BOTH);
     }
@@ -88,32 +92,22 @@ bool CBrowserSession::Close(DWORD ms)
     if (m_closedEvent)
         SetEvent(m_closedEvent);
 
-    bool idle = false;
     const DWORD start = GetTickCount();
     for (;;) {
         CloseWorkerWindows();
         const DWORD spent = GetTickCount() - start;
         if (spent >= ms || !m_idleEvent)
-            break;
+            return false;
         const DWORD slice = ms - spent < 100 ? ms - spent : 100;
         const DWORD woke = MsgWaitForMultipleObjects(1, &m_idleEvent, FALSE, slice, QS_SENDMESSAGE);
-        if (woke == WAIT_OBJECT_0) {
-            idle = true;
-            break;
-        }
+        if (woke == WAIT_OBJECT_0)
+            return true;
         if (woke == WAIT_OBJECT_0 + 1) {
             // Serves the messages a worker is sending to the window.
             MSG msg;
             PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
     }
-    if (idle) {
-        const SocketHandle control = m_control.exchange(InvalidSocket);
-        if (control != InvalidSocket)
-            CloseSocket(control);
-    }
-    // Otherwise the last worker's session closes it when the worker lets go.
-    return idle;
 }
 
 namespace {

@@ -73,11 +73,11 @@ public:
     void WorkerRunning();  // on the worker's own thread
     void WorkerEnded();
 
-    // Window thread, on closing: refuses every queued command, cuts the
-    // running one's connections short, then waits up to `ms` for the workers
-    // while serving the messages they send (and closing their message
-    // boxes). True when none is left; a worker still inside a connect may
-    // remain and ends by itself later. Then closes the control socket.
+    // Window thread, on closing: refuses every queued command, closes the
+    // control connection under the running one, then waits up to `ms` for
+    // the workers while serving the messages they send (and closing their
+    // message boxes). True when none is left; a worker still inside a
+    // connect may remain, and ends by itself later without the window.
     bool Close(DWORD ms);
 
 private:
