@@ -72,6 +72,21 @@ INT_PTR CALLBACK CDialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     }
 }
 
+// These messages take a dialog procedure's own return value as their result,
+// not the DWLP_MSGRESULT slot.
+static bool ReturnsDirectly(UINT msg)
+{
+    switch (msg) {
+    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM: case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_QUERYDRAGICON:
+    case WM_INITDIALOG:
+        return true;
+    default:
+        return false;
+    }
+}
+
 INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
@@ -90,11 +105,12 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp)
         return FALSE;
     default: {
         INT_PTR result = 0;
-        if (OnMessage(msg, wp, lp, result)) {
-            SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, result);
-            return TRUE;
-        }
-        return FALSE;
+        if (!OnMessage(msg, wp, lp, result))
+            return FALSE;
+        if (ReturnsDirectly(msg))
+            return result;
+        SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, result);
+        return TRUE;
     }
     }
 }

@@ -5,7 +5,7 @@
 set -u
 win32=$1 win64=$2
 fail=0
-for prog in Sendora; do
+for prog in Sendora SndMgr FtchMgr FTP_FN; do
   for pair in "$win32:PE32 executable (GUI) Intel 80386" "$win64:PE32+ executable (GUI) x86-64"; do
     dir=${pair%%:*} want=${pair#*:}
     exe=$dir/$prog.exe
