@@ -142,10 +142,7 @@ bool CBoxManagerDlg::OnCommand(int code, int id, HWND control)
         StartCommandLine("SndMgr.exe");
         return true;
     case IDC_MANAGER_FETCHORA:
-        ShowFailure(m_hwnd,
-                    "The remote browser FTP Fetchora is not available in this version of FTP "
-                    "Sendora.",
-                    kManagerTitle);
+        m_browser.Open(GetModuleHandleA(nullptr), m_hwnd, m_state.CurrentBoxName, m_state.PendingOptions.Port);
         return true;
     case IDHELP:
         OnHelp();
@@ -298,6 +295,7 @@ void CBoxManagerDlg::Close(INT_PTR result)
         m_helpOpened = false;
     }
     RemoveWindowSubclass(m_hwnd, DragIconProc, 1);
+    m_browser.Destroy();
     End(result);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "boxconfig/Profile.h"
+#include "browser/Browser.h"
 #include "manager/ManagerState.h"
 #include "win/Dialog.h"
 
@@ -50,4 +51,5 @@ private:
     CProfile& m_profile;
     HICON m_icon = nullptr;
     bool m_helpOpened = false;
+    CBrowserWindow m_browser;  // opened by "&FTP Fetchora..."
 };

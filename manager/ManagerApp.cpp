@@ -5,6 +5,7 @@
 
 #include "boxconfig/BoxSettings.h"
 #include "boxconfig/RegistryProfile.h"
+#include "browser/Browser.h"
 #include "manager/BoxManagerDlg.h"
 #include "manager/CommandLine.h"
 #include "manager/ManagerState.h"
@@ -33,10 +34,7 @@ int RunManager(const std::string& commandLine)
     state.CurrentBoxName = command.boxName;
     state.PendingOptions.Port = profile.GetInt(state.CurrentBoxName, BoxValue::Port, 21);
     if (command.mode == ManagerMode::Browser) {
-        ShowFailure(nullptr,
-                    "The remote browser FTP Fetchora is not available in this version of FTP "
-                    "Sendora, so the box \"" + state.CurrentBoxName + "\" cannot be browsed.",
-                    kManagerTitle);
+        RunBrowser(GetModuleHandleA(nullptr), nullptr, state.CurrentBoxName, state.PendingOptions.Port);
         return 0;
     }
     CBoxManagerDlg dialog(state, profile);
