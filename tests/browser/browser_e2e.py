@@ -1,8 +1,9 @@
-"""The remote browser "FTP Fetchora" end to end, under Wine against a real
-FTP server (pyftpdlib) and, for protocol faults, the scripted server: opened
-the way the box launcher opens it ("<program> <box>" + carriage return), it
-connects, lists, moves through directories, makes, deletes and renames, sorts,
-keeps its cache, reports failures and closes safely."""
+"""The remote browser "FTP Fetchora" of SndMgr end to end, under Wine against
+a real FTP server (pyftpdlib) and, for protocol faults, the scripted server:
+started the way the box launcher starts it ("SndMgr", a blank, the box name,
+a carriage return), it connects, lists, moves through directories, makes,
+deletes and renames, sorts, keeps its cache, reports failures and closes
+safely, also from the manager's "&FTP Fetchora..." button."""
 import os
 import struct
 import sys
@@ -13,21 +14,17 @@ import boxes  # noqa: E402
 import scripted_ftpd  # noqa: E402
 import suite  # noqa: E402
 
-# The program that holds the browser, started as the launcher starts it.
-PROGRAM = suite.win64_bin(*os.environ.get("BROWSER_E2E_PROGRAM", "tests/BrowserHost.exe").split("/"))
-# How the program shows the browser under an owner's button: the manager's
-# main dialog and its "&FTP Fetchora..." button (or the host's stand-in).
-if os.path.basename(PROGRAM).lower() == "browserhost.exe":
-    OWNER_COMMAND, OWNER_TITLE, OWNER_BUTTON = '"%s" /owner Site', "Browser Host", 101
-else:
-    OWNER_COMMAND, OWNER_TITLE, OWNER_BUTTON = '"%s" Site', "FTP Sendora Manager", 1012
+PROGRAM = suite.win64_bin("SndMgr.exe")
+# The manager's main dialog, whose "&FTP Fetchora..." button opens the
+# browser modeless (again: destroying the earlier one).
+OWNER_COMMAND, OWNER_TITLE, OWNER_BUTTON = '"%s" Site', "FTP Sendora Manager", 1012
 BOX = "Site"
 KEY = boxes.SETTINGS_KEY + "\\" + BOX
 TITLE = "FTP Fetchora"
 CAPTION = "FTP Sendora"
 
 # Controls of the browser window and its name dialogs.
-STATUS, CONNECTION, COMBO, BACK, LIST = 2101, 2103, 2104, 2105, 2106
+CONNECTION, COMBO, BACK, LIST = 2103, 2104, 2105, 2106
 NEW_DIRECTORY, DELETE, RENAME, REFRESH = 2107, 2108, 2109, 2114
 NAME_EDIT, OK = 2150, 1
 
@@ -66,7 +63,7 @@ class Browser:
     def __init__(self, session, folder):
         self.d = session.driver
         self.folder = folder
-        self.pid = self.d.start('"%s" %s\r' % (suite.win_path(PROGRAM), BOX), cwd=folder)
+        self.pid = self.d.start("SndMgr %s\r" % BOX, cwd=folder, app=PROGRAM)
         self.w = self.d.wait_window(TITLE, timeout=30, pid=self.pid)
 
     def rows(self):
