@@ -78,6 +78,11 @@ class Browser:
         except AssertionError:
             raise AssertionError("rows %r, expected %r" % (self.names(), names))
 
+    def wait_current_directory(self, path):
+        """The list worker writes "Current Directory" last, after the rows."""
+        wait_for("Current Directory " + path,
+                 lambda: (self.d.reg_get(KEY, "Current Directory") or suite.RegValue("", None)).data == path)
+
     def combo(self):
         items = self.d.list_items(self.w, COMBO)
         selected = self.d.list_selection(self.w, COMBO)
@@ -150,7 +155,7 @@ def main():
             t.check(all(len(r[3]) == 13 and r[3].endswith(" ") for r in rows.values()), "13 date characters")
             t.eq(b.d.get_text(b.w, CONNECTION), "Site(127.0.0.1) - Connected")
             t.eq(b.combo(), (["/"], ["/"]))
-            t.eq(d.reg_get(KEY, "Current Directory").data, "/")
+            b.wait_current_directory("/")
             cache = cache_records(folder)
             t.eq([c[0] for c in cache], server_order, "cache in the server's order")
             t.check(all(c[2] == rows[c[0]][3] for c in cache), "cache dates are the rows' dates")
@@ -166,7 +171,7 @@ def main():
             b.wait_names(["inner.txt"])
             t.eq(srv.commands()[0], "CWD sub", "no second connect while connected")
             t.eq(b.combo(), (["/", "/sub"], ["/sub"]))
-            t.eq(d.reg_get(KEY, "Current Directory").data, "/sub")
+            b.wait_current_directory("/sub")
             d.click(b.w, BACK)
             b.wait_names(server_order)
             t.check("CWD .." in srv.commands())
@@ -252,8 +257,7 @@ def main():
             t.eq(srv.commands(), ["MKD sub"], "the refresh waits while the message is open")
             d.answer("ok", box=box)
             wait_for("the queued listing", lambda: "LIST" in srv.commands())
-            wait_for("listing done", lambda: srv.commands()[-1:] == ["PWD"])
-            t.eq(b.names(), listed(srv.home), "the refreshed listing")
+            b.wait_names(listed(srv.home))
 
         if b:
             with t.case("closing ends the program"):
@@ -284,7 +288,7 @@ def main():
             b = Browser(s, folder)
             b.wait_names(["h.txt"])
             t.eq(srv.commands()[:4], ["USER ann", "PASS pw", "PWD", "CWD /home"])
-            t.eq(d.reg_get(KEY, "Current Directory").data, "/home")
+            b.wait_current_directory("/home")
             t.eq(b.combo(), (["/home"], ["/home"]))
             t.eq(len(cache_records(folder)), 1)
             t.eq(b.close(), 0)
