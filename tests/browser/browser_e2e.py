@@ -202,12 +202,17 @@ def main():
             wait_for("made dir in the list", lambda: "made dir" in b.names())
             t.eq(after(srv.commands(), "MKD made dir")[:2], ["MKD made dir", "TYPE A"])
 
-        with t.case("Delete removes a folder and a file together, then lists once"):
+        with t.case("the Delete key removes a folder and a file together, then lists once"):
+            d.lv_select(b.w, LIST, -1)
+            d.click(b.w, DELETE)
+            d.key(b.w, "delete", ctl=LIST)
+            time.sleep(0.5)
+            t.eq(d.find_message_box(pid=b.pid), None, "nothing selected: nothing asked")
             srv.clear_log()
             names = b.names()
             d.lv_select(b.w, LIST, names.index("made dir"))
             d.lv_select(b.w, LIST, names.index("b.txt"), add=True)
-            d.click(b.w, DELETE)
+            d.key(b.w, "delete", ctl=LIST)
             box = b.message()
             t.eq((box.text, box.icon), ("Are you sure you want to delete the selected item(s)?", "question"))
             d.answer("yes", box=box)
