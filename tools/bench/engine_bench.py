@@ -103,11 +103,11 @@ def main(out, mb):
     print(f"Cross-thread SendMessage under this Wine: {message * 1e6:.1f} us; engine start and exit: {start_cost:.2f} s")
     print(f"{mb} MB file ({'arrived whole' if ok_file else 'ARRIVED DIFFERENT'}):")
     print(f"  engine {t_engine_file:8.2f} s   curl {t_curl:6.2f} s   ratio {t_engine_file / t_curl:6.1f}")
-    print(f"  design limit here {limit_file:6.2f} s ({blocks} block messages)   engine/limit {t_engine_file / limit_file:5.2f}"
+    print(f"  message-bound limit {limit_file:6.2f} s ({blocks} block messages)   engine/limit {t_engine_file / limit_file:5.2f}"
           f"   overhead beyond limit {t_engine_file - limit_file:+.2f} s")
     print(f"Tree of 1000 x 4 KB in 20 folders ({'all arrived' if ok_tree else 'INCOMPLETE'}):")
     print(f"  engine {t_engine_tree:8.2f} s   lftp {t_lftp:6.2f} s   ratio {t_engine_tree / t_lftp:6.1f}")
-    print(f"  design limit here {limit_tree:6.2f} s ({tree_messages} messages)   engine/limit {t_engine_tree / limit_tree:5.2f}"
+    print(f"  message-bound limit {limit_tree:6.2f} s ({tree_messages} messages)   engine/limit {t_engine_tree / limit_tree:5.2f}"
           f"   overhead beyond limit {t_engine_tree - limit_tree:+.2f} s")
     shutil.rmtree(out + "/data", ignore_errors=True)
     return 0

@@ -2,7 +2,7 @@
 # Times the engine under Wine against pyftpdlib: one 100 MB file, and a tree
 # of 1,000 files of 4 KB in 20 folders; beside it, in the same run, curl for
 # the file and lftp "mirror -R" for the tree (both in active mode), and the
-# platform's limit for the engine's design (the peer's time plus one
+# limit that one synchronous message per block sets here (the peer's time plus one
 # cross-thread message per block and per display call, timed by a probe).
 # A measurement, not a test.
 #   tools/bench/engine_bench.sh [SIZE-MB]
