@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "boxconfig/Profile.h"
 #include "browser/BrowserSession.h"
@@ -53,13 +54,17 @@ private:
     void Paint();
     void OnWorkerSignal(WPARAM signal);
 
-    // Download, copy to other boxes and the local target directory come
-    // with the download worker; these are their places.
-    void OpenFileRow(int row) { (void)row; }
-    void OnDownload() {}
-    void OnCopyTo() {}
-    void OnBrowse() {}
-    void StartNextBox() {}
+    // Download, copy to other boxes and the local target directory
+    // (BrowserDownload.cpp).
+    void OpenFileRow(int row);
+    void OnDownload();
+    void OnCopyTo();
+    void OnBrowse();
+    void StartNextBox();
+    // Queues a download per row, in order, until a directory row or a
+    // missing target folder stops it with its message.
+    void DownloadRows(const std::vector<int>& rows);
+    void QueueDownload(int row, const std::string& target);
 
     // Every way of closing ends here: workers stopped or waited for, the
     // connection closed, Windows Sockets released. Runs once.

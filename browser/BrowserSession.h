@@ -15,6 +15,7 @@
 #include <string>
 
 #include "boxconfig/Profile.h"
+#include "browser/DownloadRules.h"
 #include "browser/Gate.h"
 #include "ftp/Socket.h"
 
@@ -52,6 +53,12 @@ public:
     std::atomic<bool> connected{false};
     // The cache was empty: the restore goes to the box's home directory.
     std::atomic<bool> resetToHome{false};
+
+    // Downloads and copies: set by the replace prompt's "Yes to all",
+    // cleared by every open, download and copy action.
+    std::atomic<bool> yesToAll{false};
+    // The boxes a copy has still to start.
+    CBoxQueue boxQueue;
 
     // The control socket; InvalidSocket before the first connect and after a
     // failed one. Only the gate's holder uses it.

@@ -10,6 +10,7 @@
 #include "boxconfig/PasswordCodec.h"
 #include "browser/BrowserList.h"
 #include "browser/BrowserRules.h"
+#include "browser/Download.h"
 #include "browser/Listing.h"
 #include "ftp/FtpClient.h"
 
@@ -111,22 +112,6 @@ Outcome RestoreDirectory(CBrowserSession& s, CFtpClient& ftp, bool changeDirecto
     if (changeDirectory && IsFailureCode(Send(s, ftp, "CWD", DirectoryTarget(stored, working))))
         return Failure("Unable to locate specified directory");
     return Success;
-}
-
-// Waits for the server's data connection, looking every 200 ms whether the
-// window is closing (a blocked accept could not be woken otherwise).
-bool WaitForDataConnection(CBrowserSession& s, SocketHandle listener)
-{
-    while (!s.Closing()) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(static_cast<SOCKET>(listener), &readable);
-        timeval slice = {0, 200000};
-        const int ready = select(0, &readable, nullptr, nullptr, &slice);
-        if (ready != 0)
-            return true;  // ready, or an error that the accept reports
-    }
-    return false;
 }
 
 class CFileListingSource : public CListingSource {
@@ -250,7 +235,11 @@ Outcome Perform(CBrowserSession& s, CFtpClient& ftp, const Command& c)
     case CommandKind::ChangeDirectory:
         return Simple(s, ftp, "CWD", c.name, "Changing directory.  Please wait...", "Directory change completed",
                       "Unable to change to the directory");
+    case CommandKind::Download:
+        // It shows its own failures: a receive error moves the bar after the message.
+        return DownloadFile(s, ftp, c) ? Success : Silent;
     case CommandKind::KeepAlive:
+    case CommandKind::StartNextBox:
         break;
     }
     return Success;
@@ -284,6 +273,21 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
         SetStatus(s, "");
 }
 
+// After the downloads queued before it: gated and with Close greyed, but
+// without animation or status.
+void RunStartNextBox(CBrowserSession& s, CGate::Ticket ticket)
+{
+    if (!s.gate.Enter(ticket))
+        return;
+    CGateHold hold(s.gate);
+    if (s.Closing())
+        return;
+    Signal(s, SignalGreyClose);
+    StartNextBox(s);
+    hold.Release();
+    Signal(s, SignalEnableClose);
+}
+
 // NOOP every two minutes from the window's opening on, once there is a
 // connection; it neither animates nor greys Close, and ignores every error.
 void KeepAlive(CBrowserSession& s)
@@ -307,6 +311,8 @@ DWORD WINAPI WorkerProc(LPVOID parameter)
     try {
         if (task->command.kind == CommandKind::KeepAlive)
             KeepAlive(s);
+        else if (task->command.kind == CommandKind::StartNextBox)
+            RunStartNextBox(s, task->ticket);
         else
             RunFramed(s, task->command, task->ticket);
     } catch (...) {
@@ -317,6 +323,22 @@ DWORD WINAPI WorkerProc(LPVOID parameter)
 }
 
 }  // namespace
+
+// Looks every 200 ms whether the window is closing (a blocked accept could
+// not be woken otherwise).
+bool WaitForDataConnection(CBrowserSession& s, SocketHandle listener)
+{
+    while (!s.Closing()) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(static_cast<SOCKET>(listener), &readable);
+        timeval slice = {0, 200000};
+        const int ready = select(0, &readable, nullptr, nullptr, &slice);
+        if (ready != 0)
+            return true;  // ready, or an error that the accept reports
+    }
+    return false;
+}
 
 bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command)
 {

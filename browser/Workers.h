@@ -3,6 +3,7 @@
 // after another in the order they were queued.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,8 @@ enum class CommandKind {
     Rename,            // RNFR name, RNTO newName
     ChangeDirectory,   // CWD name
     KeepAlive,         // NOOP every two minutes while the window is open
+    Download,          // RETR name into target\name (Download.cpp)
+    StartNextBox,      // the next box of a copy, once the downloads before it ended
 };
 
 struct Command {
@@ -25,11 +28,17 @@ struct Command {
     std::string newName;
     bool directory = false;        // Delete: RMD rather than DELE
     bool changeDirectory = true;   // RestoreDirectory: send the CWD
+    // Download: the local target folder and the size the list shows.
+    std::string target;
+    uint64_t size = 0;
 };
 
 // Starts the command's worker, its place at the gate taken now. False when
 // the window is closing or no thread could be started.
 bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command);
+
+// Waits for the server's data connection; false once the window is closing.
+bool WaitForDataConnection(CBrowserSession& s, SocketHandle listener);
 
 // Files of the current directory.
 constexpr char ListingTempFile[] = "list.tmp";

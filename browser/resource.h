@@ -13,6 +13,8 @@
 #define IDD_BROWSER_NEW_DIRECTORY       2001
 #define IDD_BROWSER_RENAME              2002
 #define IDR_BROWSER_MENU                2003
+#define IDD_BROWSER_REPLACE             2004
+#define IDD_BROWSER_COPY_TO             2005
 
 /* The browser window. */
 #define IDC_BROWSER_ANIMATION           2100
@@ -35,6 +37,12 @@
 
 /* New Directory and Rename. */
 #define IDC_NAME_EDIT                   2150
+
+/* The replace prompt (Yes and No are IDYES and IDNO) and Copy to. */
+#define IDC_REPLACE_ICON                2160
+#define IDC_REPLACE_TEXT                2161
+#define IDC_REPLACE_YES_ALL             2162
+#define IDC_COPY_BOXES                  2170
 
 /* The list's context menu. */
 #define IDM_BROWSER_DOWNLOAD            2200

@@ -1,0 +1,126 @@
+#include <winsock2.h>
+
+#include "browser/Download.h"
+
+#include <commctrl.h>
+
+#include "browser/BrowserList.h"
+#include "browser/BrowserRules.h"
+#include "browser/DownloadRules.h"
+#include "browser/ReplaceDlg.h"
+#include "browser/resource.h"
+#include "ftp/FtpClient.h"
+#include "win/ModulePath.h"
+#include "win/Process.h"
+
+namespace {
+
+const char Caption[] = "FTP Sendora";
+const char NoDataChannel[] = "Unable to establish a data channel to the FTP host";
+
+void SetStatus(CBrowserSession& s, const std::string& text)
+{
+    if (!s.Closing())
+        SetWindowTextA(s.status, text.c_str());
+}
+
+void SetProgress(CBrowserSession& s, int position)
+{
+    if (!s.Closing())
+        SendDlgItemMessageA(s.window, IDC_BROWSER_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+// The frame's failure message, shown while the gate is still held.
+bool Fail(CBrowserSession& s, const std::string& message)
+{
+    if (!s.Closing())
+        MessageBoxA(s.window, message.c_str(), Caption, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// False: the user keeps the existing file (or the window is closing).
+bool MayReplace(CBrowserSession& s, const std::string& local)
+{
+    if (s.yesToAll || !FileExists(local))
+        return true;
+    CReplaceDlg prompt(local);
+    const CReplaceDlg::Answer answer = prompt.Ask(s.window);
+    if (s.Closing() || answer == CReplaceDlg::No)
+        return false;
+    if (answer == CReplaceDlg::YesToAll)
+        s.yesToAll = true;
+    return true;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[MAX_PATH + 1] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+}  // namespace
+
+bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
+{
+    const std::string& name = command.name;
+    // Checked first: nothing of such a name reaches the disk or the server.
+    if (!IsSafeLocalName(name))
+        return Fail(s, UnsafeNameMessage(name));
+    const std::string local = LocalDownloadPath(command.target, name);
+    if (!MayReplace(s, local))
+        return false;
+
+    ftp.SendCommand(s.Control(), CommandLine("TYPE", IsAsciiName(name) ? "A" : "I").c_str());
+    SetStatus(s, "Establishing data channel.  Please wait...");
+    CSocketOwner listener(ftp.OpenDataPort(s.Control()));
+    if (!listener.IsValid())
+        return Fail(s, NoDataChannel);
+    SetStatus(s, "Downloading " + name + ".  Please wait...");
+    if (IsFailureCode(ftp.SendCommand(s.Control(), CommandLine("RETR", name).c_str())))
+        return Fail(s, "Unable to download the requested file");
+    if (!WaitForDataConnection(s, listener.Get()))
+        return false;
+    const SocketHandle data = ftp.AcceptDataConnection(listener.Release());
+    if (data == InvalidSocket)
+        return Fail(s, NoDataChannel);
+    if (!s.TrackData(data)) {
+        CloseSocket(data);
+        return false;
+    }
+    uint64_t received = 0;
+    const bool done = ftp.ReceiveToFile(s.Control(), data, local.c_str(), [&](size_t count) {
+        received += count;
+        SetProgress(s, ProgressPosition(received, command.size));
+    });
+    s.UntrackData();
+    if (!done) {
+        CloseSocket(data);  // left open by a failed receive
+        Fail(s, "Unable to receive data from the FTP host");
+        SetProgress(s, 0);
+        return false;
+    }
+    SetStatus(s, "Download completed");
+    SetProgress(s, 0);
+    return true;
+}
+
+void StartNextBox(CBrowserSession& s)
+{
+    std::string box;
+    if (s.Closing() || !s.boxQueue.TakeFront(box))
+        return;
+    const std::vector<int> rows = SelectedRows(s.list);
+    if (rows.empty())
+        return;  // the box is dropped
+    std::vector<std::string> names;
+    for (int row : rows)
+        names.push_back(ListText(s.list, row, ColumnName));
+    const std::string target = WindowText(GetDlgItem(s.window, IDC_BROWSER_TARGET));
+    StartCommandLine(CopyEngineCommand(ProgramFolder(), box, target, names));
+}

@@ -1,0 +1,85 @@
+// Which server names may become local files, how a download is typed and
+// how far its bar goes, and the command that hands the files to a box.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "browser/DownloadRules.h"
+
+namespace {
+
+TEST(ServerNames, ThoseThatWouldLeaveTheFolderOrOpenADeviceAreRefused)
+{
+    for (const char* name : {"..\\evil.txt", "../evil.txt", "sub/evil.txt", "C:evil.txt", "C:\\x\\evil.txt",
+                             ".", "..", "", "CON", "con.txt", "Nul", "aux.tar.gz", "PRN", "COM1", "com9.log",
+                             "LPT1", "lpt9", "CON .txt", "a\r\nDELE b", "what?", "a|b"})
+        EXPECT_FALSE(IsSafeLocalName(name)) << name;
+    for (const char* name : {"a.txt", "readme", "...txt", ".profile", "CONSOLE.txt", "COM10", "LPT0", "com",
+                             "my file.zip", "nul_device.txt", "x..y"})
+        EXPECT_TRUE(IsSafeLocalName(name)) << name;
+    EXPECT_NE(UnsafeNameMessage("..\\evil.txt").find("\"..\\evil.txt\""), std::string::npos);
+}
+
+TEST(TransferType, TextExtensionsOnlyAndCaseIgnored)
+{
+    for (const char* name : {"readme.txt", "INDEX.HTML", "page.htm", "a.c", "a.cpp", "res.rc", "x.h",
+                             "Setup.INF", "make.mak", "p.plg", "archive.zip.txt", ".txt"})
+        EXPECT_TRUE(IsAsciiName(name)) << name;
+    for (const char* name : {"archive.zip", "noextension", "readme.txt.gz", "a.cc", "a.hpp", "a.", "html",
+                             "a.text", "dir.txt/x"})
+        EXPECT_FALSE(IsAsciiName(name)) << name;
+}
+
+TEST(ExpectedSize, FirstFifteenCharactersAsADecimalNumber)
+{
+    EXPECT_EQ(ExpectedSize("10240"), 10240u);
+    EXPECT_EQ(ExpectedSize("  +77"), 77u);
+    EXPECT_EQ(ExpectedSize(""), 0u);
+    EXPECT_EQ(ExpectedSize("<DIR>"), 0u);
+    EXPECT_EQ(ExpectedSize("-5"), 0u);
+    EXPECT_EQ(ExpectedSize("12abc"), 12u);
+    EXPECT_EQ(ExpectedSize("5368709120"), 5368709120u);  // beyond 32 bits
+    EXPECT_EQ(ExpectedSize("1234567890123456789"), 123456789012345u);
+}
+
+TEST(ProgressBar, PercentWithoutOverflowOrDivisionByZero)
+{
+    EXPECT_EQ(ProgressPosition(0, 1500), 0);
+    EXPECT_EQ(ProgressPosition(1024, 1500), 68);
+    EXPECT_EQ(ProgressPosition(1500, 1500), 100);
+    EXPECT_EQ(ProgressPosition(0, 0), 0);
+    EXPECT_EQ(ProgressPosition(1024, 0), 0);
+    EXPECT_EQ(ProgressPosition(2000, 1500), 100) << "a stale size stops the bar at the end";
+    const uint64_t fiveGb = 5ull << 30;
+    // 32-bit arithmetic would wrap at 42949673 bytes times 100.
+    EXPECT_EQ(ProgressPosition(fiveGb / 2, fiveGb), 50);
+    EXPECT_EQ(ProgressPosition(fiveGb - 1024, fiveGb), 99);
+    EXPECT_EQ(ProgressPosition(UINT64_MAX / 4, UINT64_MAX), 24);
+    EXPECT_EQ(ProgressPosition(UINT64_MAX - 1, UINT64_MAX), 99);
+}
+
+TEST(CopyCommand, QuotedEngineTwoBlanksThenTheDownloadedPaths)
+{
+    EXPECT_EQ(CopyEngineCommand("C:\\Program Files\\Sendora\\", "One", "C:\\In", {"a.txt", "b.txt"}),
+              "\"C:\\Program Files\\Sendora\\boxes\\One.exe\"  C:\\In\\a.txt C:\\In\\b.txt");
+    // An empty target leaves paths without a drive, which the engine skips.
+    EXPECT_EQ(CopyEngineCommand("C:\\S\\", "my site", "", {"a.txt"}), "\"C:\\S\\boxes\\my site.exe\"  \\a.txt");
+    EXPECT_EQ(CopyEngineCommand("C:\\S\\", "One", "C:\\In", {}), "\"C:\\S\\boxes\\One.exe\" ");
+}
+
+TEST(BoxQueue, FirstInFirstStarted)
+{
+    CBoxQueue queue;
+    std::string box;
+    EXPECT_FALSE(queue.TakeFront(box));
+    queue.Append({"One", "Two"});
+    queue.Append({"Three"});
+    std::vector<std::string> taken;
+    while (queue.TakeFront(box))
+        taken.push_back(box);
+    EXPECT_EQ(taken, (std::vector<std::string>{"One", "Two", "Three"}));
+}
+
+}  // namespace
