@@ -1,0 +1,257 @@
+"""Downloads and "Copy to..." of SndMgr's "FTP Fetchora" window end to end,
+under Wine against pyftpdlib, real box engines (copies of Sendora.exe in the
+Boxes folder beside a copy of SndMgr.exe) and, for a hostile listing, the
+scripted server."""
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import boxes  # noqa: E402
+import scripted_ftpd  # noqa: E402
+import suite  # noqa: E402
+
+BOX = "Site"
+KEY = boxes.SETTINGS_KEY + "\\" + BOX
+TITLE, CAPTION = "FTP Fetchora", "FTP Sendora"
+STATUS, PROGRESS, LIST, DOWNLOAD, COPY = 2101, 2102, 2106, 2112, 2113
+REPLACE_TEXT, YES, NO, YES_TO_ALL = 2161, 6, 7, 2162
+COPY_TITLE, COPY_BOXES, OK = "Copy files to...", 2170, 1
+
+TEXT = b"line one\r\nline two\r\n"
+BINARY = bytes(range(256)) * 9 + b"\r\n\n\r"  # a stray line end would change in TYPE A
+
+t = suite.Tests()
+
+
+def wait_for(what, predicate, timeout=30.0):
+    value = suite.poll(predicate, timeout, 0.1)
+    if not value:
+        raise AssertionError("timed out waiting for " + what)
+    return value
+
+
+def read(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return None
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def screenshot(s, d, win, name):
+    """A BMP of the window; as PNG into $SUITE_DOWNLOAD_SCREENSHOTS when set."""
+    time.sleep(1.0)  # let Wine finish painting
+    bmp = os.path.join(s.tmp, name + ".bmp")
+    d.screenshot(bmp, win)
+    target = os.environ.get("SUITE_DOWNLOAD_SCREENSHOTS")
+    if target:
+        subprocess.run(["convert", bmp, os.path.join(target, name + ".png")], check=True)
+
+
+def types_before_retr(commands):
+    """{name: the TYPE argument last sent before its RETR}."""
+    out, current = {}, None
+    for c in commands:
+        if c.startswith("TYPE "):
+            current = c[5:]
+        elif c.startswith("RETR "):
+            out[c[5:]] = current
+    return out
+
+
+class Browser:
+    def __init__(self, d, program, folder):
+        self.d = d
+        self.pid = d.start("SndMgr %s\r" % BOX, cwd=folder, app=program)
+        self.w = d.wait_window(TITLE, timeout=30, pid=self.pid)
+
+    def names(self):
+        return [r[0] for r in self.d.lv_items(self.w, LIST)]
+
+    def select(self, *names):
+        shown = self.names()
+        self.d.lv_select(self.w, LIST, -1)
+        for name in names:
+            self.d.lv_select(self.w, LIST, shown.index(name), add=True)
+
+    def prompt(self, timeout=20):
+        return self.d.wait_window(CAPTION, timeout=timeout, pid=self.pid)
+
+    def close(self):
+        self.d.escape(self.w)
+        return self.d.wait_pid(self.pid, timeout=20)
+
+
+def set_box(d, port, target):
+    d.reg_delete_key(KEY)
+    for name, value in (("Host Name", "127.0.0.1"), ("User ID", "ann"),
+                        ("Password", boxes.encode_password("pw")), ("Directory", ""),
+                        ("Target Directory", suite.win_path(target))):
+        d.reg_set_sz(KEY, name, value)
+    d.reg_set_dword(KEY, "Port", port)
+
+
+def main():
+    with suite.Session() as s:
+        d = s.driver
+        folder = os.path.join(s.tmp, "suite")
+        target = os.path.join(s.tmp, "in")
+        os.makedirs(folder)
+        os.makedirs(target)
+        # Its own copy, so that the Boxes folder beside it is this test's.
+        program = os.path.join(folder, "SndMgr.exe")
+        shutil.copyfile(suite.win64_bin("SndMgr.exe"), program)
+
+        srv = s.ftp_server(user="ann", password="pw")
+        files = {"readme.txt": TEXT, "INDEX.HTML": b"<p>x</p>\r\n", "archive.zip": BINARY, "noext": BINARY[:700],
+                 "a.txt": b"alpha file", "b.txt": b"bravo file"}
+        for i in (1, 2, 3):
+            files["r%d.txt" % i] = b"server copy %d" % i
+        for name, data in files.items():
+            write(srv.path(name), data)
+        os.makedirs(srv.path("folder"))
+        set_box(d, srv.port, target)
+        b = Browser(d, program, folder)
+        wait_for("the listing", lambda: "readme.txt" in b.names())
+
+        with t.case("text and binary files arrive byte for byte, typed by extension"):
+            srv.clear_log()
+            b.select("readme.txt", "archive.zip", "INDEX.HTML", "noext")
+            d.click(b.w, DOWNLOAD)
+            wait_for("four files", lambda: all(read(os.path.join(target, n)) == files[n]
+                                                for n in ("readme.txt", "archive.zip", "INDEX.HTML", "noext")))
+            wait_for("status", lambda: d.get_text(b.w, STATUS) == "Download completed")
+            t.eq(types_before_retr(srv.commands()),
+                 {"readme.txt": "A", "archive.zip": "I", "INDEX.HTML": "A", "noext": "I"})
+            t.eq(d.progress(b.w, PROGRESS).pos, 0, "bar back at 0")
+
+        local = [os.path.join(target, "r%d.txt" % i) for i in (1, 2, 3)]
+
+        with t.case("Yes to all replaces three existing files after one question"):
+            for i, path in enumerate(local, 1):
+                write(path, b"old %d" % i)
+            b.select("r1.txt", "r2.txt", "r3.txt")
+            d.click(b.w, DOWNLOAD)
+            p = b.prompt()
+            t.eq(d.get_text(p, REPLACE_TEXT), suite.win_path(local[0]) + "\nAlready exists.")
+            screenshot(s, d, p, "replace")
+            d.click(p, YES_TO_ALL)
+            wait_for("all three replaced",
+                     lambda: [read(x) for x in local] == [b"server copy %d" % i for i in (1, 2, 3)])
+            wait_for("status", lambda: d.get_text(b.w, STATUS) == "Download completed")
+            t.check(not d.exists(CAPTION, pid=b.pid), "asked once")
+
+        with t.case("No skips only that file and the next one is asked about again"):
+            for i, path in enumerate(local, 1):
+                write(path, b"old %d" % i)
+            srv.clear_log()
+            b.select("r1.txt", "r2.txt", "r3.txt")
+            d.click(b.w, DOWNLOAD)  # Yes to all of the last action no longer holds
+            for path, button in zip(local, (NO, YES, YES)):
+                p = b.prompt()
+                t.eq(d.get_text(p, REPLACE_TEXT), suite.win_path(path) + "\nAlready exists.")
+                d.click(p, button)
+                wait_for("the prompt gone", lambda p=p: p not in d.windows(CAPTION, pid=b.pid))
+            wait_for("two replaced", lambda: [read(x) for x in local[1:]] == [b"server copy 2", b"server copy 3"])
+            t.eq(read(local[0]), b"old 1")
+            t.eq([c for c in srv.commands() if c.startswith("RETR")], ["RETR r2.txt", "RETR r3.txt"])
+
+        with t.case("a file and a folder: the file is fetched, the folder refused"):
+            b.select("a.txt", "folder")
+            d.click(b.w, DOWNLOAD)
+            box = d.message_box(pid=b.pid, timeout=20)
+            t.eq((box.caption, box.text, box.icon), (CAPTION, "Unable to download a directory", "warning"))
+            d.answer("ok", box=box)
+            wait_for("a.txt", lambda: read(os.path.join(target, "a.txt")) == files["a.txt"])
+            t.check(not os.path.exists(os.path.join(target, "folder")), "nothing made for the folder")
+
+        copy_cases(s, d, b, folder, target, files)
+        t.eq(b.close(), 0)
+        hostile_case(s, d, program, folder, target)
+    return t.finish()
+
+
+def copy_cases(s, d, b, folder, target, files):
+    one = s.ftp_server(user="one", password="p1")
+    two = s.ftp_server(user="two", password="p2")
+    made = [boxes.make_box(d, folder, "One", port=one.port, user="one", password="p1"),
+            boxes.make_box(d, folder, "Two", port=two.port, user="two", password="p2")]
+    try:
+        with t.case("Copy to One and Two: both files to One, then, after One reports, to Two"):
+            for name in ("a.txt", "b.txt"):
+                if os.path.exists(os.path.join(target, name)):
+                    os.remove(os.path.join(target, name))
+            b.select("a.txt", "b.txt")
+            d.click(b.w, COPY)
+            c = d.wait_window(COPY_TITLE, pid=b.pid)
+            t.eq(d.list_items(c, COPY_BOXES), ["One", "Two"])
+            d.list_select(c, COPY_BOXES, 0)
+            d.list_select(c, COPY_BOXES, 1, add=True)
+            screenshot(s, d, c, "copy_to")
+            d.click(c, OK)
+            seen = []  # (One.exe alive, Two.exe alive, Two's sessions, One sent QUIT)
+
+            def observe():
+                names = {p.name.lower() for p in d.processes()}
+                seen.append(("one.exe" in names, "two.exe" in names, two.sessions(), "QUIT" in one.commands()))
+                return "QUIT" in two.commands() and "two.exe" not in names
+
+            wait_for("both engines done", observe, timeout=90)
+            for server in (one, two):
+                for name in ("a.txt", "b.txt"):
+                    t.eq(read(server.path(name)), files[name], "%s on %s's server" % (name, server.users))
+            t.check(any(o for o, _, _, _ in seen), "One's engine ran")
+            t.check(not any(o and w for o, w, _, _ in seen), "never both engines at once")
+            t.check(all(q for _, _, n, q in seen if n), "Two's server contacted only after One's QUIT")
+            t.eq([c.split()[0] for c in one.commands() if c.startswith("STOR")], ["STOR", "STOR"])
+            t.eq(read(os.path.join(target, "a.txt")), files["a.txt"], "downloaded first")
+    finally:
+        for box in made:
+            box.delete(d)
+
+
+def hostile_case(s, d, program, folder, target):
+    with t.case("a listed name leading out of the target folder is refused and nothing is written"):
+        os.remove(os.path.join(folder, BOX + ".lst"))
+        listing = ("-rw-r--r-- 1 a b 5 Jan  1 00:00 ..\\evil.txt\r\n"
+                   "-rw-r--r-- 1 a b 5 Jan  1 00:00 CON.txt\r\n")
+        script = [
+            {"reply": "220 Ready\r\n"},
+            {"expect": "USER ann", "reply": "331 Password\r\n"},
+            {"expect": "PASS pw", "reply": "230 In\r\n"},
+            {"expect": "TYPE A", "reply": "200 Type set\r\n"},
+            {"expect": "PORT *", "reply": "200 Port ok\r\n"},
+            {"expect": "LIST", "reply": "150 Here\r\n", "data": "send", "payload": listing,
+             "then": "226 Done\r\n"},
+            {"expect": "PWD", "reply": "257 \"/\" is current\r\n"},
+        ]
+        with scripted_ftpd.ScriptedFtpServer(script) as server:
+            set_box(d, server.port, target)
+            b = Browser(d, program, folder)
+            wait_for("the listing", lambda: b.names() == ["..\\evil.txt", "CON.txt"])
+            for name in ("..\\evil.txt", "CON.txt"):
+                b.select(name)
+                d.click(b.w, DOWNLOAD)
+                box = d.message_box(pid=b.pid, timeout=20)
+                t.eq((box.text, box.icon), ("The file name \"%s\" given by the server cannot be used for a "
+                                            "local file.\nThe file was not downloaded." % name, "warning"))
+                d.answer("ok", box=box)
+            t.eq(b.close(), 0)
+            t.check(server.wait(10), "session over")
+            t.eq([c.split()[0] for c in server.commands], ["USER", "PASS", "TYPE", "PORT", "LIST", "PWD"],
+                 "no TYPE, PORT or RETR for a refused name")
+            t.check(not os.path.exists(os.path.join(s.tmp, "evil.txt")), "nothing beside the target folder")
+            t.eq(sorted(os.listdir(target)), sorted(["readme.txt", "archive.zip", "INDEX.HTML", "noext",
+                                                     "r1.txt", "r2.txt", "r3.txt", "a.txt", "b.txt"]))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
