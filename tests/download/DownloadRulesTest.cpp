@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "browser/DownloadRules.h"
 
@@ -67,19 +66,6 @@ TEST(CopyCommand, QuotedEngineTwoBlanksThenTheDownloadedPaths)
     // An empty target leaves paths without a drive, which the engine skips.
     EXPECT_EQ(CopyEngineCommand("C:\\S\\", "my site", "", {"a.txt"}), "\"C:\\S\\boxes\\my site.exe\"  \\a.txt");
     EXPECT_EQ(CopyEngineCommand("C:\\S\\", "One", "C:\\In", {}), "\"C:\\S\\boxes\\One.exe\" ");
-}
-
-TEST(BoxQueue, FirstInFirstStarted)
-{
-    CBoxQueue queue;
-    std::string box;
-    EXPECT_FALSE(queue.TakeFront(box));
-    queue.Append({"One", "Two"});
-    queue.Append({"Three"});
-    std::vector<std::string> taken;
-    while (queue.TakeFront(box))
-        taken.push_back(box);
-    EXPECT_EQ(taken, (std::vector<std::string>{"One", "Two", "Three"}));
 }
 
 }  // namespace

@@ -205,9 +205,9 @@ def copy_cases(s, d, b, folder, target, files):
                 return "QUIT" in two.commands() and "two.exe" not in names
 
             wait_for("both engines done", observe, timeout=90)
-            for server in (one, two):
+            for label, server in (("One", one), ("Two", two)):
                 for name in ("a.txt", "b.txt"):
-                    t.eq(read(server.path(name)), files[name], "%s on %s's server" % (name, server.users))
+                    t.eq(read(server.path(name)), files[name], "%s on %s's server" % (name, label))
             t.check(any(o for o, _, _, _ in seen), "One's engine ran")
             t.check(not any(o and w for o, w, _, _ in seen), "never both engines at once")
             t.check(all(q for _, _, n, q in seen if n), "Two's server contacted only after One's QUIT")
