@@ -11,3 +11,7 @@
 #define WM_UPLOAD_DONE (WM_USER + 501)
 // wParam, lParam: 0. A failure was shown; end the program.
 #define WM_UPLOAD_ABORT (WM_USER + 502)
+
+// Inside the window only: lParam is a reply text to append to the details
+// log, sent by the worker so that the edit is done on the window's thread.
+#define WM_PROGRESS_APPEND_LOG (WM_USER + 510)

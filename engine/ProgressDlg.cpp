@@ -104,10 +104,16 @@ void CProgressDlg::OnCancel()
 bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
 {
     switch (msg) {
-    case WM_UPLOAD_PROGRESS:
-        SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_SETPOS,
-                            static_cast<WPARAM>(ProgressPercent(static_cast<uint64_t>(wp),
-                                                                static_cast<uint64_t>(lp))), 0);
+    case WM_UPLOAD_PROGRESS: {
+        const int percent = ProgressPercent(static_cast<uint64_t>(wp), static_cast<uint64_t>(lp));
+        // The bar repaints on every position set; most blocks do not move it.
+        if (SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0) != percent)
+            SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+        result = 0;
+        return true;
+    }
+    case WM_PROGRESS_APPEND_LOG:
+        AppendLogHere(reinterpret_cast<const char*>(lp));
         result = 0;
         return true;
     case WM_UPLOAD_DONE:
@@ -129,7 +135,7 @@ void CProgressDlg::Complete()
         SetStatus("Send complete");
     // The worker waits inside WM_UPLOAD_DONE, so the connection is ours now.
     m_session.client.SendCommand(m_session.control, "QUIT\r\n");
-    AppendLog(m_session.client.LastReply());
+    AppendLogHere(m_session.client.LastReply());
 
     HWND browser = FindWindowA(nullptr, kBrowserTitle);
     if (browser)
@@ -173,10 +179,17 @@ void CProgressDlg::SetStatus(const std::string& text)
 
 void CProgressDlg::AppendLog(const std::string& reply)
 {
+    // One message to the window's thread, which edits the log locally: each
+    // cross-thread message costs as much as a block of data.
+    SendMessageA(m_hwnd, WM_PROGRESS_APPEND_LOG, 0, reinterpret_cast<LPARAM>(reply.c_str()));
+}
+
+void CProgressDlg::AppendLogHere(const char* reply)
+{
     HWND log = Item(IDC_PROGRESS_LOG);
     const LRESULT end = SendMessageA(log, WM_GETTEXTLENGTH, 0, 0);
     SendMessageA(log, EM_SETSEL, static_cast<WPARAM>(end), end);
-    SendMessageA(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(reply.c_str()));
+    SendMessageA(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(reply));
     SendMessageA(log, EM_SCROLLCARET, 0, 0);
 }
 

@@ -36,6 +36,7 @@ protected:
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
 
 private:
+    void AppendLogHere(const char* reply);
     void ToggleDetails();
     void ShowDetails(bool shown);
     void Complete();

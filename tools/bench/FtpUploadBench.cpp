@@ -14,6 +14,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD LOCAL-FILE REMOTE-NAME\n", argv[0]);
         return 2;
     }
+    if (!SocketsStartup())
+        return 1;
     auto start = std::chrono::steady_clock::now();
     CFtpClient ftp;
     unsigned long blocks = 0;

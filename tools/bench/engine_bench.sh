@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 bash tools/setup.sh
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j2 --target Sendora message_probe >/dev/null
+cmake --build --preset win64 -j2 --target Sendora message_probe ftp_upload_bench >/dev/null
 export SUITE_WINE_RUN_DIR="$PWD/out/bench/wine"
 export SUITE_WIN64_DIR="$PWD/build/win64" SUITE_SOURCE_DIR="$PWD"
 trap 'tools/wine/winerun.sh down >/dev/null 2>&1 || true' EXIT
