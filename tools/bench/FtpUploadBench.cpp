@@ -1,6 +1,8 @@
 // Uploads one file with the FTP core, as the engine does (login, TYPE I,
 // PORT, STOR, blocks with a progress call each), and prints the seconds taken.
-//   ftp_upload_bench HOST PORT USER PASSWORD LOCAL-FILE REMOTE-NAME
+//   ftp_upload_bench HOST PORT USER PASSWORD LOCAL-FILE REMOTE-NAME [COUNT]
+// With COUNT the file is sent COUNT times, as REMOTE-NAME1, REMOTE-NAME2, ...
+// (one PORT, TYPE and STOR each, as the engine sends a folder's files).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,8 +12,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 7) {
-        std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD LOCAL-FILE REMOTE-NAME\n", argv[0]);
+    if (argc != 7 && argc != 8) {
+        std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD LOCAL-FILE REMOTE-NAME [COUNT]\n", argv[0]);
         return 2;
     }
     if (!SocketsStartup())
@@ -27,12 +29,16 @@ int main(int argc, char** argv)
         return 1;
     }
     bool ok = ftp.SendCommand(control, (std::string("USER ") + argv[3] + "\r\n").c_str()) < 400 &&
-              ftp.SendCommand(control, (std::string("PASS ") + argv[4] + "\r\n").c_str()) < 400 &&
-              ftp.SendCommand(control, "TYPE I\r\n") < 400;
-    SocketHandle listener = ok ? ftp.OpenDataPort(control) : InvalidSocket;
-    ok = listener != InvalidSocket && ftp.SendCommand(control, (std::string("STOR ") + argv[6] + "\r\n").c_str()) < 400;
-    SocketHandle data = ok ? ftp.AcceptDataConnection(listener) : InvalidSocket;
-    ok = data != InvalidSocket && ftp.SendFile(control, data, argv[5]) >= 0 && ftp.LastReplyCode() < 400;
+              ftp.SendCommand(control, (std::string("PASS ") + argv[4] + "\r\n").c_str()) < 400;
+    const int count = argc == 8 ? std::atoi(argv[7]) : 0;
+    for (int i = count ? 1 : 0; ok && i <= count; ++i) {
+        const std::string remote = count ? argv[6] + std::to_string(i) : std::string(argv[6]);
+        SocketHandle listener = ftp.OpenDataPort(control);
+        ok = listener != InvalidSocket && ftp.SendCommand(control, "TYPE I\r\n") < 400 &&
+             ftp.SendCommand(control, ("STOR " + remote + "\r\n").c_str()) < 400;
+        SocketHandle data = ok ? ftp.AcceptDataConnection(listener) : InvalidSocket;
+        ok = data != InvalidSocket && ftp.SendFile(control, data, argv[5]) >= 0 && ftp.LastReplyCode() < 400;
+    }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!ok) {
         std::fprintf(stderr, "upload failed: %s", ftp.LastReply());
