@@ -82,7 +82,3 @@ std::vector<ListingRecord> ParseListingText(const std::string& text);
 std::string EncodeListingRecord(const ListingRecord& record);
 std::vector<ListingRecord> DecodeListingCache(const std::string& bytes);
 
-// The path of a PWD reply: the characters between its first double quote and
-// the next one. False when there is no such pair, or the path holds a
-// character below 32.
-bool QuotedPath(const std::string& reply, std::string& path);

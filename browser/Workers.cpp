@@ -13,6 +13,7 @@
 #include "browser/Download.h"
 #include "browser/Listing.h"
 #include "ftp/FtpClient.h"
+#include "ftp/ReplyText.h"
 
 namespace {
 

@@ -81,18 +81,6 @@ BoxDirectory ParseBoxDirectory(const std::string& value)
     return d;
 }
 
-bool QuotedDirectory(const std::string& reply, std::string& directory)
-{
-    const size_t open = reply.find('"');
-    if (open == std::string::npos)
-        return false;
-    const size_t close = reply.find('"', open + 1);
-    if (close == std::string::npos)
-        return false;
-    directory = reply.substr(open + 1, close - open - 1);
-    return true;
-}
-
 std::string JoinRemoteDirectory(const std::string& current, const std::string& relative)
 {
     return current == "/" ? "/" + relative : current + "/" + relative;

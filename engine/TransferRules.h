@@ -28,10 +28,6 @@ struct BoxDirectory {
 };
 BoxDirectory ParseBoxDirectory(const std::string& value);
 
-// The text between the first two double quotes of a PWD reply; false when
-// there is no such pair.
-bool QuotedDirectory(const std::string& reply, std::string& directory);
-
 // The login directory joined with a relative box directory.
 std::string JoinRemoteDirectory(const std::string& current, const std::string& relative);
 

@@ -13,6 +13,7 @@
 #include "engine/ProgressDlg.h"
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
+#include "ftp/ReplyText.h"
 #include "win/MsgBox.h"
 
 namespace {
@@ -148,7 +149,7 @@ void ChangeToBoxDirectory(UploadSession& s)
     if (dir.kind == BoxDirectory::RelativeToLogin) {
         s.client.SendCommand(s.control, "PWD\r\n");
         std::string current;
-        if (!QuotedDirectory(s.client.LastReply(), current))
+        if (!QuotedPath(s.client.LastReply(), current))
             Fail(s, kNoDirectory);
         if (current != s.rememberedTarget)
             s.rememberedTarget = JoinRemoteDirectory(current, dir.path);

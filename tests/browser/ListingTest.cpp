@@ -169,26 +169,4 @@ TEST(ListingCache, FieldsWithoutTerminatorStopAtTheirEnd)
     EXPECT_FALSE(IsDirectoryRecord(records[0]));
 }
 
-TEST(PwdReply, PathBetweenTheFirstPairOfQuotes)
-{
-    struct {
-        const char* reply;
-        bool ok;
-        const char* path;
-    } cases[] = {
-        {"257 \"/home/ann\" is the current directory.\r\n", true, "/home/ann"},
-        {"257 \"/\"\r\n", true, "/"},
-        {"257 \"/a b\" \"/c\"\r\n", true, "/a b"},
-        {"257 \"\" is nowhere\r\n", true, ""},
-        {"257 /home/ann\r\n", false, ""},
-        {"257 \"/unterminated\r\n", false, ""},
-        {"257-\"/a\r\n257 b\"\r\n", false, ""},
-    };
-    for (const auto& c : cases) {
-        std::string path = "unchanged";
-        EXPECT_EQ(QuotedPath(c.reply, path), c.ok) << c.reply;
-        EXPECT_EQ(path, c.ok ? c.path : "unchanged") << c.reply;
-    }
-}
-
 }  // namespace

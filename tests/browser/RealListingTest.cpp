@@ -15,6 +15,7 @@
 #include "ftp/ScriptedServer.h"  // CHelperProcess
 #include "ftp/TempDir.h"
 #include "browser/BrowserRules.h"
+#include "ftp/ReplyText.h"
 #include "browser/Listing.h"
 #include "ftp/FtpClient.h"
 

@@ -98,31 +98,6 @@ TEST(TransferRules, BoxDirectoryForms)
     }
 }
 
-TEST(TransferRules, CurrentDirectoryFromThePwdReply)
-{
-    const struct {
-        const char* reply;
-        bool found;
-        const char* dir;
-    } cases[] = {
-        {"257 \"/home/u\" is the current directory\r\n", true, "/home/u"},
-        {"257 \"/\"\r\n", true, "/"},
-        {"257 \"\" empty\r\n", true, ""},
-        {"257-\"/multi\" first line\r\n257 done\r\n", true, "/multi"},
-        {"257 \"/a b\" and \"/c\"\r\n", true, "/a b"},
-        {"257 /home/u\r\n", false, ""},
-        {"257 \"/unterminated\r\n", false, ""},
-        {"", false, ""},
-    };
-    for (const auto& c : cases) {
-        std::string dir = "untouched";
-        EXPECT_EQ(QuotedDirectory(c.reply, dir), c.found) << c.reply;
-        if (c.found) {
-            EXPECT_EQ(dir, c.dir) << c.reply;
-        }
-    }
-}
-
 TEST(TransferRules, RelativeBoxDirectoryJoinsTheLoginDirectory)
 {
     EXPECT_EQ(JoinRemoteDirectory("/home/u", "www"), "/home/u/www");
