@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "win/Dialog.h"
+#include "win/ProgramIcon.h"
 
 class CLauncherDlg : public CDialog {
 public:
@@ -17,8 +18,6 @@ protected:
 private:
     void ListBoxes();
     void OpenBrowser();
-    void PaintMinimised();
 
-    HICON m_icon;
-    HICON m_smallIcon;
+    CProgramIcon m_icon;
 };

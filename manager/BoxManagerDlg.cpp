@@ -9,6 +9,7 @@
 #include "manager/resource.h"
 #include "shell/ShellFolders.h"
 #include "win/MsgBox.h"
+#include "win/ProgramIcon.h"
 #include "win/Process.h"
 
 namespace {
@@ -23,16 +24,6 @@ class CAboutDlg : public CDialog {
 public:
     CAboutDlg() : CDialog(IDD_ABOUT) {}
 };
-
-// The dialog base returns TRUE for every handled message, but the drag image
-// of a minimised window must be the procedure's own return value; so this
-// one message is answered in front of the dialog procedure.
-LRESULT CALLBACK DragIconProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR icon)
-{
-    if (msg == WM_QUERYDRAGICON)
-        return static_cast<LRESULT>(icon);
-    return DefSubclassProc(hwnd, msg, wp, lp);
-}
 
 std::string Replace(const char* format, const std::string& name)
 {
@@ -78,14 +69,8 @@ BOOL CBoxManagerDlg::OnInit()
     SendDlgItemMessageA(m_hwnd, IDC_MANAGER_PASSWORD, EM_SETLIMITTEXT, 0, 0);
     Exchange(false);
 
-    if (HMENU menu = GetSystemMenu(m_hwnd, FALSE)) {
-        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, "&About FTP Sendora...");
-    }
-    m_icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SNDMGR));
-    SendMessageA(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
-    SendMessageA(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
-    SetWindowSubclass(m_hwnd, DragIconProc, 1, reinterpret_cast<DWORD_PTR>(m_icon));
+    AppendSystemMenuEntry(m_hwnd, IDM_ABOUTBOX, "&About FTP Sendora...");
+    m_icon.Apply(m_hwnd);
 
     if (m_state.CurrentBoxName.empty()) {
         Enable(IDC_MANAGER_DELETE, false);
@@ -294,21 +279,8 @@ void CBoxManagerDlg::Close(INT_PTR result)
         WinHelpA(m_hwnd, kHelpFile, HELP_QUIT, 0);
         m_helpOpened = false;
     }
-    RemoveWindowSubclass(m_hwnd, DragIconProc, 1);
     m_browser.Destroy();
     End(result);
-}
-
-void CBoxManagerDlg::PaintMinimised()
-{
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(m_hwnd, &ps);
-    RECT client;
-    GetClientRect(m_hwnd, &client);
-    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(dc, x, y, m_icon);
-    EndPaint(m_hwnd, &ps);
 }
 
 bool CBoxManagerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
@@ -320,8 +292,12 @@ bool CBoxManagerDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
         return true;
     }
     if (msg == WM_PAINT && IsIconic(m_hwnd)) {
-        PaintMinimised();
+        m_icon.PaintMinimised(m_hwnd);
         result = 0;
+        return true;
+    }
+    if (msg == WM_QUERYDRAGICON) {
+        result = m_icon.DragImage();
         return true;
     }
     return false;

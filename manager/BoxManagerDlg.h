@@ -7,7 +7,9 @@
 #include "boxconfig/Profile.h"
 #include "browser/Browser.h"
 #include "manager/ManagerState.h"
+#include "res/art_ids.h"
 #include "win/Dialog.h"
+#include "win/ProgramIcon.h"
 
 class CBoxManagerDlg : public CDialog {
 public:
@@ -38,7 +40,6 @@ private:
     void SaveBox(const std::string& box);
     void DeleteBox();
     void OnHelp();
-    void PaintMinimised();
     void Close(INT_PTR result);
     void Enable(int id, bool enabled) const { EnableWindow(Item(id), enabled ? TRUE : FALSE); }
     // As the dialog manager moves the focus: an edit's text comes selected.
@@ -49,7 +50,7 @@ private:
 
     ManagerState& m_state;
     CProfile& m_profile;
-    HICON m_icon = nullptr;
+    CProgramIcon m_icon{IDI_SNDMGR};
     bool m_helpOpened = false;
     CBrowserWindow m_browser;  // opened by "&FTP Fetchora..."
 };

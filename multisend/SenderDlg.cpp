@@ -10,27 +10,16 @@
 #include "win/Process.h"
 
 CSenderDlg::CSenderDlg(std::string commandTail)
-    : CDialog(IDD_SENDER), m_commandTail(std::move(commandTail))
+    : CDialog(IDD_SENDER), m_commandTail(std::move(commandTail)), m_icon(IDI_FTP_FN)
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    m_icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_FTP_FN));
-    m_smallIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_FTP_FN), IMAGE_ICON,
-                                                GetSystemMetrics(SM_CXSMICON),
-                                                GetSystemMetrics(SM_CYSMICON), 0));
 }
 
 BOOL CSenderDlg::OnInit()
 {
     char about[64] = "";
     LoadStringA(GetModuleHandleA(nullptr), IDS_SENDER_ABOUT, about, sizeof about);
-    HMENU system = GetSystemMenu(m_hwnd, FALSE);
-    if (system && about[0]) {
-        AppendMenuA(system, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(system, MF_STRING, IDM_SENDER_ABOUT, about);
-    }
-    SendMessageA(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
-    SendMessageA(m_hwnd, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon : m_icon));
+    AppendSystemMenuEntry(m_hwnd, IDM_SENDER_ABOUT, about);
+    m_icon.Apply(m_hwnd);
 
     m_scratch = EnumerateBoxes(m_hwnd, Item(IDC_SENDER_BOXES));
     return TRUE;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "win/Dialog.h"
+#include "win/ProgramIcon.h"
 
 class CSenderDlg : public CDialog {
 public:
@@ -20,8 +21,7 @@ private:
     void StartBox(const std::string& programFolder, int index);
 
     std::string m_commandTail;
-    HICON m_icon;
-    HICON m_smallIcon;
+    CProgramIcon m_icon;
     // The directory fill's file names, index-aligned with the box list.
     HWND m_scratch = nullptr;
 };
