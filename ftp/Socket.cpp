@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -215,11 +214,5 @@ SocketHandle AcceptConnection(SocketHandle listener)
         s = accept(listener, nullptr, nullptr);
     while (s < 0 && errno == EINTR);
 #endif
-    if (s != InvalidSocket) {
-        // Blocks go out one send each; without this, Nagle holds every block
-        // after the first until the server's delayed acknowledgement.
-        int on = 1;
-        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-    }
     return s;
 }
