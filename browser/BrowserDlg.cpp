@@ -9,6 +9,7 @@
 #include "browser/resource.h"
 #include "ftp/FtpClient.h"
 #include "win/MsgBox.h"
+#include "win/ProgramIcon.h"
 #include "win/SuiteMessages.h"
 
 namespace {
@@ -45,11 +46,7 @@ BOOL CBrowserDlg::OnInit()
     s.list = m_list;
     s.directories = Item(IDC_BROWSER_DIRECTORIES);
 
-    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_SNDMGR));
-    if (icon) {
-        SendMessageA(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        SendMessageA(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    }
+    CProgramIcon(IDI_SNDMGR).Apply(m_hwnd);
     SendDlgItemMessageA(m_hwnd, IDC_BROWSER_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SendMessageA(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     InsertListColumns(m_list);
@@ -67,15 +64,9 @@ BOOL CBrowserDlg::OnInit()
 
 void CBrowserDlg::CreateAnimation()
 {
-    RECT place;
-    GetWindowRect(Item(IDC_BROWSER_ANIMATION), &place);
-    m_animationAt = {place.left, place.top};
-    ScreenToClient(m_hwnd, &m_animationAt);
     m_dc = GetDC(m_hwnd);
-    m_colorMap.CreateButtonFace();
-    m_animator.Construct(m_dc, m_animationAt.x, m_animationAt.y, IDB_BROWSER_FIRST, IDB_BROWSER_END);
-    m_animator.SetColorMap(m_colorMap.Pairs(), m_colorMap.Count());
-    m_animator.Create(m_hwnd, IDC_BROWSER_ANIMATOR);
+    m_animationAt = m_animator.CreateOver(m_hwnd, IDC_BROWSER_ANIMATION, IDC_BROWSER_ANIMATOR, m_dc,
+                                          IDB_BROWSER_FIRST, IDB_BROWSER_END, m_colorMap);
 }
 
 void CBrowserDlg::OpenFromCacheOrServer()

@@ -12,14 +12,24 @@
 #include "engine/resource.h"
 #include "win/SuiteMessages.h"
 
-bool DialUpActive()
+// The active dial-up connection, asked for with room for one entry: more
+// than one does not fit and counts as none.
+static bool FirstDialUpConnection(HRASCONN& connection)
 {
     RASCONNA conn[1];
     ZeroMemory(conn, sizeof conn);
     conn[0].dwSize = sizeof conn[0];
     DWORD size = sizeof conn, count = 0;
-    // More than one active connection does not fit and counts as none.
-    return RasEnumConnectionsA(conn, &size, &count) == 0 && count > 0;
+    if (RasEnumConnectionsA(conn, &size, &count) != 0 || count == 0)
+        return false;
+    connection = conn[0].hrasconn;
+    return true;
+}
+
+bool DialUpActive()
+{
+    HRASCONN connection;
+    return FirstDialUpConnection(connection);
 }
 
 CProgressDlg::CProgressDlg(UploadSession& session) : CDialog(IDD_PROGRESS), m_session(session) {}
@@ -41,15 +51,9 @@ BOOL CProgressDlg::OnInit()
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    RECT place;
-    GetWindowRect(Item(IDC_PROGRESS_ANIMATION), &place);
-    POINT corner = {place.left, place.top};
-    ScreenToClient(m_hwnd, &corner);
     m_dc = GetDC(m_hwnd);
-    m_colorMap.CreateButtonFace();
-    m_animator.Construct(m_dc, corner.x, corner.y, IDB_UPLOAD_FIRST, IDB_UPLOAD_END);
-    m_animator.SetColorMap(m_colorMap.Pairs(), m_colorMap.Count());
-    m_animator.Create(m_hwnd, IDC_PROGRESS_ANIMATOR);
+    m_animator.CreateOver(m_hwnd, IDC_PROGRESS_ANIMATION, IDC_PROGRESS_ANIMATOR, m_dc, IDB_UPLOAD_FIRST,
+                          IDB_UPLOAD_END, m_colorMap);
     m_animator.Start();
 
     SetForegroundWindow(m_hwnd);
@@ -160,13 +164,10 @@ void CProgressDlg::Abort(int exitCode)
 
 void CProgressDlg::HangUp()
 {
-    RASCONNA conn[1];
-    ZeroMemory(conn, sizeof conn);
-    conn[0].dwSize = sizeof conn[0];
-    DWORD size = sizeof conn, count = 0;
-    if (RasEnumConnectionsA(conn, &size, &count) != 0 || count == 0)
+    HRASCONN connection;
+    if (!FirstDialUpConnection(connection))
         return;
-    if (RasHangUpA(conn[0].hrasconn) == 0) {
+    if (RasHangUpA(connection) == 0) {
         SetStatus("Hanging up modem...");
         Sleep(3000);  // give the line time to drop before the program ends
     }

@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include <string>
-#include <vector>
 
 #include "launcher/LauncherCommand.h"
 #include "launcher/LauncherDlg.h"
@@ -12,16 +11,6 @@
 #include "win/ModulePath.h"
 
 namespace {
-
-std::string CurrentDirectory()
-{
-    const DWORD need = GetCurrentDirectoryA(0, nullptr);
-    if (need == 0)
-        return std::string();
-    std::vector<char> buf(need);
-    const DWORD got = GetCurrentDirectoryA(need, buf.data());
-    return got && got < need ? std::string(buf.data(), got) : std::string();
-}
 
 // The install step has no title of its own yet: its messages bear the
 // executable's file name without the extension.

@@ -67,9 +67,9 @@ HWND EnumerateBoxesIn(HWND dialog, HWND visibleList, const std::string& programF
 
     // LB_DIR writes into its argument on some systems: give it a copy.
     std::string pattern = ShortPathOf(programFolder) + "boxes\\*.exe";
-    std::vector<char> spec(pattern.begin(), pattern.end());
-    spec.push_back('\0');
-    SendMessageA(scratch, LB_DIR, DDL_DIRECTORY, reinterpret_cast<LPARAM>(spec.data()));
+    std::vector<char> writable(pattern.begin(), pattern.end());
+    writable.push_back('\0');
+    SendMessageA(scratch, LB_DIR, DDL_DIRECTORY, reinterpret_cast<LPARAM>(writable.data()));
 
     int index = 0;
     while (index < static_cast<int>(SendMessageA(scratch, LB_GETCOUNT, 0, 0))) {

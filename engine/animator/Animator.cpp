@@ -150,3 +150,17 @@ LRESULT CALLBACK CAnimator::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
+
+POINT CAnimator::CreateOver(HWND parent, int placeholderId, int id, HDC dc, UINT firstFrame,
+                            UINT endFrame, CColorMapBlock& colors)
+{
+  RECT place;
+  GetWindowRect(GetDlgItem(parent, placeholderId), &place);
+  POINT corner = {place.left, place.top};
+  ScreenToClient(parent, &corner);
+  colors.CreateButtonFace();
+  Construct(dc, corner.x, corner.y, firstFrame, endFrame);
+  SetColorMap(colors.Pairs(), colors.Count());
+  Create(parent, id);
+  return corner;
+}

@@ -49,6 +49,11 @@ public:
   void SetColorMap(const COLORMAP* pairs, int count);
   // A hidden child of parent, titled "Animator", with an empty rectangle.
   bool Create(HWND parent, int id);
+  // The whole set-up of a dialog's animation: drawn into dc at the top-left
+  // corner of the placeholder control, teal shown as the button face (the
+  // dialog keeps colors alive). Returns that corner, in client coordinates.
+  POINT CreateOver(HWND parent, int placeholderId, int id, HDC dc, UINT firstFrame, UINT endFrame,
+                   CColorMapBlock& colors);
 
   // Timer 1 every 100 ms, unless one is running already.
   void Start();

@@ -15,8 +15,11 @@ import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "ftp"))
+import pyftpd_server  # noqa: E402
+from pyftpd_server import write_port  # noqa: E402
 
 
 def free_port():
@@ -37,30 +40,8 @@ def wait_greeting(port, limit=10.0):
     return False
 
 
-def write_port(path, port):
-    with open(path + ".tmp", "w") as f:
-        f.write("%d\n" % port)
-    os.replace(path + ".tmp", path)
-
-
 def serve_pyftpdlib(root, port_file):
-    import logging
-    from pyftpdlib.authorizers import DummyAuthorizer
-    from pyftpdlib.handlers import FTPHandler
-    from pyftpdlib.servers import FTPServer
-
-    logging.basicConfig(level=logging.WARNING)
-    authorizer = DummyAuthorizer()
-    authorizer.add_user("ann", "pw", root, perm="elr")
-    handler = type("Handler", (FTPHandler,), {"authorizer": authorizer})
-    server = FTPServer(("127.0.0.1", 0), handler)
-    write_port(port_file, server.address[1])
-    stop = threading.Event()
-    threading.Thread(target=lambda: (sys.stdin.buffer.read(), stop.set()), daemon=True).start()
-    while not stop.is_set():
-        server.serve_forever(timeout=0.2, blocking=False)
-    server.close_all()
-    return 0
+    return pyftpd_server.serve(root, "ann", "pw", port_file, perm="elr")
 
 
 def serve_vsftpd(root, port_file):

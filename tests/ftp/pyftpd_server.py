@@ -16,24 +16,21 @@ from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--root", required=True)
-    ap.add_argument("--user", required=True)
-    ap.add_argument("--password", required=True)
-    ap.add_argument("--port-file", required=True)
-    args = ap.parse_args()
+def write_port(path, port):
+    """Writes the port whole at once, so a reader never sees half of it."""
+    with open(path + ".tmp", "w") as f:
+        f.write("%d\n" % port)
+    os.replace(path + ".tmp", path)
 
+
+def serve(root, user, password, port_file, perm="elradfmwMT"):
+    """Serves root to one user until standard input closes."""
     logging.basicConfig(level=logging.WARNING)
     authorizer = DummyAuthorizer()
-    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    authorizer.add_user(user, password, root, perm=perm)
     handler = type("Handler", (FTPHandler,), {"authorizer": authorizer})
     server = FTPServer(("127.0.0.1", 0), handler)
-
-    tmp = args.port_file + ".tmp"
-    with open(tmp, "w") as f:
-        f.write("%d\n" % server.address[1])
-    os.replace(tmp, args.port_file)
+    write_port(port_file, server.address[1])
 
     stop = threading.Event()
     threading.Thread(target=lambda: (sys.stdin.buffer.read(), stop.set()), daemon=True).start()
@@ -41,6 +38,16 @@ def main():
         server.serve_forever(timeout=0.2, blocking=False)
     server.close_all()
     return 0
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--root", required=True)
+    ap.add_argument("--user", required=True)
+    ap.add_argument("--password", required=True)
+    ap.add_argument("--port-file", required=True)
+    args = ap.parse_args()
+    return serve(args.root, args.user, args.password, args.port_file)
 
 
 if __name__ == "__main__":
