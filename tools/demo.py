@@ -6,25 +6,17 @@ import random
 import shutil
 import subprocess
 import sys
-import threading
 import time
-
-from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
 
 SOURCE = os.environ["SUITE_SOURCE_DIR"]
 sys.path.insert(0, os.path.join(SOURCE, "tests", "support"))
 from codec import encode_password  # noqa: E402
+from suite import FtpServer, win_path as win  # noqa: E402
 
 WINE = os.environ["SUITE_WINE"]
 DISPLAY = os.environ["DISPLAY"]
 BOX = "Demo"
 USER, PASSWORD = "demo", "s3cret demo"
-
-
-def win(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def wine_quiet(*args):
@@ -49,16 +41,6 @@ def make_sample(root):
     return [os.path.join(root, "index.htm"), os.path.join(root, "notes.txt"), os.path.join(root, "site")]
 
 
-def start_server(home):
-    authorizer = DummyAuthorizer()
-    authorizer.add_user(USER, PASSWORD, home, perm="elradfmwMT")
-    handler = type("DemoHandler", (FTPHandler,), {"authorizer": authorizer, "banner": "Demo server ready."})
-    server = FTPServer(("127.0.0.1", 0), handler)
-    thread = threading.Thread(target=server.serve_forever, kwargs={"timeout": 0.2}, daemon=True)
-    thread.start()
-    return server, server.socket.getsockname()[1]
-
-
 def window_id(title):
     r = subprocess.run(["xwininfo", "-display", DISPLAY, "-name", title],
                        capture_output=True, text=True)
@@ -79,7 +61,8 @@ def main(out):
                 os.path.join(suite, "Boxes", BOX + ".exe"))
     paths = make_sample(os.path.join(suite, "sample"))
 
-    server, port = start_server(server_home)
+    server = FtpServer(USER, PASSWORD, server_home)
+    port = server.port
     print(f"FTP server on 127.0.0.1:{port}, storing into {server_home}")
     key = r"HKCU\Software\FTP Sendora\FTP Sendora" + "\\" + BOX
     values = [("Host Name", "REG_SZ", "127.0.0.1"), ("Port", "REG_DWORD", str(port)),
@@ -110,7 +93,7 @@ def main(out):
         print("The engine did not finish in time.")
         return 1
     elapsed = time.time() - start
-    server.close_all()
+    server.stop()
     print(f"Engine finished with exit code {engine.returncode} after {elapsed:.1f} s")
 
     ok = engine.returncode == 0

@@ -4,15 +4,11 @@ import re
 import shutil
 import subprocess
 import sys
-import threading
 import time
-
-from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
 
 sys.path.insert(0, os.path.join(os.environ["SUITE_SOURCE_DIR"], "tests", "support"))
 from codec import encode_password  # noqa: E402
+from suite import FtpServer, win_path as win  # noqa: E402
 
 WINE = os.environ["SUITE_WINE"]
 BIN = os.path.join(os.environ["SUITE_WIN64_DIR"], "bin")
@@ -25,10 +21,6 @@ PER_FILE_MESSAGES = 4 + 2 + 1
 PER_FOLDER_MESSAGES = 3
 
 
-def win(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 def quiet(*args, cwd=None, check=True):
     subprocess.run(list(args), cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=check)
 
@@ -37,15 +29,6 @@ def timed(*args, cwd=None, check=True):
     t = time.perf_counter()
     quiet(*args, cwd=cwd, check=check)
     return time.perf_counter() - t
-
-
-def start_server(home):
-    auth = DummyAuthorizer()
-    auth.add_user(USER, PASSWORD, home, perm="elradfmwMT")
-    handler = type("BenchHandler", (FTPHandler,), {"authorizer": auth})
-    server = FTPServer(("127.0.0.1", 0), handler)
-    threading.Thread(target=server.serve_forever, kwargs={"timeout": 0.2}, daemon=True).start()
-    return server, server.socket.getsockname()[1]
 
 
 def probe_message_cost():
@@ -69,7 +52,8 @@ def main(out, mb):
             with open(os.path.join(tree, f"dir{d:02}", f"f{i:03}.dat"), "wb") as f:
                 f.write(os.urandom(4096))
 
-    server, port = start_server(home)
+    server = FtpServer(USER, PASSWORD, home)
+    port = server.port
     suite = os.path.join(data, "suite")
     os.makedirs(os.path.join(suite, "Boxes"))
     shutil.copy(os.path.join(BIN, "Sendora.exe"), os.path.join(suite, "Boxes", "Bench.exe"))
@@ -97,7 +81,7 @@ def main(out, mb):
     os.makedirs(os.path.join(home, "lftp"))
     t_lftp = timed("lftp", "-u", f"{USER},{PASSWORD}", "-e",
                    f"set ftp:passive-mode off; mirror -R {tree} /lftp/tree; quit", url)
-    server.close_all()
+    server.stop()
 
     ok_file = open(big, "rb").read() == open(os.path.join(home, "big.bin"), "rb").read()
     ok_tree = sum(len(f) for _, _, f in os.walk(os.path.join(home, "tree"))) == 1000
