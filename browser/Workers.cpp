@@ -1,5 +1,3 @@
-#include <winsock2.h>
-
 #include "browser/Workers.h"
 
 #include <commctrl.h>
@@ -329,15 +327,9 @@ DWORD WINAPI WorkerProc(LPVOID parameter)
 // not be woken otherwise).
 bool WaitForDataConnection(CBrowserSession& s, SocketHandle listener)
 {
-    while (!s.Closing()) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(static_cast<SOCKET>(listener), &readable);
-        timeval slice = {0, 200000};
-        const int ready = select(0, &readable, nullptr, nullptr, &slice);
-        if (ready != 0)
+    while (!s.Closing())
+        if (WaitReadable(listener, InvalidSocket, 200) != 0)
             return true;  // ready, or an error that the accept reports
-    }
     return false;
 }
 

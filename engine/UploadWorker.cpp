@@ -1,8 +1,6 @@
 // The upload worker: connect, log in, send every path, report. Every failure
 // it shows ends the program; a path that could not be sent is remembered and
 // reported at the end, so a run never claims success it did not have.
-// winsock2.h must come before windows.h.
-#include <winsock2.h>
 #include <windows.h>
 
 #include "boxconfig/BoxSettings.h"
@@ -64,14 +62,10 @@ std::string ApplyFilenameCase(std::string name, int filenameCase)
 // reach the data port says so there (425) and never connects.
 bool DataConnectionFirst(SocketHandle control, SocketHandle listener)
 {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(static_cast<SOCKET>(listener), &readable);
-    FD_SET(static_cast<SOCKET>(control), &readable);
-    if (select(0, &readable, nullptr, nullptr, nullptr) == SOCKET_ERROR)
+    const int ready = WaitReadable(listener, control, -1);
+    if (ready < 0)
         return true;  // the accept reports it
-    return FD_ISSET(static_cast<SOCKET>(listener), &readable)
-        || !FD_ISSET(static_cast<SOCKET>(control), &readable);
+    return (ready & ReadableFirst) || !(ready & ReadableSecond);
 }
 
 void Run(UploadSession& s)

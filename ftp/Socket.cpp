@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -215,4 +216,27 @@ SocketHandle AcceptConnection(SocketHandle listener)
     while (s < 0 && errno == EINTR);
 #endif
     return s;
+}
+
+int WaitReadable(SocketHandle first, SocketHandle second, int timeoutMs)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(first, &readable);
+    if (second != InvalidSocket)
+        FD_SET(second, &readable);
+    timeval limit = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+#ifdef _WIN32
+    const int ready = select(0, &readable, nullptr, nullptr, timeoutMs < 0 ? nullptr : &limit);
+#else
+    const int highest = second != InvalidSocket && second > first ? second : first;
+    int ready;
+    do
+        ready = select(highest + 1, &readable, nullptr, nullptr, timeoutMs < 0 ? nullptr : &limit);
+    while (ready < 0 && errno == EINTR);
+#endif
+    if (ready <= 0)
+        return ready < 0 ? -1 : 0;
+    return (FD_ISSET(first, &readable) ? ReadableFirst : 0)
+        | (second != InvalidSocket && FD_ISSET(second, &readable) ? ReadableSecond : 0);
 }

@@ -38,6 +38,12 @@ bool ListenOnFreePort(SocketHandle s);
 bool LocalSocketName(SocketHandle s, unsigned char address[4], unsigned short* port);
 SocketHandle AcceptConnection(SocketHandle listener);
 
+// Waits until first or second (InvalidSocket for none) has something to
+// read, a listener a connection to accept: gives ReadableFirst and/or
+// ReadableSecond, 0 when timeoutMs (-1: no limit) passed, -1 on error.
+enum { ReadableFirst = 1, ReadableSecond = 2 };
+int WaitReadable(SocketHandle first, SocketHandle second, int timeoutMs);
+
 // One send, receive or peek call each: the byte count, 0 when the peer has
 // closed (receive and peek), -1 on error.
 int SendSome(SocketHandle s, const char* data, int length);
