@@ -8,11 +8,9 @@
 class CProfile {
 public:
     virtual ~CProfile() = default;
-    virtual std::string GetString(const std::string& section, const std::string& name,
-                                  const std::string& def) = 0;
+    virtual std::string GetString(const std::string& section, const std::string& name, const std::string& def) = 0;
     virtual int GetInt(const std::string& section, const std::string& name, int def) = 0;
-    virtual void WriteString(const std::string& section, const std::string& name,
-                             const std::string& text) = 0;
+    virtual void WriteString(const std::string& section, const std::string& name, const std::string& text) = 0;
     virtual void WriteInt(const std::string& section, const std::string& name, int value) = 0;
     virtual void DeleteSection(const std::string& section) = 0;
 };

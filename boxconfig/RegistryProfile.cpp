@@ -14,13 +14,17 @@ public:
     CRegKey() = default;
     CRegKey(const CRegKey&) = delete;
     CRegKey& operator=(const CRegKey&) = delete;
-    ~CRegKey() { if (key_) RegCloseKey(key_); }
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-    explicit operator bool() const { return key_ != nullptr; }
+    ~CRegKey()
+    {
+        if (m_key)
+            RegCloseKey(m_key);
+    }
+    HKEY* Out() { return &m_key; }
+    HKEY Get() const { return m_key; }
+    explicit operator bool() const { return m_key != nullptr; }
 
 private:
-    HKEY key_ = nullptr;
+    HKEY m_key = nullptr;
 };
 
 // Opening a section creates the vendor, application and section keys, for
@@ -31,31 +35,30 @@ bool OpenSection(const std::string& appKey, const std::string& section, CRegKey&
     if (!section.empty())
         path += "\\" + section;
     DWORD disposition = 0;
-    return RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           KEY_READ | KEY_WRITE, nullptr, key.Out(), &disposition) == ERROR_SUCCESS;
+    return RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                           nullptr, key.Out(), &disposition) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
 CRegistryProfile::CRegistryProfile(std::string vendor, std::string application)
-    : appKey_("Software\\" + vendor + "\\" + application)
+    : m_appKey("Software\\" + vendor + "\\" + application)
 {
 }
 
-std::string CRegistryProfile::GetString(const std::string& section, const std::string& name,
-                                        const std::string& def)
+std::string CRegistryProfile::GetString(const std::string& section, const std::string& name, const std::string& def)
 {
     CRegKey key;
-    if (!OpenSection(appKey_, section, key))
+    if (!OpenSection(m_appKey, section, key))
         return def;
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS
-        || (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
         return def;
     // The stored text may lack its NUL; room for one more byte covers that.
     std::vector<char> buf(size + 1, '\0');
-    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE*>(buf.data()), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size) !=
+        ERROR_SUCCESS)
         return def;
     buf[size] = '\0';
     return std::string(buf.data());
@@ -64,21 +67,20 @@ std::string CRegistryProfile::GetString(const std::string& section, const std::s
 int CRegistryProfile::GetInt(const std::string& section, const std::string& name, int def)
 {
     CRegKey key;
-    if (!OpenSection(appKey_, section, key))
+    if (!OpenSection(m_appKey, section, key))
         return def;
     DWORD type = 0, value = 0, size = sizeof value;
-    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                         &size) != ERROR_SUCCESS
-        || type != REG_DWORD || size != sizeof value)
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
         return def;
     return static_cast<int>(value);
 }
 
-void CRegistryProfile::WriteString(const std::string& section, const std::string& name,
-                                   const std::string& text)
+void CRegistryProfile::WriteString(const std::string& section, const std::string& name, const std::string& text)
 {
     CRegKey key;
-    if (!OpenSection(appKey_, section, key))
+    if (!OpenSection(m_appKey, section, key))
         return;
     RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
@@ -87,7 +89,7 @@ void CRegistryProfile::WriteString(const std::string& section, const std::string
 void CRegistryProfile::WriteInt(const std::string& section, const std::string& name, int value)
 {
     CRegKey key;
-    if (!OpenSection(appKey_, section, key))
+    if (!OpenSection(m_appKey, section, key))
         return;
     const DWORD v = static_cast<DWORD>(value);
     RegSetValueExA(key.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
@@ -122,7 +124,7 @@ void CRegistryProfile::DeleteSection(const std::string& section)
     if (section.empty())
         return;  // never the application key itself
     HKEY app = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, appKey_.c_str(), 0, KEY_READ | KEY_WRITE, &app) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, m_appKey.c_str(), 0, KEY_READ | KEY_WRITE, &app) != ERROR_SUCCESS)
         return;
     DeleteTree(app, section);
     RegCloseKey(app);

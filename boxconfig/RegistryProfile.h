@@ -8,19 +8,17 @@
 class CRegistryProfile : public CProfile {
 public:
     CRegistryProfile(std::string vendor, std::string application);
-    std::string GetString(const std::string& section, const std::string& name,
-                          const std::string& def) override;
+    std::string GetString(const std::string& section, const std::string& name, const std::string& def) override;
     int GetInt(const std::string& section, const std::string& name, int def) override;
-    void WriteString(const std::string& section, const std::string& name,
-                     const std::string& text) override;
+    void WriteString(const std::string& section, const std::string& name, const std::string& text) override;
     void WriteInt(const std::string& section, const std::string& name, int value) override;
     void DeleteSection(const std::string& section) override;
 
     // "Software\<vendor>\<application>", relative to HKEY_CURRENT_USER.
-    const std::string& ApplicationKeyPath() const { return appKey_; }
+    const std::string& ApplicationKeyPath() const { return m_appKey; }
 
 private:
-    std::string appKey_;
+    std::string m_appKey;
 };
 
 // The suite's own profile ("FTP Sendora" / "FTP Sendora").

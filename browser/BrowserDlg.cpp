@@ -65,8 +65,8 @@ BOOL CBrowserDlg::OnInit()
 void CBrowserDlg::CreateAnimation()
 {
     m_dc = GetDC(m_hwnd);
-    m_animationAt = m_animator.CreateOver(m_hwnd, IDC_BROWSER_ANIMATION, IDC_BROWSER_ANIMATOR, m_dc,
-                                          IDB_BROWSER_FIRST, IDB_BROWSER_END, m_colorMap);
+    m_animationAt = m_animator.CreateOver(m_hwnd, IDC_BROWSER_ANIMATION, IDC_BROWSER_ANIMATOR, m_dc, IDB_BROWSER_FIRST,
+                                          IDB_BROWSER_END, m_colorMap);
 }
 
 void CBrowserDlg::OpenFromCacheOrServer()
@@ -77,8 +77,8 @@ void CBrowserDlg::OpenFromCacheOrServer()
         LoadCache();
         const std::string current = m_profile.GetString(m_box, BoxValue::CurrentDirectory, NotFound);
         HWND combo = Item(IDC_BROWSER_DIRECTORIES);
-        LRESULT index = SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                     reinterpret_cast<LPARAM>(current.c_str()));
+        LRESULT index =
+            SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(current.c_str()));
         if (index == CB_ERR)
             index = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(current.c_str()));
         SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -332,8 +332,8 @@ void CBrowserDlg::ShowContextMenu()
     }
     POINT at;
     GetCursorPos(&at);
-    const int chosen = static_cast<int>(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
-                                                       at.x, at.y, 0, m_hwnd, nullptr));
+    const int chosen = static_cast<int>(
+        TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, m_hwnd, nullptr));
     DestroyMenu(menu);
     if (chosen != 0)
         OnCommand(0, chosen, nullptr);

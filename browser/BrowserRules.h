@@ -7,7 +7,10 @@
 
 // A reply code of 400 or more fails, compared unsigned: 999 (no connection)
 // fails, and so does a negative number read from a broken reply.
-inline bool IsFailureCode(int code) { return static_cast<unsigned>(code) >= 400u; }
+inline bool IsFailureCode(int code)
+{
+    return static_cast<unsigned>(code) >= 400u;
+}
 
 // "VERB argument\r\n" (or "VERB\r\n" without an argument).
 std::string CommandLine(const std::string& verb, const std::string& argument);

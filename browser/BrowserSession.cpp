@@ -5,7 +5,9 @@
 #include <vector>
 
 CBrowserSession::CBrowserSession(CProfile& profileIn, std::string boxIn, unsigned short portIn)
-    : profile(profileIn), box(std::move(boxIn)), port(portIn)
+    : profile(profileIn),
+      box(std::move(boxIn)),
+      port(portIn)
 {
     m_closedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     m_idleEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);

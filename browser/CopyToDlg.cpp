@@ -21,8 +21,8 @@ void CCopyToDlg::OnOK()
     Boxes.clear();
     if (count > 0) {
         std::vector<int> selected(static_cast<size_t>(count));
-        const LRESULT got = SendMessageA(list, LB_GETSELITEMS, static_cast<WPARAM>(count),
-                                         reinterpret_cast<LPARAM>(selected.data()));
+        const LRESULT got =
+            SendMessageA(list, LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(selected.data()));
         for (LRESULT i = 0; i < got; ++i)
             Boxes.push_back(ListBoxText(list, selected[static_cast<size_t>(i)]));
     }

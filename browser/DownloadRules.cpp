@@ -21,8 +21,8 @@ bool IsDeviceName(const std::string& name)
     base = Lower(base);
     if (base == "con" || base == "prn" || base == "aux" || base == "nul")
         return true;
-    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) && base[3] >= '1' &&
+           base[3] <= '9';
 }
 
 }  // namespace
@@ -46,9 +46,8 @@ std::string UnsafeNameMessage(const std::string& name)
 
 bool IsAsciiName(const std::string& name)
 {
-    static const char* const TextExtensions[] = {".txt", ".bat", ".ini", ".inf", ".log", ".cnt",
-                                                 ".htm", ".html", ".c", ".cpp", ".rc", ".h",
-                                                 ".mak", ".clw", ".dsp", ".dsw", ".plg"};
+    static const char* const TextExtensions[] = {".txt", ".bat", ".ini", ".inf", ".log", ".cnt", ".htm", ".html", ".c",
+                                                 ".cpp", ".rc",  ".h",   ".mak", ".clw", ".dsp", ".dsw", ".plg"};
     const std::string::size_type dot = name.rfind('.');
     if (dot == std::string::npos)
         return false;
@@ -106,8 +105,8 @@ std::string LocalDownloadPath(const std::string& target, const std::string& name
     return target + "\\" + name;
 }
 
-std::string CopyEngineCommand(const std::string& programFolder, const std::string& box,
-                              const std::string& target, const std::vector<std::string>& names)
+std::string CopyEngineCommand(const std::string& programFolder, const std::string& box, const std::string& target,
+                              const std::vector<std::string>& names)
 {
     std::string command = "\"" + programFolder + "boxes\\" + box + ".exe\" ";
     for (const std::string& name : names)

@@ -40,8 +40,8 @@ std::string LocalDownloadPath(const std::string& target, const std::string& name
 // first), one blank, then " <target>\<name>" for every name, so two blanks
 // stand before the first path. The engine finds the paths by their drive
 // colons, so they stay unquoted.
-std::string CopyEngineCommand(const std::string& programFolder, const std::string& box,
-                              const std::string& target, const std::vector<std::string>& names);
+std::string CopyEngineCommand(const std::string& programFolder, const std::string& box, const std::string& target,
+                              const std::vector<std::string>& names);
 
 // The boxes a copy has still to start, in order. Filled on the window thread,
 // drained there and by the start-next-box worker.

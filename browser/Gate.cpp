@@ -57,8 +57,7 @@ void CGate::SkipAbandoned()
 {
     if (m_held)
         return;
-    for (auto it = m_abandoned.find(m_serving); it != m_abandoned.end();
-         it = m_abandoned.find(m_serving)) {
+    for (auto it = m_abandoned.find(m_serving); it != m_abandoned.end(); it = m_abandoned.find(m_serving)) {
         m_abandoned.erase(it);
         ++m_serving;
     }

@@ -157,8 +157,8 @@ Step ParseEntry(CReader& in, bool directory, const ListingSink& sink)
 
 }  // namespace
 
-ListingRecord MakeListingRecord(const std::string& name, const std::string& size,
-                                const std::string& date, bool directory)
+ListingRecord MakeListingRecord(const std::string& name, const std::string& size, const std::string& date,
+                                bool directory)
 {
     ListingRecord record;
     std::memset(&record, 0, sizeof record);
@@ -169,10 +169,22 @@ ListingRecord MakeListingRecord(const std::string& name, const std::string& size
     return record;
 }
 
-std::string RecordName(const ListingRecord& record) { return ReadField(record.name); }
-std::string RecordSize(const ListingRecord& record) { return ReadField(record.size); }
-std::string RecordDate(const ListingRecord& record) { return ReadField(record.date); }
-std::string RecordType(const ListingRecord& record) { return ReadField(record.type); }
+std::string RecordName(const ListingRecord& record)
+{
+    return ReadField(record.name);
+}
+std::string RecordSize(const ListingRecord& record)
+{
+    return ReadField(record.size);
+}
+std::string RecordDate(const ListingRecord& record)
+{
+    return ReadField(record.date);
+}
+std::string RecordType(const ListingRecord& record)
+{
+    return ReadField(record.type);
+}
 
 bool IsDirectoryRecord(const ListingRecord& record)
 {
@@ -229,4 +241,3 @@ std::vector<ListingRecord> DecodeListingCache(const std::string& bytes)
     }
     return records;
 }
-

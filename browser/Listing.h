@@ -24,8 +24,8 @@ constexpr char DirectoryType[] = "<DIR>";
 constexpr char FileType[] = " ";
 
 // A record with every byte zero but the texts, each cut to fit its field.
-ListingRecord MakeListingRecord(const std::string& name, const std::string& size,
-                                const std::string& date, bool directory);
+ListingRecord MakeListingRecord(const std::string& name, const std::string& size, const std::string& date,
+                                bool directory);
 
 // The fields, read up to their terminator and never past their field (a
 // cache file made elsewhere may lack the terminator).
@@ -50,10 +50,7 @@ public:
 class CStringListingSource : public CListingSource {
 public:
     explicit CStringListingSource(std::string text) : m_text(std::move(text)) {}
-    int Next() override
-    {
-        return m_pos < m_text.size() ? static_cast<unsigned char>(m_text[m_pos++]) : -1;
-    }
+    int Next() override { return m_pos < m_text.size() ? static_cast<unsigned char>(m_text[m_pos++]) : -1; }
 
 private:
     std::string m_text;
@@ -81,4 +78,3 @@ std::vector<ListingRecord> ParseListingText(const std::string& text);
 // incomplete record, so a file shorter than one record is empty.
 std::string EncodeListingRecord(const ListingRecord& record);
 std::vector<ListingRecord> DecodeListingCache(const std::string& bytes);
-

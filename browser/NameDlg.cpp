@@ -5,7 +5,9 @@
 #include "win/MsgBox.h"
 
 CNameDlg::CNameDlg(unsigned templateId, std::string name, std::string refusal)
-    : CDialog(templateId), Name(std::move(name)), m_refusal(std::move(refusal))
+    : CDialog(templateId),
+      Name(std::move(name)),
+      m_refusal(std::move(refusal))
 {
 }
 

@@ -47,7 +47,10 @@ struct Outcome {
     const char* message;
 };
 const Outcome Success = {true, nullptr};
-Outcome Failure(const char* message) { return {false, message}; }
+Outcome Failure(const char* message)
+{
+    return {false, message};
+}
 const Outcome Silent = {false, nullptr};
 
 // Sends "VERB argument"; an argument with a character below 32 would end
@@ -105,8 +108,7 @@ Outcome RestoreDirectory(CBrowserSession& s, CFtpClient& ftp, bool changeDirecto
     if (stored.empty())
         return Success;
     std::string working;
-    if (IsRelativeDirectory(stored) &&
-        (IsFailureCode(Send(s, ftp, "PWD")) || !QuotedPath(ftp.LastReply(), working)))
+    if (IsRelativeDirectory(stored) && (IsFailureCode(Send(s, ftp, "PWD")) || !QuotedPath(ftp.LastReply(), working)))
         return Failure(NoWorkingDirectory);
     if (changeDirectory && IsFailureCode(Send(s, ftp, "CWD", DirectoryTarget(stored, working))))
         return Failure("Unable to locate specified directory");

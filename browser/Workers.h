@@ -26,8 +26,8 @@ struct Command {
     CommandKind kind;
     std::string name;
     std::string newName;
-    bool directory = false;        // Delete: RMD rather than DELE
-    bool changeDirectory = true;   // RestoreDirectory: send the CWD
+    bool directory = false;       // Delete: RMD rather than DELE
+    bool changeDirectory = true;  // RestoreDirectory: send the CWD
     // Download: the local target folder and the size the list shows.
     std::string target;
     uint64_t size = 0;

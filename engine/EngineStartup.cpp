@@ -26,8 +26,7 @@ bool StartEngineSockets(const std::string& boxName)
     return true;
 }
 
-bool BuildFolderPathList(const std::string& engineFolder, const std::string& folder,
-                         std::string& list)
+bool BuildFolderPathList(const std::string& engineFolder, const std::string& folder, std::string& list)
 {
     const std::string dir = engineFolder + folder + "\\";
     const std::string pattern = dir + "*.*";
@@ -59,8 +58,7 @@ int RunEngine(HINSTANCE instance, const std::string& commandLine)
     std::string pathList;
     if (IsFolderSwitch(commandLine)) {
         const std::string folder = ProgramFolder();
-        if (folder.empty()
-            || !BuildFolderPathList(folder, FolderSwitchArgument(commandLine), pathList))
+        if (folder.empty() || !BuildFolderPathList(folder, FolderSwitchArgument(commandLine), pathList))
             return kExitFailed;
     } else {
         pathList = StripQuotes(commandLine);

@@ -18,8 +18,7 @@ bool StartEngineSockets(const std::string& boxName);
 
 // The path list of "/b <folder>": every entry of engineFolder + folder + "\".
 // False when the folder cannot be listed or holds nothing.
-bool BuildFolderPathList(const std::string& engineFolder, const std::string& folder,
-                         std::string& list);
+bool BuildFolderPathList(const std::string& engineFolder, const std::string& folder, std::string& list);
 
 // The whole start-up; returns the process exit code.
 int RunEngine(HINSTANCE instance, const std::string& commandLine);

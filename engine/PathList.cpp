@@ -46,16 +46,14 @@ std::string PathAt(const std::string& list, size_t n)
 
 bool IsFolderSwitch(const std::string& commandLine)
 {
-    return commandLine.size() >= 2 && commandLine[0] == '/'
-        && (commandLine[1] == 'b' || commandLine[1] == 'B');
+    return commandLine.size() >= 2 && commandLine[0] == '/' && (commandLine[1] == 'b' || commandLine[1] == 'B');
 }
 
 std::string FolderSwitchArgument(const std::string& commandLine)
 {
     size_t i = 2;
-    while (i < commandLine.size()
-           && (commandLine[i] == ' ' || commandLine[i] == '\t' || commandLine[i] == '\r'
-               || commandLine[i] == '\n'))
+    while (i < commandLine.size() &&
+           (commandLine[i] == ' ' || commandLine[i] == '\t' || commandLine[i] == '\r' || commandLine[i] == '\n'))
         ++i;
     return i < commandLine.size() ? commandLine.substr(i) : std::string();
 }

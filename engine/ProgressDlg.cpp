@@ -52,8 +52,8 @@ BOOL CProgressDlg::OnInit()
     }
 
     m_dc = GetDC(m_hwnd);
-    m_animator.CreateOver(m_hwnd, IDC_PROGRESS_ANIMATION, IDC_PROGRESS_ANIMATOR, m_dc, IDB_UPLOAD_FIRST,
-                          IDB_UPLOAD_END, m_colorMap);
+    m_animator.CreateOver(m_hwnd, IDC_PROGRESS_ANIMATION, IDC_PROGRESS_ANIMATOR, m_dc, IDB_UPLOAD_FIRST, IDB_UPLOAD_END,
+                          m_colorMap);
     m_animator.Start();
 
     SetForegroundWindow(m_hwnd);
@@ -85,8 +85,7 @@ void CProgressDlg::ToggleDetails()
     ShowDetails(!m_detailsShown);
     RECT r;
     GetWindowRect(m_hwnd, &r);
-    SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, HeightFor(m_detailsShown),
-                 SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, HeightFor(m_detailsShown), SWP_NOMOVE | SWP_NOZORDER);
     if (!m_session.boxName.empty())
         m_session.profile->WriteInt(m_session.boxName, BoxValue::Details, m_detailsShown ? 1 : 0);
 }

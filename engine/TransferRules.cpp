@@ -13,9 +13,8 @@ std::string ExtensionOf(const std::string& name)
 
 bool IsTextExtension(const std::string& ext)
 {
-    static const char* const text[] = {".txt", ".bat", ".ini", ".inf", ".log", ".cnt",
-                                       ".htm", ".html", ".c", ".cpp", ".rc", ".h",
-                                       ".mak", ".clw", ".dsp", ".dsw", ".plg"};
+    static const char* const text[] = {".txt", ".bat", ".ini", ".inf", ".log", ".cnt", ".htm", ".html", ".c",
+                                       ".cpp", ".rc",  ".h",   ".mak", ".clw", ".dsp", ".dsw", ".plg"};
     for (const char* t : text)
         if (ext == t)
             return true;

@@ -23,8 +23,7 @@ int RunUpload(HINSTANCE instance, const std::string& boxName, const std::string&
     session.window = &window;
     if (!window.Create(nullptr, instance))
         return kExitFailed;
-    session.client.EnableProgress(
-        [](uint64_t size, uint64_t sent) { session.window->ReportProgress(size, sent); });
+    session.client.EnableProgress([](uint64_t size, uint64_t sent) { session.window->ReportProgress(size, sent); });
 
     DWORD threadId = 0;
     HANDLE worker = CreateThread(nullptr, 0, UploadWorker, &session, 0, &threadId);

@@ -19,8 +19,8 @@ struct UploadSession {
 
     CFtpClient client;
     SocketHandle control = InvalidSocket;
-    std::string localPath;         // the file being sent
-    std::string rememberedTarget;  // the absolute directory a relative box directory led to
+    std::string localPath;             // the file being sent
+    std::string rememberedTarget;      // the absolute directory a relative box directory led to
     std::vector<std::string> notSent;  // paths not sent whole, for the closing report
 };
 

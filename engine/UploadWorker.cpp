@@ -163,8 +163,8 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
     s.window->SetStatus("Preparing to send " + name + "...");
     s.window->ResetProgress();
 
-    const TransferChoice choice = ChooseTransfer(name, GetNumber(s, BoxValue::TransferType, 2),
-                                                 GetNumber(s, BoxValue::FileExtensions, 2));
+    const TransferChoice choice =
+        ChooseTransfer(name, GetNumber(s, BoxValue::TransferType, 2), GetNumber(s, BoxValue::FileExtensions, 2));
     if (!choice.typeCommand.empty()) {
         s.client.SendCommand(s.control, choice.typeCommand.c_str());
         s.window->AppendLog(s.client.LastReply());

@@ -116,7 +116,10 @@ public:
         return true;
     }
 
-    size_t Read(char* buffer, size_t length) { return std::fread(buffer, 1, length, m_file); }
+    size_t Read(char* buffer, size_t length)
+    {
+        return std::fread(buffer, 1, length, m_file);
+    }
 
 private:
     std::FILE* m_file;

@@ -237,6 +237,6 @@ int WaitReadable(SocketHandle first, SocketHandle second, int timeoutMs)
 #endif
     if (ready <= 0)
         return ready < 0 ? -1 : 0;
-    return (FD_ISSET(first, &readable) ? ReadableFirst : 0)
-        | (second != InvalidSocket && FD_ISSET(second, &readable) ? ReadableSecond : 0);
+    return (FD_ISSET(first, &readable) ? ReadableFirst : 0) |
+           (second != InvalidSocket && FD_ISSET(second, &readable) ? ReadableSecond : 0);
 }

@@ -30,8 +30,7 @@ void Install(const std::string& startMenu)
 {
     ComScope com;
     // The installation runs this from the suite's folder.
-    CreateShortcut(CurrentDirectory() + "\\FtchMgr.exe", startMenu, "FTP Fetchora Manager",
-                   ProgramBaseName());
+    CreateShortcut(CurrentDirectory() + "\\FtchMgr.exe", startMenu, "FTP Fetchora Manager", ProgramBaseName());
 }
 
 int RunLauncher(const std::string& commandTail)

@@ -5,14 +5,14 @@
 std::string ErrorText(DWORD error)
 {
     char* text = nullptr;
-    const DWORD n = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD n =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string message = n && text ? std::string(text, n) : std::string();
     if (text)
         LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'
-                                || message.back() == '.' || message.back() == ' '))
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == '.' || message.back() == ' '))
         message.pop_back();
     return "error " + std::to_string(error) + (message.empty() ? "" : ": " + message);
 }

@@ -35,7 +35,9 @@ std::string Replace(const char* format, const std::string& name)
 }  // namespace
 
 CBoxManagerDlg::CBoxManagerDlg(ManagerState& state, CProfile& profile)
-    : CDialog(IDD_BOX_MANAGER), m_state(state), m_profile(profile)
+    : CDialog(IDD_BOX_MANAGER),
+      m_state(state),
+      m_profile(profile)
 {
 }
 
@@ -215,12 +217,12 @@ void CBoxManagerDlg::SaveBox(const std::string& box)
         // Settings and shortcuts still follow, but without its engine the box
         // sends nothing: the user must hear of it.
         ShowFailure(m_hwnd,
-                    "The box \"" + box + "\" has no up-to-date engine: copying\n" + cwd
-                        + "\\Sendora.exe\nto\n" + engine + "\nfailed (" + ErrorText(error)
-                        + ").\n\nThe box's settings and shortcuts are saved, but its engine is "
-                          "missing or out of date until this copy succeeds. Save the box again "
-                          "once Sendora.exe is in "
-                        + cwd + " and the box is not sending.",
+                    "The box \"" + box + "\" has no up-to-date engine: copying\n" + cwd + "\\Sendora.exe\nto\n" +
+                        engine + "\nfailed (" + ErrorText(error) +
+                        ").\n\nThe box's settings and shortcuts are saved, but its engine is "
+                        "missing or out of date until this copy succeeds. Save the box again "
+                        "once Sendora.exe is in " +
+                        cwd + " and the box is not sending.",
                     kManagerTitle);
     }
 
@@ -249,10 +251,10 @@ void CBoxManagerDlg::DeleteBox()
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
             ShowFailure(m_hwnd,
-                        "The engine of the box \"" + box + "\",\n" + engine
-                            + "\ncould not be deleted (" + ErrorText(error)
-                            + ").\n\nIt may be sending files right now; delete it by hand once it "
-                              "has finished.",
+                        "The engine of the box \"" + box + "\",\n" + engine + "\ncould not be deleted (" +
+                            ErrorText(error) +
+                            ").\n\nIt may be sending files right now; delete it by hand once it "
+                            "has finished.",
                         kManagerTitle);
     }
     DeleteFileA((cwd + "\\" + box + ".lst").c_str());

@@ -43,10 +43,7 @@ private:
     void Close(INT_PTR result);
     void Enable(int id, bool enabled) const { EnableWindow(Item(id), enabled ? TRUE : FALSE); }
     // As the dialog manager moves the focus: an edit's text comes selected.
-    void FocusItem(int id) const
-    {
-        SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
-    }
+    void FocusItem(int id) const { SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE); }
 
     ManagerState& m_state;
     CProfile& m_profile;

@@ -17,8 +17,7 @@ BoxEntries ReadBoxEntries(CProfile& profile, const std::string& box)
     return e;
 }
 
-void WriteBoxEntries(CProfile& profile, const std::string& box, const BoxEntries& entries,
-                     BoxOptions& pending)
+void WriteBoxEntries(CProfile& profile, const std::string& box, const BoxEntries& entries, BoxOptions& pending)
 {
     profile.WriteString(box, BoxValue::HostName, entries.HostName);
     profile.WriteString(box, BoxValue::UserId, entries.UserId);

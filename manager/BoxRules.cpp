@@ -5,8 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-const char* MissingLogonEntry(const std::string& userId, const std::string& password,
-                              const std::string& hostName)
+const char* MissingLogonEntry(const std::string& userId, const std::string& password, const std::string& hostName)
 {
     if (userId.empty())
         return "Please enter User ID.";
@@ -24,9 +23,15 @@ std::string BoxNameFor(const std::string& alias, const std::string& hostName)
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, also with an
 // extension: "Boxes\NUL.exe" would be no file at all.
@@ -39,8 +44,8 @@ bool IsDeviceName(const std::string& name)
         c = Upper(c);
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL")
         return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0)
-        && base[3] >= '1' && base[3] <= '9';
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
+           base[3] <= '9';
 }
 
 }  // namespace

@@ -6,8 +6,7 @@
 
 // Validation of the main dialog on OK, first failing test first: the message
 // for the first missing entry, or nullptr when all three are there.
-const char* MissingLogonEntry(const std::string& userId, const std::string& password,
-                              const std::string& hostName);
+const char* MissingLogonEntry(const std::string& userId, const std::string& password, const std::string& hostName);
 
 // The name a box is saved under: the Alias, or the Host Name when it is empty.
 std::string BoxNameFor(const std::string& alias, const std::string& hostName);

@@ -26,8 +26,7 @@ int RunManager(const std::string& commandLine)
     const ManagerCommand command = ParseManagerCommandLine(commandLine);
     if (command.mode == ManagerMode::PlaceStartMenuShortcut) {
         ComScope com;
-        CreateShortcut(CurrentDirectory() + "\\SndMgr.exe", state.StartMenuFolder,
-                       "Create New Sendora", kManagerTitle);
+        CreateShortcut(CurrentDirectory() + "\\SndMgr.exe", state.StartMenuFolder, "Create New Sendora", kManagerTitle);
         return 0;
     }
 

@@ -8,7 +8,9 @@
 #include "win/MsgBox.h"
 
 CMoreOptionsDlg::CMoreOptionsDlg(ManagerState& state, CProfile& profile)
-    : CDialog(IDD_MORE_OPTIONS), m_state(state), m_profile(profile)
+    : CDialog(IDD_MORE_OPTIONS),
+      m_state(state),
+      m_profile(profile)
 {
 }
 

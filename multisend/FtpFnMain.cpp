@@ -14,10 +14,9 @@
 
 namespace {
 
-const char kNoFilesMessage[] =
-    "FTP Fanora was not given any file(s) to upload.\n\n"
-    "Please read the SENDORA.HLP help file for instructions\n"
-    "on how to use FTP Fanora.";
+const char kNoFilesMessage[] = "FTP Fanora was not given any file(s) to upload.\n\n"
+                               "Please read the SENDORA.HLP help file for instructions\n"
+                               "on how to use FTP Fanora.";
 
 void Install(const std::string& desktop, const std::string& sendTo)
 {

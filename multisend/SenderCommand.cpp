@@ -10,8 +10,7 @@ SenderAction ActionForTail(const std::string& tail)
     return SenderAction::ChooseBoxes;
 }
 
-std::string BoxEngineCommand(const std::string& programFolder, const std::string& boxFile,
-                             const std::string& tail)
+std::string BoxEngineCommand(const std::string& programFolder, const std::string& boxFile, const std::string& tail)
 {
     return "\"" + programFolder + "boxes\\" + boxFile + "\" " + tail;
 }
@@ -25,5 +24,6 @@ std::string TooLongMessage(const std::string& boxName)
 {
     return "The list of files is too long to be sent to \"" + boxName +
            "\" in one go: Windows cannot start a program with so long a command line.\n\n"
-           "Nothing was sent to \"" + boxName + "\". Please send fewer files at a time.";
+           "Nothing was sent to \"" +
+           boxName + "\". Please send fewer files at a time.";
 }

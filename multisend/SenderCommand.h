@@ -22,8 +22,7 @@ constexpr size_t kMaxCommandLine = 32766;
 // The engine of one box: its path quoted (the suite usually lives below a
 // folder with blanks, and unquoted the platform would try C:\Program.exe
 // first), then one blank and the tail exactly as FTP_FN received it.
-std::string BoxEngineCommand(const std::string& programFolder, const std::string& boxFile,
-                             const std::string& tail);
+std::string BoxEngineCommand(const std::string& programFolder, const std::string& boxFile, const std::string& tail);
 
 // A command that does not fit must not be started at all: cut short, the
 // engine would upload part of the list and say nothing of the rest.

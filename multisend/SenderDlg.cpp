@@ -10,7 +10,9 @@
 #include "win/Process.h"
 
 CSenderDlg::CSenderDlg(std::string commandTail)
-    : CDialog(IDD_SENDER), m_commandTail(std::move(commandTail)), m_icon(IDI_FTP_FN)
+    : CDialog(IDD_SENDER),
+      m_commandTail(std::move(commandTail)),
+      m_icon(IDI_FTP_FN)
 {
 }
 
@@ -31,8 +33,8 @@ void CSenderDlg::OnOK()
     const LRESULT marked = SendMessageA(list, LB_GETSELCOUNT, 0, 0);
     if (marked > 0) {
         std::vector<int> indexes(static_cast<size_t>(marked));
-        const LRESULT got = SendMessageA(list, LB_GETSELITEMS, static_cast<WPARAM>(marked),
-                                         reinterpret_cast<LPARAM>(indexes.data()));
+        const LRESULT got =
+            SendMessageA(list, LB_GETSELITEMS, static_cast<WPARAM>(marked), reinterpret_cast<LPARAM>(indexes.data()));
         indexes.resize(got > 0 ? static_cast<size_t>(got) : 0);
         // LB_GETSELITEMS gives them in ascending order: the boxes start top down.
         const std::string folder = ProgramFolder();
@@ -49,8 +51,7 @@ void CSenderDlg::StartBox(const std::string& programFolder, int index)
         return;  // gone since the listing: skipped like any box that cannot start
     const std::string command = BoxEngineCommand(programFolder, boxFile, m_commandTail);
     if (!CommandFits(command)) {
-        ShowFailure(m_hwnd, TooLongMessage(ListBoxText(Item(IDC_SENDER_BOXES), index)),
-                    kSenderTitle);
+        ShowFailure(m_hwnd, TooLongMessage(ListBoxText(Item(IDC_SENDER_BOXES), index)), kSenderTitle);
         return;
     }
     StartCommandLine(command);

@@ -33,8 +33,8 @@ std::string ListBoxText(HWND list, int index)
     if (length == LB_ERR)
         return std::string();
     std::vector<char> buf(static_cast<size_t>(length) + 1);
-    const LRESULT got = SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(index),
-                                     reinterpret_cast<LPARAM>(buf.data()));
+    const LRESULT got =
+        SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf.data()));
     if (got == LB_ERR)
         return std::string();
     return std::string(buf.data(), static_cast<size_t>(got));
@@ -60,8 +60,8 @@ std::string BoxLongFileName(const std::string& programFolder, const std::string&
 HWND EnumerateBoxesIn(HWND dialog, HWND visibleList, const std::string& programFolder)
 {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
-    HWND scratch = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | LBS_HASSTRINGS, 0, 0, 0, 0, dialog,
-                                   nullptr, instance, nullptr);
+    HWND scratch =
+        CreateWindowExA(0, "LISTBOX", "", WS_CHILD | LBS_HASSTRINGS, 0, 0, 0, 0, dialog, nullptr, instance, nullptr);
     if (!scratch)
         return nullptr;
 

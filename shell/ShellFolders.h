@@ -36,5 +36,5 @@ private:
 // name is replaced. Failures of the single steps are shown, captioned with
 // caption ("SetPath failed!", ...). Returns the save's HRESULT, or the failure
 // of creating the link object, which is not shown. Needs a live ComScope.
-HRESULT CreateShortcut(const std::string& target, const std::string& folder,
-                       const std::string& name, const std::string& caption);
+HRESULT CreateShortcut(const std::string& target, const std::string& folder, const std::string& name,
+                       const std::string& caption);

@@ -10,12 +10,17 @@
 namespace {
 
 // Owns one interface pointer; releases it on every way out.
-template <class T> class CComPtr {
+template <class T>
+class CComPtr {
 public:
     CComPtr() = default;
     CComPtr(const CComPtr&) = delete;
     CComPtr& operator=(const CComPtr&) = delete;
-    ~CComPtr() { if (m_p) m_p->Release(); }
+    ~CComPtr()
+    {
+        if (m_p)
+            m_p->Release();
+    }
     T* operator->() const { return m_p; }
     void** Out() { return reinterpret_cast<void**>(&m_p); }
 
@@ -35,13 +40,12 @@ std::vector<wchar_t> Wide(const std::string& text)
 
 }  // namespace
 
-HRESULT CreateShortcut(const std::string& target, const std::string& folder,
-                       const std::string& name, const std::string& caption)
+HRESULT CreateShortcut(const std::string& target, const std::string& folder, const std::string& name,
+                       const std::string& caption)
 {
     const std::string file = ShortcutFilePath(folder, name);
     CComPtr<IShellLinkA> link;
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  link.Out());
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Out());
     if (FAILED(hr))
         return hr;
     CComPtr<IPersistFile> persist;

@@ -7,8 +7,7 @@ INT_PTR CDialog::DoModal(HWND owner, HINSTANCE instance)
     m_modal = true;
     if (!instance)
         instance = GetModuleHandleA(nullptr);
-    return DialogBoxParamA(instance, MAKEINTRESOURCEA(m_templateId), owner, Proc,
-                           reinterpret_cast<LPARAM>(this));
+    return DialogBoxParamA(instance, MAKEINTRESOURCEA(m_templateId), owner, Proc, reinterpret_cast<LPARAM>(this));
 }
 
 HWND CDialog::Create(HWND owner, HINSTANCE instance)
@@ -16,8 +15,7 @@ HWND CDialog::Create(HWND owner, HINSTANCE instance)
     m_modal = false;
     if (!instance)
         instance = GetModuleHandleA(nullptr);
-    return CreateDialogParamA(instance, MAKEINTRESOURCEA(m_templateId), owner, Proc,
-                              reinterpret_cast<LPARAM>(this));
+    return CreateDialogParamA(instance, MAKEINTRESOURCEA(m_templateId), owner, Proc, reinterpret_cast<LPARAM>(this));
 }
 
 std::string CDialog::GetItemText(int id) const
@@ -77,9 +75,17 @@ INT_PTR CALLBACK CDialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 static bool ReturnsDirectly(UINT msg)
 {
     switch (msg) {
-    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
-    case WM_COMPAREITEM: case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_QUERYDRAGICON:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
     case WM_INITDIALOG:
         return true;
     default:

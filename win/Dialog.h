@@ -34,7 +34,11 @@ protected:
     virtual void OnOK() { End(IDOK); }
     virtual void OnCancel() { End(IDCANCEL); }
     // Anything else; return true when handled (result in result).
-    virtual bool OnMessage(UINT, WPARAM, LPARAM, INT_PTR& result) { (void)result; return false; }
+    virtual bool OnMessage(UINT, WPARAM, LPARAM, INT_PTR& result)
+    {
+        (void)result;
+        return false;
+    }
 
     // Ends a modal dialog, or destroys a modeless one.
     void End(INT_PTR result);

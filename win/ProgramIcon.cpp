@@ -7,8 +7,7 @@ CProgramIcon::CProgramIcon(int resourceId)
     // LoadIcon gives only the large size; the title bar wants the small image.
     // Shared, like LoadIcon's: the system keeps it, so nothing is freed here.
     m_small = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON,
-                                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                            LR_SHARED));
+                                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
 }
 
 void CProgramIcon::Apply(HWND dialog) const

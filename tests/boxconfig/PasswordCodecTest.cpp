@@ -21,7 +21,8 @@ std::vector<int> SymbolValues(const std::string& encoded)
 std::string Symbols(std::initializer_list<int> values)
 {
     std::string s;
-    for (int v : values) s += PasswordAlphabet[v];
+    for (int v : values)
+        s += PasswordAlphabet[v];
     return s;
 }
 
@@ -51,8 +52,9 @@ TEST(PasswordCodec, WorkedExamplesAsSixBitValues)
 
 TEST(PasswordCodec, LengthsAndRoundTripsWithoutALimit)
 {
-    const struct { size_t bytes, symbols; } cases[] = {
-        {1, 2}, {2, 3}, {3, 4}, {126, 168}, {127, 170}, {300, 400}, {5000, 6667}};
+    const struct {
+        size_t bytes, symbols;
+    } cases[] = {{1, 2}, {2, 3}, {3, 4}, {126, 168}, {127, 170}, {300, 400}, {5000, 6667}};
     for (const auto& c : cases) {
         std::string plain;
         for (size_t i = 0; i < c.bytes; ++i)
@@ -79,7 +81,7 @@ TEST(PasswordCodec, CharactersOutsideTheAlphabetCountAsZero)
     damaged[1] = '*';  // value 22 becomes 0: bits 011000 000000 ...
     const std::string expected = DecodePassword(Symbols({24, 0, 9, 35}));
     EXPECT_EQ(DecodePassword(damaged), expected);
-    EXPECT_EQ(DecodePassword("**"), "");       // all-zero bits give an empty text
+    EXPECT_EQ(DecodePassword("**"), "");  // all-zero bits give an empty text
     EXPECT_EQ(DecodePassword("*\x01\xFF"), "");
 }
 

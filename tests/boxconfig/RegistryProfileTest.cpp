@@ -11,7 +11,10 @@ namespace {
 
 const char kApp[] = "Software\\FTP Sendora\\FTP Sendora";
 
-std::string KeyOf(const std::string& box) { return std::string(kApp) + "\\" + box; }
+std::string KeyOf(const std::string& box)
+{
+    return std::string(kApp) + "\\" + box;
+}
 
 bool KeyExists(const std::string& path)
 {
@@ -27,8 +30,8 @@ DWORD ValueCount(const std::string& path)
     HKEY k;
     DWORD n = 0;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {
-        RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &n, nullptr,
-                         nullptr, nullptr, nullptr);
+        RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr,
+                         nullptr);
         RegCloseKey(k);
     }
     return n;
@@ -37,8 +40,8 @@ DWORD ValueCount(const std::string& path)
 void SetRaw(const std::string& box, const char* name, DWORD type, const void* data, DWORD size)
 {
     HKEY k;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, KeyOf(box).c_str(), 0, nullptr, 0, KEY_WRITE,
-                              nullptr, &k, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, KeyOf(box).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr),
+              ERROR_SUCCESS);
     RegSetValueExA(k, name, 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(k);
 }
@@ -94,8 +97,7 @@ TEST_F(RegistryProfile, StringsAreRegSzWithTheirNulAndNumbersRegDword)
     EXPECT_EQ(size, 1u);
     DWORD port = 0;
     size = sizeof port;
-    ASSERT_EQ(RegQueryValueExA(k, "Port", nullptr, &type, reinterpret_cast<BYTE*>(&port), &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegQueryValueExA(k, "Port", nullptr, &type, reinterpret_cast<BYTE*>(&port), &size), ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(port, 2121u);
     RegCloseKey(k);
@@ -109,8 +111,8 @@ TEST_F(RegistryProfile, StringsAreRegSzWithTheirNulAndNumbersRegDword)
 TEST_F(RegistryProfile, UnreadableValuesGiveTheDefault)
 {
     const char noNul[] = {'a', 'b', 'c'};
-    SetRaw(box, "Directory", REG_SZ, noNul, sizeof noNul);      // made by hand, no NUL
-    SetRaw(box, "Port", REG_SZ, "2121", 5);                     // text where a number belongs
+    SetRaw(box, "Directory", REG_SZ, noNul, sizeof noNul);  // made by hand, no NUL
+    SetRaw(box, "Port", REG_SZ, "2121", 5);                 // text where a number belongs
     const WORD shortPort = 99;
     SetRaw(box, "Erase", REG_BINARY, &shortPort, sizeof shortPort);
     const DWORD number = 5;
@@ -125,7 +127,8 @@ TEST_F(RegistryProfile, UnreadableValuesGiveTheDefault)
 TEST_F(RegistryProfile, LongTextsAreKeptWhole)
 {
     std::string text;
-    for (int i = 0; i < 5000; ++i) text += static_cast<char>('a' + i % 26);
+    for (int i = 0; i < 5000; ++i)
+        text += static_cast<char>('a' + i % 26);
     profile.WriteString(box, BoxValue::Password, text);
     EXPECT_EQ(profile.GetString(box, BoxValue::Password, ""), text);
 }
@@ -135,8 +138,9 @@ TEST_F(RegistryProfile, DeleteSectionRemovesTheKeyWithAllItsValues)
     profile.WriteString(box, BoxValue::HostName, "h");
     profile.WriteInt(box, BoxValue::Details, 1);
     HKEY sub;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (KeyOf(box) + "\\extra").c_str(), 0, nullptr, 0,
-                              KEY_WRITE, nullptr, &sub, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (KeyOf(box) + "\\extra").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &sub, nullptr),
+              ERROR_SUCCESS);
     RegCloseKey(sub);
     profile.WriteString("Test Neighbour", BoxValue::HostName, "n");
 

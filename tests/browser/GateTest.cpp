@@ -16,8 +16,8 @@ using namespace std::chrono_literals;
 
 // Threads started in the reverse of the ticket order, the last ticket's
 // thread first, each a little later than the one before.
-std::vector<int> RunReversed(CGate& gate, const std::vector<CGate::Ticket>& tickets,
-                             std::atomic<int>* inside = nullptr, std::atomic<int>* most = nullptr)
+std::vector<int> RunReversed(CGate& gate, const std::vector<CGate::Ticket>& tickets, std::atomic<int>* inside = nullptr,
+                             std::atomic<int>* most = nullptr)
 {
     std::mutex lock;
     std::vector<int> order;

@@ -88,12 +88,16 @@ TEST(Listing, BrokenLinesEndCleanly)
         {"only the type letter", "d\r\n" + nextLine, {next}},
         {"last line without CR LF", nextLine + "-rw-r--r-- 1 a b 1 Jan  1 00:00 last", {next}},
         {"input ends inside the date", nextLine + "-rw-r--r-- 1 a b 1 Jan", {next}},
-        {"input ends after a CR", nextLine + "-rw-r--r-- 1 a b 1 Jan  1 00:00 x\r", {next, {"x", "1", "Jan  1 00:00 ", " "}}},
+        {"input ends after a CR",
+         nextLine + "-rw-r--r-- 1 a b 1 Jan  1 00:00 x\r",
+         {next, {"x", "1", "Jan  1 00:00 ", " "}}},
         {"skipped line without CR LF", nextLine + "total 3", {next}},
         {"LF-only lines never pass a line end into a name",
-         "-rw-r--r-- 1 a b 1 Jan  1 00:00 one\n-rw-r--r-- 1 a b 1 Jan  1 00:00 two\n", {}},
+         "-rw-r--r-- 1 a b 1 Jan  1 00:00 one\n-rw-r--r-- 1 a b 1 Jan  1 00:00 two\n",
+         {}},
         {"a stray CR in a name ends it; the next byte is taken as the LF",
-         "-rw-r--r-- 1 a b 1 Jan  1 00:00 na\rme\r\n" + nextLine, {{"na", "1", "Jan  1 00:00 ", " "}, next}},
+         "-rw-r--r-- 1 a b 1 Jan  1 00:00 na\rme\r\n" + nextLine,
+         {{"na", "1", "Jan  1 00:00 ", " "}, next}},
     };
     for (const ListingCase& c : cases)
         EXPECT_EQ(Parse(c.listing), c.rows) << c.what;
@@ -126,8 +130,7 @@ TEST(Listing, OversizedFieldsAreCutToFit)
     EXPECT_EQ(records[0].size[31], '\0');
     EXPECT_EQ(RecordName(records[1]), "after") << "the rest of the long line was read, not parsed";
     // Exactly 255 characters fit whole.
-    EXPECT_EQ(RecordName(ParseListingText("-rw-r--r-- 1 a b 1 Jan  1 00:00 " + longName.substr(0, 255) +
-                                          "\r\n").at(0)),
+    EXPECT_EQ(RecordName(ParseListingText("-rw-r--r-- 1 a b 1 Jan  1 00:00 " + longName.substr(0, 255) + "\r\n").at(0)),
               longName.substr(0, 255));
 }
 

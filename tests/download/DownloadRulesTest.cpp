@@ -11,9 +11,27 @@ namespace {
 
 TEST(ServerNames, ThoseThatWouldLeaveTheFolderOrOpenADeviceAreRefused)
 {
-    for (const char* name : {"..\\evil.txt", "../evil.txt", "sub/evil.txt", "C:evil.txt", "C:\\x\\evil.txt",
-                             ".", "..", "", "CON", "con.txt", "Nul", "aux.tar.gz", "PRN", "COM1", "com9.log",
-                             "LPT1", "lpt9", "CON .txt", "a\r\nDELE b", "what?", "a|b"})
+    for (const char* name : {"..\\evil.txt",
+                             "../evil.txt",
+                             "sub/evil.txt",
+                             "C:evil.txt",
+                             "C:\\x\\evil.txt",
+                             ".",
+                             "..",
+                             "",
+                             "CON",
+                             "con.txt",
+                             "Nul",
+                             "aux.tar.gz",
+                             "PRN",
+                             "COM1",
+                             "com9.log",
+                             "LPT1",
+                             "lpt9",
+                             "CON .txt",
+                             "a\r\nDELE b",
+                             "what?",
+                             "a|b"})
         EXPECT_FALSE(IsSafeLocalName(name)) << name;
     for (const char* name : {"a.txt", "readme", "...txt", ".profile", "CONSOLE.txt", "COM10", "LPT0", "com",
                              "my file.zip", "nul_device.txt", "x..y"})
@@ -23,11 +41,11 @@ TEST(ServerNames, ThoseThatWouldLeaveTheFolderOrOpenADeviceAreRefused)
 
 TEST(TransferType, TextExtensionsOnlyAndCaseIgnored)
 {
-    for (const char* name : {"readme.txt", "INDEX.HTML", "page.htm", "a.c", "a.cpp", "res.rc", "x.h",
-                             "Setup.INF", "make.mak", "p.plg", "archive.zip.txt", ".txt"})
+    for (const char* name : {"readme.txt", "INDEX.HTML", "page.htm", "a.c", "a.cpp", "res.rc", "x.h", "Setup.INF",
+                             "make.mak", "p.plg", "archive.zip.txt", ".txt"})
         EXPECT_TRUE(IsAsciiName(name)) << name;
-    for (const char* name : {"archive.zip", "noextension", "readme.txt.gz", "a.cc", "a.hpp", "a.", "html",
-                             "a.text", "dir.txt/x"})
+    for (const char* name :
+         {"archive.zip", "noextension", "readme.txt.gz", "a.cc", "a.hpp", "a.", "html", "a.text", "dir.txt/x"})
         EXPECT_FALSE(IsAsciiName(name)) << name;
 }
 

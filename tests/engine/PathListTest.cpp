@@ -19,13 +19,16 @@ using Paths = std::vector<std::string>;
 
 TEST(PathList, PathsAreFoundByTheirDriveColons)
 {
-    const struct { std::string list; Paths paths; } cases[] = {
+    const struct {
+        std::string list;
+        Paths paths;
+    } cases[] = {
         {"C:\\A B\\x.txt D:\\y.txt", {"C:\\A B\\x.txt", "D:\\y.txt"}},
         {"C:\\one.txt", {"C:\\one.txt"}},
         {"C:\\Web\\index.htm C:\\Web\\img", {"C:\\Web\\index.htm", "C:\\Web\\img"}},
         {"C:\\a  b\\c d e.txt E:\\f", {"C:\\a  b\\c d e.txt", "E:\\f"}},
         {"", {}},
-        {"\\\\server\\share\\file.txt", {}},         // no drive colon: not a path
+        {"\\\\server\\share\\file.txt", {}},  // no drive colon: not a path
         {"no colon at all", {}},
         {"\\\\srv\\x.txt C:\\y.txt", {"C:\\y.txt"}},
     };
@@ -44,8 +47,7 @@ TEST(PathList, DegenerateListsStayInBounds)
 TEST(PathList, QuotedPathsFromTheShellLoseTheirQuotes)
 {
     const std::string shell = "\"C:\\My Documents\\a b.txt\" C:\\plain.txt \"D:\\x y\"";
-    EXPECT_EQ(Split(StripQuotes(shell)),
-              (Paths{"C:\\My Documents\\a b.txt", "C:\\plain.txt", "D:\\x y"}));
+    EXPECT_EQ(Split(StripQuotes(shell)), (Paths{"C:\\My Documents\\a b.txt", "C:\\plain.txt", "D:\\x y"}));
 }
 
 TEST(PathList, FolderSwitch)

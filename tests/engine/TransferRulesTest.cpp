@@ -64,8 +64,8 @@ TEST(TransferRules, ExtensionIsTakenFromTheNameNotTheFolder)
         const char* name;
         const char* ext;
     } cases[] = {
-        {"a.txt", ".txt"}, {"a", ""}, {"a.b.c", ".c"}, {"dir.v2\\file", ""},
-        {"dir.v2/file", ""}, {"dir\\file.h", ".h"}, {"", ""},
+        {"a.txt", ".txt"},     {"a", ""}, {"a.b.c", ".c"}, {"dir.v2\\file", ""}, {"dir.v2/file", ""},
+        {"dir\\file.h", ".h"}, {"", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ExtensionOf(c.name), c.ext) << c.name;
@@ -116,7 +116,7 @@ TEST(TransferRules, ProgressPercent)
         {100000000, 0, 0},
         {100000000, 99999999, 99},
         {100000000, 100000000, 100},
-        {0, 0, 100},                // an empty file is done
+        {0, 0, 100},  // an empty file is done
         {1024, 1024, 100},
         {3, 1, 33},
         {5000000000ULL, 2500000000ULL, 50},
@@ -131,8 +131,8 @@ TEST(TransferRules, ProgressPercent)
 
 TEST(TransferRules, ProgressNeverGoesBack)
 {
-    for (uint64_t size : {uint64_t(1), uint64_t(1023), uint64_t(100000000), uint64_t(5000000001ULL),
-                          UINT64_MAX / 100, UINT64_MAX / 100 + 1, UINT64_MAX - 7, UINT64_MAX}) {
+    for (uint64_t size : {uint64_t(1), uint64_t(1023), uint64_t(100000000), uint64_t(5000000001ULL), UINT64_MAX / 100,
+                          UINT64_MAX / 100 + 1, UINT64_MAX - 7, UINT64_MAX}) {
         int last = 0;
         // 4097 steps across the file, and both sides of the point where
         // sent * 100 would overflow.

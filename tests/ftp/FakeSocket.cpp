@@ -69,7 +69,8 @@ FakeNet& Fake()
 
 int FakeNet::OpenCount() const
 {
-    return static_cast<int>(std::count_if(sockets.begin(), sockets.end(), [](const auto& s) { return !s.second.closed; }));
+    return static_cast<int>(
+        std::count_if(sockets.begin(), sockets.end(), [](const auto& s) { return !s.second.closed; }));
 }
 
 SocketHandle FakeNet::AddStream(const std::vector<std::string>& pieces)
@@ -81,9 +82,18 @@ SocketHandle FakeNet::AddStream(const std::vector<std::string>& pieces)
     return s;
 }
 
-bool SocketsStartup() { return true; }
-bool SocketsCleanup() { return true; }
-int SocketLastError() { return 0; }
+bool SocketsStartup()
+{
+    return true;
+}
+bool SocketsCleanup()
+{
+    return true;
+}
+int SocketLastError()
+{
+    return 0;
+}
 void ShowSocketFailure(const char*) {}
 
 bool IsDottedAddress(const char* host)

@@ -35,10 +35,14 @@ struct ReplyStream {
 const ReplyStream ReplyStreams[] = {
     {"220 Ready\r\n230 Next\r\n", {"220 Ready\r\n", "230 Next\r\n"}, {220, 230}},
     {"230-Welcome\r\n230-Second\r\n230 Done\r\n200 Next\r\n",
-     {"230-Welcome\r\n230-Second\r\n230 Done\r\n", "200 Next\r\n"}, {230, 200}},
-    {"220-Call 220 now\r\n220 Ready\r\n331 Next\r\n", {"220-Call 220 now\r\n220 Ready\r\n", "331 Next\r\n"}, {220, 331}},
+     {"230-Welcome\r\n230-Second\r\n230 Done\r\n", "200 Next\r\n"},
+     {230, 200}},
+    {"220-Call 220 now\r\n220 Ready\r\n331 Next\r\n",
+     {"220-Call 220 now\r\n220 Ready\r\n", "331 Next\r\n"},
+     {220, 331}},
     {"150 Opening\r\n226-Options: -l\r\n226 6 matches total\r\n",
-     {"150 Opening\r\n", "226-Options: -l\r\n226 6 matches total\r\n"}, {150, 226}},
+     {"150 Opening\r\n", "226-Options: -l\r\n226 6 matches total\r\n"},
+     {150, 226}},
     // Only a line that begins with the code ends it, not one indented.
     {"211-Features:\r\n 211 MDTM\r\n211 End\r\n", {"211-Features:\r\n 211 MDTM\r\n211 End\r\n"}, {211}},
     {"22\r\n-9 Odd\r\n", {"22\r\n", "-9 Odd\r\n"}, {22, -9}},
@@ -78,8 +82,8 @@ TEST_F(FtpFake, ReplyCodeIsTheFirstThreeCharactersAsANumber)
         const char* reply;
         int code;
     } cases[] = {
-        {"220 Ready\r\n", 220}, {"12x Odd\r\n", 12},  {" 42 Spaced\r\n", 42}, {"+99 Signed\r\n", 99},
-        {"-12 Neg\r\n", -12},   {"Hello\r\n", 0},     {"2201 Long\r\n", 220}, {"\r\n", 0},
+        {"220 Ready\r\n", 220}, {"12x Odd\r\n", 12}, {" 42 Spaced\r\n", 42}, {"+99 Signed\r\n", 99},
+        {"-12 Neg\r\n", -12},   {"Hello\r\n", 0},    {"2201 Long\r\n", 220}, {"\r\n", 0},
     };
     for (const auto& c : cases) {
         SocketHandle s = Fake().AddStream({c.reply});

@@ -103,7 +103,8 @@ const Transcript ReplyTranscripts[] = {
      R"([{"reply": "220 Hi\r\n"},
          {"expect": "USER bob", "reply": "331 Password\r\n"},
          {"expect": "PASS secret", "reply": "530 Login incorrect.\r\n"}])",
-     {{nullptr, 220, "220 Hi\r\n"}, {"USER bob\r\n", 331, "331 Password\r\n"},
+     {{nullptr, 220, "220 Hi\r\n"},
+      {"USER bob\r\n", 331, "331 Password\r\n"},
       {"PASS secret\r\n", 530, "530 Login incorrect.\r\n"}}},
 };
 
@@ -258,7 +259,6 @@ TEST(FtpDataPort, RefusedPortClosesTheListener)
     }
 }
 
-
 // ---------------------------------------------------------------------------
 // Transfers: the order every caller keeps (data port, transfer command,
 // accept, send or receive), then the completion reply.
@@ -406,8 +406,8 @@ TEST(FtpDownload, ReceivesUntilTheServerCloses)
     ASSERT_NE(t.data, InvalidSocket);
 
     std::vector<size_t> counts;
-    EXPECT_TRUE(ftp.ReceiveToFile(t.control, t.data, dir.Path("down.txt").c_str(),
-                                  [&](size_t n) { counts.push_back(n); }));
+    EXPECT_TRUE(
+        ftp.ReceiveToFile(t.control, t.data, dir.Path("down.txt").c_str(), [&](size_t n) { counts.push_back(n); }));
     EXPECT_EQ(ReadFile(dir.Path("down.txt")), payload);
     EXPECT_EQ(std::string(ftp.LastReply()), "226 Done\r\n");
     ASSERT_FALSE(counts.empty());

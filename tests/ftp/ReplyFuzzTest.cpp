@@ -61,8 +61,8 @@ int CodeOf(const std::string& text)
 
 std::string RandomStream(std::mt19937& rng)
 {
-    static const char* const tokens[] = {"220", "230", "226", "-", " ", "\r\n", "\r", "\n", "2", "0",
-                                         "x",   "220 ", "220-", "\r\n220 ", "\r\n220-"};
+    static const char* const tokens[] = {"220", "230", "226", "-",    " ",    "\r\n",     "\r",      "\n",
+                                         "2",   "0",   "x",   "220 ", "220-", "\r\n220 ", "\r\n220-"};
     std::uniform_int_distribution<int> kind(0, 9);
     std::string s;
     size_t length = std::uniform_int_distribution<size_t>(0, rng() % 20 == 0 ? 6000 : 160)(rng);

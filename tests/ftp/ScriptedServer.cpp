@@ -162,7 +162,8 @@ CHelperProcess::CHelperProcess(const std::string& script, const std::string& arg
 {
     std::string portFile = m_impl->dir.Path("port");
     // exec, so that the helper itself holds the pipe and sees it close.
-    std::string command = "exec /usr/bin/python3 '" + script + "' " + arguments + " --port-file '" + portFile + "' >/dev/null";
+    std::string command =
+        "exec /usr/bin/python3 '" + script + "' " + arguments + " --port-file '" + portFile + "' >/dev/null";
     m_impl->pipe = popen(command.c_str(), "w");
     if (m_impl->pipe == nullptr)
         return;

@@ -25,10 +25,10 @@ struct ScriptedRecord {
 // False when no dispenser can be had (a Windows test run outside the driver).
 bool ScriptedServersAvailable();
 
-#define REQUIRE_SCRIPTED_SERVERS()                                                                  \
-    do {                                                                                            \
-        if (!ScriptedServersAvailable())                                                            \
-            GTEST_SKIP() << "no scripted FTP server: run through tests/ftp/wine_ftp_client.py";    \
+#define REQUIRE_SCRIPTED_SERVERS()                                                                                     \
+    do {                                                                                                               \
+        if (!ScriptedServersAvailable())                                                                               \
+            GTEST_SKIP() << "no scripted FTP server: run through tests/ftp/wine_ftp_client.py";                        \
     } while (0)
 
 class CScriptedServer {

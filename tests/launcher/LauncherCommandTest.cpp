@@ -11,8 +11,8 @@ TEST(LauncherTail, OnlyTheExactSwitchesInstall)
         const char* tail;
         bool install;
     } cases[] = {
-        {"/i", true},        {"/I", true},   {"", false},  {"/install", false},
-        {"/i ", false},      {" /i", false}, {"-i", false}, {"/iI", false},
+        {"/i", true},   {"/I", true},   {"", false},   {"/install", false},
+        {"/i ", false}, {" /i", false}, {"-i", false}, {"/iI", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsLauncherInstallSwitch(c.tail), c.install) << "tail \"" << c.tail << "\"";

@@ -52,12 +52,16 @@ TEST(SavingABox, TheSixEntriesThenConfirmedOptionsOnceAndNeverUnconfirmedOnes)
     pending.Confirmed = true;
     WriteBoxEntries(p, "Site", Entries(), pending);
     const std::vector<std::string> entries = {
-        "Site|Host Name=ftp.example.net", "Site|User ID=ann", "Site|Password=" + EncodePassword("pw"),
-        "Site|Directory=/www", "Site|Account=acct", "Site|GeoCities Login#1",
+        "Site|Host Name=ftp.example.net",
+        "Site|User ID=ann",
+        "Site|Password=" + EncodePassword("pw"),
+        "Site|Directory=/www",
+        "Site|Account=acct",
+        "Site|GeoCities Login#1",
     };
     std::vector<std::string> expected = entries;
-    for (const char* option : {"Site|Transfer Type#-1", "Site|Filenames#0", "Site|File Extensions#1",
-                               "Site|Port#2121", "Site|Erase#1"})
+    for (const char* option :
+         {"Site|Transfer Type#-1", "Site|Filenames#0", "Site|File Extensions#1", "Site|Port#2121", "Site|Erase#1"})
         expected.push_back(option);
     EXPECT_EQ(p.writes, expected);
     EXPECT_FALSE(pending.Confirmed);

@@ -10,7 +10,11 @@
 
 TEST(ManagerCommandLine, TheWholeTextIsOneArgumentAndOnlyAnExactSwitchInstalls)
 {
-    struct Case { const char* line; ManagerMode mode; const char* box; };
+    struct Case {
+        const char* line;
+        ManagerMode mode;
+        const char* box;
+    };
     const Case cases[] = {
         {"/i", ManagerMode::PlaceStartMenuShortcut, ""},
         {"/I", ManagerMode::PlaceStartMenuShortcut, ""},
@@ -33,12 +37,15 @@ TEST(ManagerCommandLine, TheWholeTextIsOneArgumentAndOnlyAnExactSwitchInstalls)
 
 TEST(LogonEntries, TheFirstMissingEntryIsNamed)
 {
-    struct Case { const char* user; const char* password; const char* host; const char* message; };
+    struct Case {
+        const char* user;
+        const char* password;
+        const char* host;
+        const char* message;
+    };
     const Case cases[] = {
-        {"", "", "", "Please enter User ID."},
-        {"", "pw", "host", "Please enter User ID."},
-        {"ann", "", "", "Please enter Password."},
-        {"ann", "", "host", "Please enter Password."},
+        {"", "", "", "Please enter User ID."},        {"", "pw", "host", "Please enter User ID."},
+        {"ann", "", "", "Please enter Password."},    {"ann", "", "host", "Please enter Password."},
         {"ann", "pw", "", "Please enter Host Name."},
     };
     for (const Case& c : cases) {
@@ -53,17 +60,16 @@ TEST(LogonEntries, TheFirstMissingEntryIsNamed)
 
 TEST(BoxNames, NamesThatCanBeFileNamesAreAccepted)
 {
-    for (const char* name : {"Site", "my site", "site.one", "site.", "GeoCities", "127.0.0.1",
-                             "caf\xe9 \xfc", "CONSOLE", "COM10", "LPT0", "a-b_c (2) [x] {y} & #1",
-                             "nul-site"})
+    for (const char* name : {"Site", "my site", "site.one", "site.", "GeoCities", "127.0.0.1", "caf\xe9 \xfc",
+                             "CONSOLE", "COM10", "LPT0", "a-b_c (2) [x] {y} & #1", "nul-site"})
         EXPECT_EQ(BoxNameRefusal(name), "") << name;
 }
 
 TEST(BoxNames, NamesThatCannotBeFileNamesAreRefusedByName)
 {
-    for (const char* name : {"a/b", "a\\b", "c:", "ftp://host/dir", "*", "who?", "say \"hi\"",
-                             "<box>", "a|b", "tab\there", "cr\r", "CON", "con", "Nul.txt", "aux ",
-                             "PRN.site", "COM1", "lpt9", " ", "...", " . "}) {
+    for (const char* name : {"a/b",   "a\\b",     "c:",        "ftp://host/dir", "*",   "who?", "say \"hi\"",
+                             "<box>", "a|b",      "tab\there", "cr\r",           "CON", "con",  "Nul.txt",
+                             "aux ",  "PRN.site", "COM1",      "lpt9",           " ",   "...",  " . "}) {
         const std::string refusal = BoxNameRefusal(name);
         EXPECT_NE(refusal, "") << name;
         EXPECT_NE(refusal.find("\"" + std::string(name) + "\""), std::string::npos) << refusal;
@@ -73,19 +79,29 @@ TEST(BoxNames, NamesThatCannotBeFileNamesAreRefusedByName)
 
 TEST(PortText, ADecimalIntegerWithBlanksOrTabsAroundIt)
 {
-    struct Case { const char* text; int value; };
+    struct Case {
+        const char* text;
+        int value;
+    };
     const Case good[] = {
-        {"21", 21}, {" 2121 ", 2121}, {"\t21\t", 21}, {"0021", 21}, {"0", 0}, {"-5", -5},
-        {"+7", 7}, {"99999", 99999}, {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1},
+        {"21", 21},
+        {" 2121 ", 2121},
+        {"\t21\t", 21},
+        {"0021", 21},
+        {"0", 0},
+        {"-5", -5},
+        {"+7", 7},
+        {"99999", 99999},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
     };
     for (const Case& c : good) {
         int value = -1;
         EXPECT_TRUE(ParseIntegerText(c.text, value)) << c.text;
         EXPECT_EQ(value, c.value) << c.text;
     }
-    for (const char* text : {"", "  ", "\t", "2 1", "21a", "a21", "0x15", "2.5", "-", "+",
-                             "--5", "\n21", "21\r", "2147483648", "-2147483649",
-                             "99999999999999999999"}) {
+    for (const char* text : {"", "  ", "\t", "2 1", "21a", "a21", "0x15", "2.5", "-", "+", "--5", "\n21", "21\r",
+                             "2147483648", "-2147483649", "99999999999999999999"}) {
         int value = 1234;
         EXPECT_FALSE(ParseIntegerText(text, value)) << text;
         EXPECT_EQ(value, 1234) << "left alone: " << text;

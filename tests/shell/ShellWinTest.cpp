@@ -104,6 +104,5 @@ TEST(ShortcutsWithoutCom, AreSkippedWithTheFailureOfTheLinkObject)
     GetTempPathA(sizeof temp, temp);
     const HRESULT hr = CreateShortcut("C:\\x.exe", temp, "shell_win_test no com", "Shell Test");
     EXPECT_TRUE(FAILED(hr));
-    EXPECT_EQ(GetFileAttributesA((std::string(temp) + "\\SHELL_WIN_TEST NO COM.LNK").c_str()),
-              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA((std::string(temp) + "\\SHELL_WIN_TEST NO COM.LNK").c_str()), INVALID_FILE_ATTRIBUTES);
 }

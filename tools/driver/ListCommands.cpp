@@ -186,7 +186,8 @@ public:
         it.pszText = Mem.Address() + sizeof(LVITEMA);
         it.cchTextMax = TextMax;
         Mem.Write(0, &it, sizeof it);
-        LRESULT len = SendOrThrow(Lv, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(Mem.Address()));
+        LRESULT len =
+            SendOrThrow(Lv, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(Mem.Address()));
         std::string text(static_cast<size_t>(std::min<LRESULT>(std::max<LRESULT>(len, 0), TextMax)), '\0');
         if (!text.empty())
             Mem.Read(sizeof(LVITEMA), &text[0], text.size());

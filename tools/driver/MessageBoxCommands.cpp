@@ -167,8 +167,8 @@ std::string IconKind(const CMsgBox& box)
     static const struct {
         const char* Name;
         LPCSTR Id;
-    } kinds[] = {{"error", IDI_HAND}, {"question", IDI_QUESTION}, {"warning", IDI_EXCLAMATION},
-                 {"information", IDI_ASTERISK}};
+    } kinds[] = {
+        {"error", IDI_HAND}, {"question", IDI_QUESTION}, {"warning", IDI_EXCLAMATION}, {"information", IDI_ASTERISK}};
     POINT origin = {0, 0};
     ClientToScreen(box.IconStatic, &origin);
     // A box just shown may not be painted yet; ask for the paint and retry.
@@ -249,8 +249,8 @@ void CmdAnswer(const CArgs& args, CReply& reply)
     const CButton* chosen = nullptr;
     for (const CButton& b : box.Buttons) {
         bool byText = lstrcmpiA(WithoutAmpersands(b.Text).c_str(), WithoutAmpersands(which).c_str()) == 0;
-        bool byId = !which.empty() && std::isdigit(static_cast<unsigned char>(which[0])) &&
-                    b.Id == CArgs::ParseNumber(which);
+        bool byId =
+            !which.empty() && std::isdigit(static_cast<unsigned char>(which[0])) && b.Id == CArgs::ParseNumber(which);
         if (byText || byId) {
             chosen = &b;
             break;

@@ -46,11 +46,21 @@ CArgs::CArgs(const std::string& line)
             if (++i >= n)
                 throw CDriverError("usage", "line ends inside an escape");
             switch (line[i]) {
-            case '\\': token += '\\'; break;
-            case '"': token += '"'; break;
-            case 'r': token += '\r'; break;
-            case 'n': token += '\n'; break;
-            case 't': token += '\t'; break;
+            case '\\':
+                token += '\\';
+                break;
+            case '"':
+                token += '"';
+                break;
+            case 'r':
+                token += '\r';
+                break;
+            case 'n':
+                token += '\n';
+                break;
+            case 't':
+                token += '\t';
+                break;
             case 'x': {
                 int hi = i + 1 < n ? HexDigit(line[i + 1]) : -1;
                 int lo = i + 2 < n ? HexDigit(line[i + 2]) : -1;
@@ -149,11 +159,21 @@ std::string QuoteText(const std::string& text)
     for (char ch : text) {
         unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20 || c >= 0x7f) {
                 char buf[8];

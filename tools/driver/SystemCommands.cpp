@@ -169,8 +169,8 @@ void WriteBmp(const std::string& path, HDC source, const RECT& r)
     DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
     bih.biSizeImage = stride * static_cast<DWORD>(h);
     std::vector<char> bits(bih.biSizeImage);
-    int lines = GetDIBits(mem, bmp, 0, static_cast<UINT>(h), bits.data(), reinterpret_cast<BITMAPINFO*>(&bih),
-                          DIB_RGB_COLORS);
+    int lines =
+        GetDIBits(mem, bmp, 0, static_cast<UINT>(h), bits.data(), reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS);
     DeleteObject(bmp);
     DeleteDC(mem);
     if (lines != h)
@@ -194,8 +194,8 @@ void CmdScreenshot(const CArgs& args, CReply& reply)
 {
     // Bare @0 is the whole screen; a window is cut out of the screen, so it
     // must be on top.
-    HWND hwnd = args.Bare(0) && args.Text(0) == "@0" ? GetDesktopWindow()
-                                                     : FindControl(args, FindTopWindow(args, 0), 2);
+    HWND hwnd =
+        args.Bare(0) && args.Text(0) == "@0" ? GetDesktopWindow() : FindControl(args, FindTopWindow(args, 0), 2);
     const std::string& path = args.Text(1);
     RECT r;
     GetWindowRect(hwnd, &r);
@@ -439,7 +439,8 @@ extern const CCommand SystemCommands[] = {
     {"setenv", "", "<name> [value] (no value removes it)", CmdSetEnv},
     {"screenshot", WINDOW_OPTIONS, "<win|@0> <path.bmp> [ctl] -> width height", CmdScreenshot},
     {"regget", "raw", "<key> <name> [-raw] -> type data", CmdRegGet},
-    {"regset", "", "<key> <name> <REG_SZ|REG_EXPAND_SZ|REG_DWORD|REG_QWORD|REG_BINARY hex|type number + hex> <data>", CmdRegSet},
+    {"regset", "", "<key> <name> <REG_SZ|REG_EXPAND_SZ|REG_DWORD|REG_QWORD|REG_BINARY hex|type number + hex> <data>",
+     CmdRegSet},
     {"regdelkey", "", "<key> -> 1 (deleted) | 0 (was not there)", CmdRegDelKey},
     {"regdelvalue", "", "<key> <name> -> 1|0", CmdRegDelValue},
     {"regexists", "", "<key> [name] -> 1|0", CmdRegExists},

@@ -7,8 +7,8 @@
 std::string Win32Message(DWORD error)
 {
     char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string result = std::to_string(error);
     if (text) {
         std::string s = text;
@@ -131,7 +131,8 @@ HWND FindTopWindow(const CArgs& args, size_t index)
     std::vector<HWND> found = Search(q, timeout);
     if (found.empty())
         throw CDriverError(timeout ? "timeout" : "notfound",
-                           "no " + Describe(args, index) + (timeout ? " within " + std::to_string(timeout) + " ms" : ""));
+                           "no " + Describe(args, index) +
+                               (timeout ? " within " + std::to_string(timeout) + " ms" : ""));
     return found.front();
 }
 
@@ -204,8 +205,9 @@ HWND FindTarget(const CArgs& args, size_t index)
         Sleep(20);
     }
     if (missing.empty())
-        throw CDriverError(timeout ? "timeout" : "notfound", "no " + Describe(args, index) +
-                                                               (timeout ? " within " + std::to_string(timeout) + " ms" : ""));
+        throw CDriverError(timeout ? "timeout" : "notfound",
+                           "no " + Describe(args, index) +
+                               (timeout ? " within " + std::to_string(timeout) + " ms" : ""));
     throw CDriverError("notfound", missing);
 }
 
@@ -250,8 +252,8 @@ bool Deliver(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, DWORD waitMs)
 CRemoteMemory::CRemoteMemory(HWND owner, size_t size)
 {
     DWORD pid = WindowPid(owner);
-    Process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
-                          FALSE, pid);
+    Process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE, pid);
     if (!Process)
         ThrowLastError("OpenProcess " + std::to_string(pid));
     BOOL mineWow = FALSE, theirsWow = FALSE;
@@ -422,10 +424,10 @@ UINT KeyCode(const std::string& name)
     static const struct {
         const char* Name;
         UINT Vk;
-    } keys[] = {{"enter", VK_RETURN}, {"escape", VK_ESCAPE}, {"tab", VK_TAB},     {"space", VK_SPACE},
-                {"up", VK_UP},        {"down", VK_DOWN},     {"left", VK_LEFT},   {"right", VK_RIGHT},
-                {"delete", VK_DELETE}, {"back", VK_BACK},    {"home", VK_HOME},   {"end", VK_END},
-                {"f1", VK_F1},        {"f5", VK_F5}};
+    } keys[] = {{"enter", VK_RETURN},  {"escape", VK_ESCAPE}, {"tab", VK_TAB},   {"space", VK_SPACE},
+                {"up", VK_UP},         {"down", VK_DOWN},     {"left", VK_LEFT}, {"right", VK_RIGHT},
+                {"delete", VK_DELETE}, {"back", VK_BACK},     {"home", VK_HOME}, {"end", VK_END},
+                {"f1", VK_F1},         {"f5", VK_F5}};
     for (const auto& k : keys)
         if (name == k.Name)
             return k.Vk;
@@ -492,8 +494,8 @@ void CmdPid(const CArgs& args, CReply& reply)
 #define CONTROL_OPTIONS WINDOW_OPTIONS
 
 extern const CCommand WindowCommands[] = {
-    {"windows", "class pid hidden title", "[-title=T] [-class=C] [-pid=N] [-hidden] -> n {hwnd title class pid visible}*",
-     CmdWindows},
+    {"windows", "class pid hidden title",
+     "[-title=T] [-class=C] [-pid=N] [-hidden] -> n {hwnd title class pid visible}*", CmdWindows},
     {"wait", WINDOW_OPTIONS, "<win> -> hwnd", CmdWait},
     {"waitgone", WINDOW_OPTIONS, "<win> -> (nothing)", CmdWaitGone},
     {"children", WINDOW_OPTIONS, "<win> -> n {hwnd id class text visible enabled}*", CmdChildren},

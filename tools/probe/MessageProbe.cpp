@@ -52,8 +52,8 @@ int main(int argc, char** argv)
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "MessageProbe";
     RegisterClassA(&wc);
-    g_window = CreateWindowA("MessageProbe", "probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                             wc.hInstance, nullptr);
+    g_window =
+        CreateWindowA("MessageProbe", "probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
     HANDLE t = CreateThread(nullptr, 0, Sender, &run, 0, nullptr);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

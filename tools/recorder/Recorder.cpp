@@ -12,11 +12,18 @@ static std::string Escape(const char* s)
     std::string out;
     for (; *s; ++s) {
         const unsigned char c = static_cast<unsigned char>(*s);
-        if (c == '\\') out += "\\\\";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c < 32) { char b[8]; std::snprintf(b, sizeof b, "\\x%02X", c); out += b; }
-        else out += static_cast<char>(c);
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c < 32) {
+            char b[8];
+            std::snprintf(b, sizeof b, "\\x%02X", c);
+            out += b;
+        } else
+            out += static_cast<char>(c);
     }
     return out;
 }
