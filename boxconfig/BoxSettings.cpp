@@ -1,35 +1,89 @@
 #include "boxconfig/BoxSettings.h"
 
-BoxSettings DefaultBoxSettings(BoxReader reader)
+#include <utility>
+
+#include "boxconfig/SuiteNames.h"
+
+namespace {
+
+struct TextRow {
+    BoxText value;
+    const char* name;
+    const char* byReader[3];  // manager, engine, browser
+};
+
+// A reader that never reads a value is given "" for it.
+const TextRow kTexts[] = {
+    {BoxText::HostName, BoxValue::HostName, {"", kNotFound, kNotFound}},
+    {BoxText::UserId, BoxValue::UserId, {"", kNotFound, kNotFound}},
+    {BoxText::Password, BoxValue::Password, {"", kNotFound, kNotFound}},
+    {BoxText::Account, BoxValue::Account, {"", "", ""}},
+    {BoxText::Directory, BoxValue::Directory, {"", kNotFound, kNotFound}},
+    {BoxText::CurrentDirectory, BoxValue::CurrentDirectory, {"", "", kNotFound}},
+    {BoxText::TargetDirectory, BoxValue::TargetDirectory, {"", "", ""}},
+};
+
+struct NumberRow {
+    BoxNumber value;
+    const char* name;
+    int byDefault;
+};
+
+const NumberRow kNumbers[] = {
+    {BoxNumber::GeoCitiesLogin, BoxValue::GeoCitiesLogin, 0},
+    {BoxNumber::Port, BoxValue::Port, 21},
+    {BoxNumber::TransferType, BoxValue::TransferType, static_cast<int>(TransferType::AutoDetect)},
+    {BoxNumber::Filenames, BoxValue::Filenames, static_cast<int>(FilenameCase::Unchanged)},
+    {BoxNumber::FileExtensions, BoxValue::FileExtensions, static_cast<int>(ExtensionChange::Unchanged)},
+    {BoxNumber::Erase, BoxValue::Erase, 0},
+    {BoxNumber::Details, BoxValue::Details, 0},
+    {BoxNumber::SortOrder, BoxValue::SortOrder, 0},
+};
+
+template <class Row, size_t N, class Value>
+const Row& RowOf(const Row (&rows)[N], Value value)
 {
-    BoxSettings s;
-    if (reader != BoxReader::Manager) {
-        const char* nf = "Not Found";
-        s.hostName = s.userId = s.password = s.directory = nf;
-    }
-    if (reader == BoxReader::Browser)
-        s.currentDirectory = "Not Found";
-    return s;
+    for (const Row& row : rows)
+        if (row.value == value)
+            return row;
+    return rows[0];  // not reached: every value has its row
 }
 
-BoxSettings ReadBoxSettings(CProfile& p, const std::string& box, BoxReader reader)
+}  // namespace
+
+const char* BoxValueName(BoxText value)
 {
-    const BoxSettings d = DefaultBoxSettings(reader);
-    BoxSettings s;
-    s.hostName = p.GetString(box, BoxValue::HostName, d.hostName);
-    s.userId = p.GetString(box, BoxValue::UserId, d.userId);
-    s.password = p.GetString(box, BoxValue::Password, d.password);
-    s.account = p.GetString(box, BoxValue::Account, d.account);
-    s.directory = p.GetString(box, BoxValue::Directory, d.directory);
-    s.geoCitiesLogin = p.GetInt(box, BoxValue::GeoCitiesLogin, d.geoCitiesLogin);
-    s.port = p.GetInt(box, BoxValue::Port, d.port);
-    s.transferType = p.GetInt(box, BoxValue::TransferType, d.transferType);
-    s.filenameCase = p.GetInt(box, BoxValue::Filenames, d.filenameCase);
-    s.extensionChange = p.GetInt(box, BoxValue::FileExtensions, d.extensionChange);
-    s.erase = p.GetInt(box, BoxValue::Erase, d.erase);
-    s.details = p.GetInt(box, BoxValue::Details, d.details);
-    s.currentDirectory = p.GetString(box, BoxValue::CurrentDirectory, d.currentDirectory);
-    s.sortOrder = p.GetInt(box, BoxValue::SortOrder, d.sortOrder);
-    s.targetDirectory = p.GetString(box, BoxValue::TargetDirectory, d.targetDirectory);
-    return s;
+    return RowOf(kTexts, value).name;
+}
+
+const char* BoxValueName(BoxNumber value)
+{
+    return RowOf(kNumbers, value).name;
+}
+
+std::string BoxTextDefault(BoxText value, BoxReader reader)
+{
+    return RowOf(kTexts, value).byReader[static_cast<int>(reader)];
+}
+
+int BoxNumberDefault(BoxNumber value)
+{
+    return RowOf(kNumbers, value).byDefault;
+}
+
+CBoxSettings::CBoxSettings(CProfile& profile, std::string box, BoxReader reader)
+    : m_profile(profile),
+      m_box(std::move(box)),
+      m_reader(reader)
+{
+}
+
+std::string CBoxSettings::Text(BoxText value) const
+{
+    return m_profile.GetString(m_box, BoxValueName(value), BoxTextDefault(value, m_reader));
+}
+
+int CBoxSettings::Number(BoxNumber value) const
+{
+    return m_profile.GetInt(m_box, BoxValueName(value), BoxNumberDefault(value));
 }

@@ -1,15 +1,11 @@
-// The settings record of one box and the names of its registry values.
-// Each program reads a value with its own default; the tables below are the
-// only place those defaults live.
+// The values of a box's settings key. Each value's name, type and every
+// reader's default stand once, in the table of BoxSettings.cpp; every
+// program reads a box through CBoxSettings.
 #pragma once
 
 #include <string>
 
 #include "boxconfig/Profile.h"
-
-// Vendor and application key under HKEY_CURRENT_USER\Software.
-constexpr char kProfileVendor[] = "FTP Sendora";
-constexpr char kProfileApplication[] = "FTP Sendora";
 
 enum class TransferType : int { Ascii = 0, Binary = 1, AutoDetect = 2 };
 enum class FilenameCase : int { Lower = 0, Upper = 1, Unchanged = 2 };
@@ -37,28 +33,36 @@ constexpr char TargetDirectory[] = "Target Directory";
 // where the manager sees an empty field).
 enum class BoxReader { Manager, Engine, Browser };
 
-// Option numbers are kept as stored: readers give meaning to values outside
-// the enums (the manager may store -1, a hand-made key anything).
-struct BoxSettings {
-    std::string hostName;
-    std::string userId;
-    std::string password;  // as stored, i.e. encoded
-    std::string account;
-    std::string directory;
-    int geoCitiesLogin = 0;
-    int port = 21;
-    int transferType = static_cast<int>(TransferType::AutoDetect);
-    int filenameCase = static_cast<int>(FilenameCase::Unchanged);
-    int extensionChange = static_cast<int>(ExtensionChange::Unchanged);
-    int erase = 0;
-    int details = 0;
-    std::string currentDirectory;
-    int sortOrder = 0;
-    std::string targetDirectory;
+// The values that are strings (REG_SZ) and those that are numbers (REG_DWORD).
+enum class BoxText { HostName, UserId, Password, Account, Directory, CurrentDirectory, TargetDirectory };
+enum class BoxNumber { GeoCitiesLogin, Port, TransferType, Filenames, FileExtensions, Erase, Details, SortOrder };
+
+const char* BoxValueName(BoxText value);
+const char* BoxValueName(BoxNumber value);
+// What the reader takes when the value is missing or unreadable. A number's
+// default is the same for every reader.
+std::string BoxTextDefault(BoxText value, BoxReader reader);
+int BoxNumberDefault(BoxNumber value);
+
+// One box as one reader sees it. Every getter asks the profile anew, so a
+// value changed during a run counts from its next use (the engine reads
+// "Directory" before each file). Reading opens the box's section, which
+// leaves an empty key behind for a box that has none.
+class CBoxSettings {
+public:
+    CBoxSettings(CProfile& profile, std::string box, BoxReader reader);
+
+    std::string Text(BoxText value) const;
+    int Number(BoxNumber value) const;
+
+    // The transfer options as their enums. A stored number outside an enum
+    // stays what it is: the transfer rules give it a meaning of its own.
+    TransferType Transfer() const { return static_cast<TransferType>(Number(BoxNumber::TransferType)); }
+    FilenameCase NameCase() const { return static_cast<FilenameCase>(Number(BoxNumber::Filenames)); }
+    ExtensionChange Extensions() const { return static_cast<ExtensionChange>(Number(BoxNumber::FileExtensions)); }
+
+private:
+    CProfile& m_profile;
+    std::string m_box;
+    BoxReader m_reader;
 };
-
-// The record every value of which is that reader's default.
-BoxSettings DefaultBoxSettings(BoxReader reader);
-
-// Every value of the box, each with the reader's default when missing.
-BoxSettings ReadBoxSettings(CProfile& profile, const std::string& box, BoxReader reader);

@@ -6,32 +6,33 @@
 #include <utility>
 
 #include "boxconfig/Profile.h"
+#include "boxconfig/SuiteNames.h"
 
 class CMemoryProfile : public CProfile {
 public:
     std::string GetString(const std::string& section, const std::string& name, const std::string& def) override
     {
         m_sections[section];  // opening a section creates it, as the registry does
-        auto it = m_strings.find({section, Lower(name)});
+        auto it = m_strings.find({section, AsciiLower(name)});
         return it == m_strings.end() ? def : it->second;
     }
     int GetInt(const std::string& section, const std::string& name, int def) override
     {
         m_sections[section];
-        auto it = m_ints.find({section, Lower(name)});
+        auto it = m_ints.find({section, AsciiLower(name)});
         return it == m_ints.end() ? def : it->second;
     }
     void WriteString(const std::string& section, const std::string& name, const std::string& text) override
     {
         m_sections[section];
-        m_ints.erase({section, Lower(name)});
-        m_strings[{section, Lower(name)}] = text;
+        m_ints.erase({section, AsciiLower(name)});
+        m_strings[{section, AsciiLower(name)}] = text;
     }
     void WriteInt(const std::string& section, const std::string& name, int value) override
     {
         m_sections[section];
-        m_strings.erase({section, Lower(name)});
-        m_ints[{section, Lower(name)}] = value;
+        m_strings.erase({section, AsciiLower(name)});
+        m_ints[{section, AsciiLower(name)}] = value;
     }
     void DeleteSection(const std::string& section) override
     {
@@ -52,13 +53,6 @@ public:
 
 private:
     using Key = std::pair<std::string, std::string>;
-    static std::string Lower(std::string s)
-    {
-        for (char& c : s)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        return s;
-    }
     template <class M>
     static void EraseSection(M& m, const std::string& section)
     {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "boxconfig/BoxSettings.h"
+#include "boxconfig/SuiteNames.h"
 
 namespace {
 
@@ -98,23 +98,22 @@ void CRegistryProfile::WriteInt(const std::string& section, const std::string& n
 // RegDeleteKey cannot remove a key that has subkeys; a box key made by hand may.
 static void DeleteTree(HKEY parent, const std::string& name)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS) {
-        for (;;) {
-            char sub[256];
-            DWORD len = sizeof sub;
-            if (RegEnumKeyExA(key, 0, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
-            const std::string child(sub, len);
-            DeleteTree(key, child);
-            // Stop rather than spin when a subkey cannot go.
-            HKEY probe = nullptr;
-            if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS) {
-                RegCloseKey(probe);
-                break;
+    {
+        CRegKey key;
+        if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, key.Out()) == ERROR_SUCCESS) {
+            for (;;) {
+                char sub[256];  // a key name has at most 255 characters
+                DWORD len = sizeof sub;
+                if (RegEnumKeyExA(key.Get(), 0, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                    break;
+                const std::string child(sub, len);
+                DeleteTree(key.Get(), child);
+                // Stop rather than spin when a subkey cannot go.
+                CRegKey probe;
+                if (RegOpenKeyExA(key.Get(), child.c_str(), 0, KEY_READ, probe.Out()) == ERROR_SUCCESS)
+                    break;
             }
         }
-        RegCloseKey(key);
     }
     RegDeleteKeyA(parent, name.c_str());
 }
@@ -123,15 +122,15 @@ void CRegistryProfile::DeleteSection(const std::string& section)
 {
     if (section.empty())
         return;  // never the application key itself
-    HKEY app = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, m_appKey.c_str(), 0, KEY_READ | KEY_WRITE, &app) != ERROR_SUCCESS)
+    CRegKey app;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, m_appKey.c_str(), 0, KEY_READ | KEY_WRITE, app.Out()) != ERROR_SUCCESS)
         return;
-    DeleteTree(app, section);
-    RegCloseKey(app);
+    DeleteTree(app.Get(), section);
 }
 
 CRegistryProfile& SuiteProfile()
 {
-    static CRegistryProfile profile(kProfileVendor, kProfileApplication);
+    // Vendor and application key both bear the application's name.
+    static CRegistryProfile profile(kSuiteTitle, kSuiteTitle);
     return profile;
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "boxconfig/BoxSettings.h"
+#include "boxconfig/SuiteNames.h"
 #include "browser/BrowserList.h"
 #include "browser/BrowserRules.h"
 #include "browser/NameDlg.h"
@@ -14,9 +15,7 @@
 
 namespace {
 
-const char Caption[] = "FTP Sendora";
 const char HelpFile[] = "Fetchora.hlp";
-const char NotFound[] = "Not Found";
 // How long closing waits for a command to notice; only a worker inside a
 // connect to a silent host takes longer, and it ends by itself.
 const DWORD CloseWait = 5000;
@@ -52,11 +51,11 @@ BOOL CBrowserDlg::OnInit()
     InsertListColumns(m_list);
 
     m_socketsStarted = CFtpClient::StartSockets();
-    SetItemText(IDC_BROWSER_CONNECTION,
-                ConnectionLine(m_box, m_profile.GetString(m_box, BoxValue::HostName, NotFound), false));
-    m_sortOrder = NormalSortOrder(m_profile.GetInt(m_box, BoxValue::SortOrder, 0));
+    const CBoxSettings& settings = m_session->settings;
+    SetItemText(IDC_BROWSER_CONNECTION, ConnectionLine(m_box, settings.Text(BoxText::HostName), false));
+    m_sortOrder = NormalSortOrder(settings.Number(BoxNumber::SortOrder));
     SetListSortOrder(m_list, m_sortOrder);
-    SetItemText(IDC_BROWSER_TARGET, m_profile.GetString(m_box, BoxValue::TargetDirectory, ""));
+    SetItemText(IDC_BROWSER_TARGET, settings.Text(BoxText::TargetDirectory));
     CreateAnimation();
     OpenFromCacheOrServer();
     return TRUE;
@@ -64,9 +63,8 @@ BOOL CBrowserDlg::OnInit()
 
 void CBrowserDlg::CreateAnimation()
 {
-    m_dc = GetDC(m_hwnd);
-    m_animationAt = m_animator.CreateOver(m_hwnd, IDC_BROWSER_ANIMATION, IDC_BROWSER_ANIMATOR, m_dc, IDB_BROWSER_FIRST,
-                                          IDB_BROWSER_END, m_colorMap);
+    m_animationAt = m_animator.CreateOver(m_hwnd, IDC_BROWSER_ANIMATION, IDC_BROWSER_ANIMATOR, m_dc.Acquire(m_hwnd),
+                                          IDB_BROWSER_FIRST, IDB_BROWSER_END, m_colorMap);
 }
 
 void CBrowserDlg::OpenFromCacheOrServer()
@@ -75,7 +73,7 @@ void CBrowserDlg::OpenFromCacheOrServer()
     if (cacheSize >= static_cast<long long>(ListingRecordSize)) {
         // The last listing at once, without connecting.
         LoadCache();
-        const std::string current = m_profile.GetString(m_box, BoxValue::CurrentDirectory, NotFound);
+        const std::string current = m_session->settings.Text(BoxText::CurrentDirectory);
         HWND combo = Item(IDC_BROWSER_DIRECTORIES);
         LRESULT index =
             SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(current.c_str()));
@@ -222,7 +220,7 @@ void CBrowserDlg::OnDelete()
     const std::vector<int> rows = SelectedRows(m_list);
     if (rows.empty())
         return;
-    if (!AskYesNo(m_hwnd, "Are you sure you want to delete the selected item(s)?", Caption))
+    if (!AskYesNo(m_hwnd, "Are you sure you want to delete the selected item(s)?", kSuiteTitle))
         return;
     for (int row : rows) {
         QueueConnectPair(true);
@@ -238,14 +236,14 @@ void CBrowserDlg::OnRename()
 {
     const std::vector<int> rows = SelectedRows(m_list);
     if (rows.empty()) {
-        ShowFailure(m_hwnd, "Please select a file to rename", Caption);
+        ShowFailure(m_hwnd, "Please select a file to rename", kSuiteTitle);
         return;
     }
     const std::string oldName = ListText(m_list, rows.front(), ColumnName);
     CNameDlg dialog(IDD_BROWSER_RENAME, oldName, "Invalid filename used!");
     if (dialog.DoModal(m_hwnd, GetModuleHandleA(nullptr)) != IDOK)
         return;
-    if (!AskYesNo(m_hwnd, "Are you sure you want to rename the selected file(s)?", Caption))
+    if (!AskYesNo(m_hwnd, "Are you sure you want to rename the selected file(s)?", kSuiteTitle))
         return;
     QueueConnectPair(true);
     Command rename = {CommandKind::Rename};
@@ -417,7 +415,5 @@ void CBrowserDlg::Shutdown()
         m_helpOpened = false;
     }
     m_animator.Destroy();
-    if (m_dc && m_hwnd)
-        ReleaseDC(m_hwnd, m_dc);
-    m_dc = nullptr;
+    m_dc.Release();
 }

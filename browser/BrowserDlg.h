@@ -15,6 +15,7 @@
 #include "browser/Workers.h"
 #include "engine/animator/Animator.h"
 #include "win/Dialog.h"
+#include "win/Handles.h"
 
 class CBrowserDlg : public CDialog {
 public:
@@ -80,7 +81,7 @@ private:
     bool m_helpOpened = false;
     bool m_shutDown = false;
 
-    HDC m_dc = nullptr;
+    CWindowDC m_dc;
     POINT m_animationAt = {0, 0};
     CColorMapBlock m_colorMap;
     CAnimator m_animator;

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "boxconfig/BoxSettings.h"
+#include "boxconfig/SuiteNames.h"
 #include "browser/BrowserList.h"
 #include "browser/CopyToDlg.h"
 #include "browser/Download.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-const char Caption[] = "FTP Sendora";
 const char NoTarget[] = "Target directory is not specified.\nPlease specify one.";
 
 }  // namespace
@@ -34,7 +34,7 @@ void CBrowserDlg::OpenFileRow(int row)
     m_session->yesToAll = false;
     const std::string target = GetItemText(IDC_BROWSER_TARGET);
     if (target.empty()) {
-        ShowFailure(m_hwnd, NoTarget, Caption);
+        ShowFailure(m_hwnd, NoTarget, kSuiteTitle);
         return;
     }
     QueueDownload(row, target);
@@ -45,12 +45,12 @@ void CBrowserDlg::DownloadRows(const std::vector<int>& rows)
     m_session->yesToAll = false;
     for (int row : rows) {
         if (IsDirectoryRow(m_list, row)) {
-            ShowFailure(m_hwnd, "Unable to download a directory", Caption);
+            ShowFailure(m_hwnd, "Unable to download a directory", kSuiteTitle);
             return;
         }
         const std::string target = GetItemText(IDC_BROWSER_TARGET);
         if (target.empty()) {
-            ShowFailure(m_hwnd, NoTarget, Caption);
+            ShowFailure(m_hwnd, NoTarget, kSuiteTitle);
             return;
         }
         QueueDownload(row, target);
@@ -66,7 +66,7 @@ void CBrowserDlg::OnCopyTo()
 {
     const std::vector<int> rows = SelectedRows(m_list);
     if (rows.empty()) {
-        ShowFailure(m_hwnd, "Please select the file(s) to be copied", Caption);
+        ShowFailure(m_hwnd, "Please select the file(s) to be copied", kSuiteTitle);
         return;
     }
     CCopyToDlg dialog;

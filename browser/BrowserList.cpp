@@ -3,6 +3,9 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <vector>
+
+#include "win/Handles.h"
 
 namespace {
 
@@ -73,13 +76,19 @@ void SetListSortOrder(HWND list, int sortOrder)
 
 std::string ListText(HWND list, int row, int column)
 {
-    char text[300] = "";
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return text;
+    // The control says only how much it copied: a text that filled the
+    // buffer may have been cut, so it is asked again with more room.
+    for (size_t room = 256;; room *= 2) {
+        std::vector<char> text(room, '\0');
+        LVITEMA item = {};
+        item.iSubItem = column;
+        item.pszText = text.data();
+        item.cchTextMax = static_cast<int>(room);
+        const LRESULT got =
+            SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        if (got < 0 || static_cast<size_t>(got) < room - 1 || room >= 65536)
+            return std::string(item.pszText ? item.pszText : "");
+    }
 }
 
 std::vector<int> SelectedRows(HWND list)
@@ -100,14 +109,13 @@ bool IsDirectoryRow(HWND list, int row)
 
 bool LoadCacheRows(HWND list, const std::string& path)
 {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
+    const CStdFile in(path, "rb");
     if (!in)
         return false;
     ListingRecord record;
     int row = 0;
-    while (std::fread(&record, sizeof record, 1, in) == 1)
+    while (std::fread(&record, sizeof record, 1, in.Get()) == 1)
         InsertListingRow(list, record, row);
-    std::fclose(in);
     return true;
 }
 

@@ -7,10 +7,9 @@
 CBrowserSession::CBrowserSession(CProfile& profileIn, std::string boxIn, unsigned short portIn)
     : profile(profileIn),
       box(std::move(boxIn)),
+      settings(profileIn, box, BoxReader::Browser),
       port(portIn)
 {
-    m_closedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    m_idleEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
 }
 
 CBrowserSession::~CBrowserSession()
@@ -18,10 +17,6 @@ CBrowserSession::~CBrowserSession()
     const SocketHandle control = m_control.exchange(InvalidSocket);
     if (control != InvalidSocket)
         CloseSocket(control);
-    if (m_closedEvent)
-        CloseHandle(m_closedEvent);
-    if (m_idleEvent)
-        CloseHandle(m_idleEvent);
 }
 
 bool CBrowserSession::SetControl(SocketHandle s)
@@ -56,8 +51,8 @@ void CBrowserSession::UntrackData()
 void CBrowserSession::WorkerStarting()
 {
     std::lock_guard<std::mutex> hold(m_lock);
-    if (m_workers++ == 0 && m_idleEvent)
-        ResetEvent(m_idleEvent);
+    if (m_workers++ == 0)
+        m_idleEvent.Reset();
 }
 
 void CBrowserSession::WorkerRunning()
@@ -70,8 +65,8 @@ void CBrowserSession::WorkerEnded()
 {
     std::lock_guard<std::mutex> hold(m_lock);
     m_workerThreads.erase(GetCurrentThreadId());
-    if (--m_workers == 0 && m_idleEvent)
-        SetEvent(m_idleEvent);
+    if (--m_workers == 0)
+        m_idleEvent.Set();
 }
 
 bool CBrowserSession::Close(DWORD ms)
@@ -91,8 +86,7 @@ bool CBrowserSession::Close(DWORD ms)
             shutdown(m_data, SD_BOTH);
     }
     gate.Close();
-    if (m_closedEvent)
-        SetEvent(m_closedEvent);
+    m_closedEvent.Set();
 
     const DWORD start = GetTickCount();
     for (;;) {
@@ -101,7 +95,8 @@ bool CBrowserSession::Close(DWORD ms)
         if (spent >= ms || !m_idleEvent)
             return false;
         const DWORD slice = ms - spent < 100 ? ms - spent : 100;
-        const DWORD woke = MsgWaitForMultipleObjects(1, &m_idleEvent, FALSE, slice, QS_SENDMESSAGE);
+        HANDLE idle = m_idleEvent.Get();
+        const DWORD woke = MsgWaitForMultipleObjects(1, &idle, FALSE, slice, QS_SENDMESSAGE);
         if (woke == WAIT_OBJECT_0)
             return true;
         if (woke == WAIT_OBJECT_0 + 1) {

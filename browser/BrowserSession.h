@@ -14,10 +14,12 @@
 #include <set>
 #include <string>
 
+#include "boxconfig/BoxSettings.h"
 #include "boxconfig/Profile.h"
 #include "browser/DownloadRules.h"
 #include "browser/Gate.h"
 #include "ftp/Socket.h"
+#include "win/Handles.h"
 
 // Sent by a worker to the window, whose thread owns the animation's timer
 // and the system menu. wParam: a WorkerSignal; lParam 0.
@@ -37,8 +39,9 @@ public:
     CBrowserSession(const CBrowserSession&) = delete;
     CBrowserSession& operator=(const CBrowserSession&) = delete;
 
-    CProfile& profile;
+    CProfile& profile;  // for the values the browser writes
     const std::string box;
+    const CBoxSettings settings;  // the box as the browser reads it
     const unsigned short port;
     CGate gate;
 
@@ -73,7 +76,7 @@ public:
 
     bool Closing() const { return m_closing.load(); }
     // Signalled when the window closes; a keep-alive sleeps on it.
-    HANDLE ClosedEvent() const { return m_closedEvent; }
+    HANDLE ClosedEvent() const { return m_closedEvent.Get(); }
 
     // Worker bookkeeping: started on the window thread, ended by the worker.
     void WorkerStarting();
@@ -92,8 +95,8 @@ private:
 
     std::atomic<SocketHandle> m_control{InvalidSocket};
     std::atomic<bool> m_closing{false};
-    HANDLE m_closedEvent;
-    HANDLE m_idleEvent;
+    CEvent m_closedEvent{true, false};
+    CEvent m_idleEvent{true, true};  // no worker left
 
     std::mutex m_lock;  // the sockets below and the worker set
     SocketHandle m_data = InvalidSocket;

@@ -4,18 +4,19 @@
 
 #include <commctrl.h>
 
+#include "boxconfig/SuiteNames.h"
 #include "browser/BrowserList.h"
 #include "browser/BrowserRules.h"
 #include "browser/DownloadRules.h"
 #include "browser/ReplaceDlg.h"
 #include "browser/resource.h"
 #include "ftp/FtpClient.h"
+#include "win/Dialog.h"
 #include "win/ModulePath.h"
 #include "win/Process.h"
 
 namespace {
 
-const char Caption[] = "FTP Sendora";
 const char NoDataChannel[] = "Unable to establish a data channel to the FTP host";
 
 void SetStatus(CBrowserSession& s, const std::string& text)
@@ -34,7 +35,7 @@ void SetProgress(CBrowserSession& s, int position)
 bool Fail(CBrowserSession& s, const std::string& message)
 {
     if (!s.Closing())
-        MessageBoxA(s.window, message.c_str(), Caption, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxA(s.window, message.c_str(), kSuiteTitle, MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 
@@ -57,13 +58,6 @@ bool MayReplace(CBrowserSession& s, const std::string& local)
     return true;
 }
 
-std::string WindowText(HWND window)
-{
-    char text[MAX_PATH + 1] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
 }  // namespace
 
 bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
@@ -76,7 +70,7 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     if (!MayReplace(s, local))
         return false;
 
-    ftp.SendCommand(s.Control(), CommandLine("TYPE", IsAsciiName(name) ? "A" : "I").c_str());
+    ftp.SendCommand(s.Control(), CommandLine("TYPE", IsTextName(name) ? "A" : "I").c_str());
     SetStatus(s, "Establishing data channel.  Please wait...");
     CSocketOwner listener(ftp.OpenDataPort(s.Control()));
     if (!listener.IsValid())

@@ -1,61 +1,18 @@
 #include "browser/DownloadRules.h"
 
 #include <cctype>
-#include <cstring>
 
-namespace {
-
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool IsDeviceName(const std::string& name)
-{
-    // Windows takes the part before the first dot, trailing blanks ignored.
-    std::string base = name.substr(0, name.find('.'));
-    while (!base.empty() && base.back() == ' ')
-        base.pop_back();
-    base = Lower(base);
-    if (base == "con" || base == "prn" || base == "aux" || base == "nul")
-        return true;
-    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) && base[3] >= '1' &&
-           base[3] <= '9';
-}
-
-}  // namespace
+#include "boxconfig/SuiteNames.h"
 
 bool IsSafeLocalName(const std::string& name)
 {
-    if (name.empty() || name == "." || name == "..")
-        return false;
-    for (char c : name) {
-        if (static_cast<unsigned char>(c) < 32 || std::strchr("\\/:*?\"<>|", c))
-            return false;
-    }
-    return !IsDeviceName(name);
+    return FileNameFaultOf(name) == FileNameFault::None;
 }
 
 std::string UnsafeNameMessage(const std::string& name)
 {
     return "The file name \"" + name +
            "\" given by the server cannot be used for a local file.\nThe file was not downloaded.";
-}
-
-bool IsAsciiName(const std::string& name)
-{
-    static const char* const TextExtensions[] = {".txt", ".bat", ".ini", ".inf", ".log", ".cnt", ".htm", ".html", ".c",
-                                                 ".cpp", ".rc",  ".h",   ".mak", ".clw", ".dsp", ".dsw", ".plg"};
-    const std::string::size_type dot = name.rfind('.');
-    if (dot == std::string::npos)
-        return false;
-    const std::string extension = Lower(name.substr(dot));
-    for (const char* text : TextExtensions)
-        if (extension == text)
-            return true;
-    return false;
 }
 
 uint64_t ExpectedSize(const std::string& sizeColumn)
@@ -108,7 +65,7 @@ std::string LocalDownloadPath(const std::string& target, const std::string& name
 std::string CopyEngineCommand(const std::string& programFolder, const std::string& box, const std::string& target,
                               const std::vector<std::string>& names)
 {
-    std::string command = "\"" + programFolder + "boxes\\" + box + ".exe\" ";
+    std::string command = "\"" + BoxesEntryPath(programFolder, EngineFileName(box)) + "\" ";
     for (const std::string& name : names)
         command += " " + LocalDownloadPath(target, name);
     return command;
@@ -128,10 +85,4 @@ bool CBoxQueue::TakeFront(std::string& box)
     box = m_boxes.front();
     m_boxes.pop_front();
     return true;
-}
-
-size_t CBoxQueue::Size() const
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_boxes.size();
 }

@@ -1,6 +1,6 @@
 // The download and copy rules that need no window: which names may become
-// local files, how a download is typed, how far the bar goes, and the
-// command line that hands the downloaded files to another box's engine.
+// local files, how far the bar goes, and the command line that hands the
+// downloaded files to another box's engine.
 #pragma once
 
 #include <cstdint>
@@ -9,17 +9,13 @@
 #include <string>
 #include <vector>
 
-// Server names are untrusted: a name holding a path separator, a drive
-// colon or another character Windows refuses, "." or "..", or a device name
-// (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, also with an extension) would
-// write outside the target folder or open a device.
+// Server names are untrusted: a name with any fault of FileNameFaultOf (a
+// path separator, a drive colon or another character Windows refuses, only
+// dots and blanks such as "." or "..", a device name) would write outside
+// the target folder, into the folder itself, or to a device.
 bool IsSafeLocalName(const std::string& name);
 // What the user is told when a name is refused.
 std::string UnsafeNameMessage(const std::string& name);
-
-// The name's extension (from its last "."), lower-cased, is one of the text
-// extensions: the file travels as TYPE A, every other as TYPE I.
-bool IsAsciiName(const std::string& name);
 
 // The expected size from the list's size column: its first 15 characters as
 // a decimal number after optional blanks and sign; 0 without a digit (and
@@ -50,9 +46,8 @@ public:
     void Append(const std::vector<std::string>& boxes);
     // Removes and gives the first name; false when the queue is empty.
     bool TakeFront(std::string& box);
-    size_t Size() const;
 
 private:
-    mutable std::mutex m_lock;
+    std::mutex m_lock;
     std::deque<std::string> m_boxes;
 };

@@ -47,12 +47,6 @@ void CGate::Close()
     m_turn.notify_all();
 }
 
-bool CGate::IsClosed() const
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_closed;
-}
-
 void CGate::SkipAbandoned()
 {
     if (m_held)

@@ -26,12 +26,11 @@ public:
     // Wakes every waiter with false; later Enter calls fail too. The holder,
     // if any, still leaves as usual.
     void Close();
-    bool IsClosed() const;
 
 private:
     void SkipAbandoned();
 
-    mutable std::mutex m_lock;
+    std::mutex m_lock;
     std::condition_variable m_turn;
     Ticket m_next = 0;
     Ticket m_serving = 0;

@@ -217,27 +217,3 @@ void ParseListing(CListingSource& source, const ListingSink& sink)
             return;
     }
 }
-
-std::vector<ListingRecord> ParseListingText(const std::string& text)
-{
-    std::vector<ListingRecord> records;
-    CStringListingSource in(text);
-    ParseListing(in, [&](const ListingRecord& r) { records.push_back(r); });
-    return records;
-}
-
-std::string EncodeListingRecord(const ListingRecord& record)
-{
-    return std::string(reinterpret_cast<const char*>(&record), sizeof record);
-}
-
-std::vector<ListingRecord> DecodeListingCache(const std::string& bytes)
-{
-    std::vector<ListingRecord> records;
-    for (size_t at = 0; at + ListingRecordSize <= bytes.size(); at += ListingRecordSize) {
-        ListingRecord record;
-        std::memcpy(&record, bytes.data() + at, sizeof record);
-        records.push_back(record);
-    }
-    return records;
-}

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <functional>
 #include <string>
-#include <vector>
 
 // One entry of the listing cache: four NUL-terminated text fields, 352 bytes,
 // no header; a file is a plain sequence of these in the server's order.
@@ -72,9 +71,3 @@ typedef std::function<void(const ListingRecord&)> ListingSink;
 // sizes of 32 or more are cut to fit the record; a name holding a character
 // below 32 gives no entry.
 void ParseListing(CListingSource& in, const ListingSink& sink);
-std::vector<ListingRecord> ParseListingText(const std::string& text);
-
-// The cache file's bytes: records in order. Decoding stops at the first
-// incomplete record, so a file shorter than one record is empty.
-std::string EncodeListingRecord(const ListingRecord& record);
-std::vector<ListingRecord> DecodeListingCache(const std::string& bytes);

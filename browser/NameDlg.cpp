@@ -1,5 +1,6 @@
 #include "browser/NameDlg.h"
 
+#include "boxconfig/SuiteNames.h"
 #include "browser/Listing.h"
 #include "browser/resource.h"
 #include "win/MsgBox.h"
@@ -24,7 +25,7 @@ void CNameDlg::OnOK()
 {
     const std::string name = GetItemText(IDC_NAME_EDIT);
     if (!IsUsableName(name)) {
-        ShowFailure(m_hwnd, m_refusal, "FTP Sendora");
+        ShowFailure(m_hwnd, m_refusal, kSuiteTitle);
         return;
     }
     Name = name;

@@ -6,17 +6,17 @@
 
 #include "boxconfig/BoxSettings.h"
 #include "boxconfig/PasswordCodec.h"
+#include "boxconfig/SuiteNames.h"
 #include "browser/BrowserList.h"
 #include "browser/BrowserRules.h"
 #include "browser/Download.h"
 #include "browser/Listing.h"
 #include "ftp/FtpClient.h"
 #include "ftp/ReplyText.h"
+#include "win/Handles.h"
 
 namespace {
 
-const char Caption[] = "FTP Sendora";
-const char NotFound[] = "Not Found";
 const char NoDataChannel[] = "Unable to establish a data channel to the FTP host";
 const char NoWorkingDirectory[] = "Unable to get the present working directory";
 const DWORD KeepAlivePeriod = 120000;
@@ -68,16 +68,11 @@ int Send(CBrowserSession& s, CFtpClient& ftp, const std::string& verb)
     return ftp.SendCommand(s.Control(), CommandLine(verb).c_str());
 }
 
-std::string Setting(CBrowserSession& s, const char* name)
-{
-    return s.profile.GetString(s.box, name, NotFound);
-}
-
 Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
 {
     s.connected = true;
     SetStatus(s, "Connecting to " + s.box + ".  Please wait...");
-    const std::string host = Setting(s, BoxValue::HostName);
+    const std::string host = s.settings.Text(BoxText::HostName);
     if (!s.SetControl(ftp.ConnectToHost(host.c_str(), s.port)))
         return Silent;
     if (s.Control() == InvalidSocket) {
@@ -85,11 +80,11 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
         return Failure("Unable to establish a connection to the FTP host");
     }
     SetStatus(s, "Connected to " + s.box);
-    const std::string user = Setting(s, BoxValue::UserId);
+    const std::string user = s.settings.Text(BoxText::UserId);
     SetStatus(s, "Logging in to " + s.box + ".  Please wait...");
     // PASS follows every USER reply below 400, 230 included.
     if (IsFailureCode(Send(s, ftp, "USER", user)) ||
-        IsFailureCode(Send(s, ftp, "PASS", DecodePassword(Setting(s, BoxValue::Password))))) {
+        IsFailureCode(Send(s, ftp, "PASS", DecodePassword(s.settings.Text(BoxText::Password))))) {
         s.connected = false;
         return Failure("Unable to logon to FTP host");
     }
@@ -101,10 +96,10 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
 
 Outcome RestoreDirectory(CBrowserSession& s, CFtpClient& ftp, bool changeDirectory)
 {
-    std::string stored = Setting(s, BoxValue::CurrentDirectory);
+    std::string stored = s.settings.Text(BoxText::CurrentDirectory);
     const bool reset = s.resetToHome.exchange(false);
-    if (stored == NotFound || reset)
-        stored = Setting(s, BoxValue::Directory);
+    if (stored == kNotFound || reset)
+        stored = s.settings.Text(BoxText::Directory);
     if (stored.empty())
         return Success;
     std::string working;
@@ -131,22 +126,20 @@ private:
 // "list.tmp" into the list view and the cache file, which both start empty.
 void ParseIntoList(CBrowserSession& s)
 {
-    std::FILE* in = std::fopen(ListingTempFile, "rb");
-    std::FILE* cache = std::fopen(CacheFileName(s.box).c_str(), "wb");
-    if (!s.Closing())
-        SendMessageA(s.list, LVM_DELETEALLITEMS, 0, 0);
-    int row = 0;
-    CFileListingSource source(in);
-    ParseListing(source, [&](const ListingRecord& record) {
-        if (cache)
-            std::fwrite(&record, sizeof record, 1, cache);
+    {
+        const CStdFile in(ListingTempFile, "rb");
+        const CStdFile cache(CacheFileName(s.box), "wb");
         if (!s.Closing())
-            InsertListingRow(s.list, record, row);
-    });
-    if (cache)
-        std::fclose(cache);
-    if (in)
-        std::fclose(in);
+            SendMessageA(s.list, LVM_DELETEALLITEMS, 0, 0);
+        int row = 0;
+        CFileListingSource source(in.Get());
+        ParseListing(source, [&](const ListingRecord& record) {
+            if (cache)
+                std::fwrite(&record, sizeof record, 1, cache.Get());
+            if (!s.Closing())
+                InsertListingRow(s.list, record, row);
+        });
+    }
     DeleteFileA(ListingTempFile);
 }
 
@@ -266,7 +259,7 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
         outcome = Silent;
     }
     if (!outcome.ok && outcome.message && !s.Closing())
-        MessageBoxA(s.window, outcome.message, Caption, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxA(s.window, outcome.message, kSuiteTitle, MB_OK | MB_ICONEXCLAMATION);
     Signal(s, SignalStopAnimation);
     hold.Release();
     Signal(s, SignalEnableClose);
@@ -342,7 +335,7 @@ bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command
     const bool gated = command.kind != CommandKind::KeepAlive;
     std::unique_ptr<WorkerTask> task(new WorkerTask{session, command, gated ? session->gate.Take() : 0});
     session->WorkerStarting();
-    HANDLE thread = CreateThread(nullptr, 0, WorkerProc, task.get(), 0, nullptr);
+    const CHandle thread(CreateThread(nullptr, 0, WorkerProc, task.get(), 0, nullptr));
     if (!thread) {
         if (gated)
             session->gate.Abandon(task->ticket);
@@ -350,6 +343,5 @@ bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command
         return false;
     }
     task.release();  // the worker's now
-    CloseHandle(thread);
     return true;
 }

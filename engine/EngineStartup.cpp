@@ -8,6 +8,7 @@
 
 #include "engine/PathList.h"
 #include "engine/Upload.h"
+#include "win/Handles.h"
 #include "win/ModulePath.h"
 #include "win/MsgBox.h"
 #include "win/Process.h"
@@ -30,15 +31,13 @@ bool BuildFolderPathList(const std::string& engineFolder, const std::string& fol
 {
     const std::string dir = engineFolder + folder + "\\";
     const std::string pattern = dir + "*.*";
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE)
+    CFindFile find;
+    if (!find.First(pattern))
         return false;
     std::vector<std::string> names;
     do {
-        names.emplace_back(fd.cFileName);
-    } while (FindNextFileA(find, &fd));
-    FindClose(find);
+        names.emplace_back(find.Data().cFileName);
+    } while (find.Next());
     list = JoinFolderEntries(dir, names);
     return true;
 }

@@ -17,7 +17,8 @@ enum EngineExit : int {
 bool StartEngineSockets(const std::string& boxName);
 
 // The path list of "/b <folder>": every entry of engineFolder + folder + "\".
-// False when the folder cannot be listed or holds nothing.
+// False when the folder cannot be listed (it does not exist). An empty folder
+// gives an empty list: the run then logs in and completes with nothing sent.
 bool BuildFolderPathList(const std::string& engineFolder, const std::string& folder, std::string& list);
 
 // The whole start-up; returns the process exit code.

@@ -41,7 +41,8 @@ BOOL CProgressDlg::OnInit()
     SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_LOG, EM_SETLIMITTEXT, 0, 0);
     SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
 
-    const int details = m_session.profile->GetInt(m_session.boxName, BoxValue::Details, 0);
+    const int details =
+        CBoxSettings(*m_session.profile, m_session.boxName, BoxReader::Engine).Number(BoxNumber::Details);
     if (details != 0) {
         ShowDetails(true);  // the template's full height already shows the log
     } else {
@@ -51,9 +52,8 @@ BOOL CProgressDlg::OnInit()
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    m_dc = GetDC(m_hwnd);
-    m_animator.CreateOver(m_hwnd, IDC_PROGRESS_ANIMATION, IDC_PROGRESS_ANIMATOR, m_dc, IDB_UPLOAD_FIRST, IDB_UPLOAD_END,
-                          m_colorMap);
+    m_animator.CreateOver(m_hwnd, IDC_PROGRESS_ANIMATION, IDC_PROGRESS_ANIMATOR, m_dc.Acquire(m_hwnd), IDB_UPLOAD_FIRST,
+                          IDB_UPLOAD_END, m_colorMap);
     m_animator.Start();
 
     SetForegroundWindow(m_hwnd);
@@ -126,6 +126,11 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
     case WM_UPLOAD_ABORT:
         Abort(kExitFailed);
         return true;
+    case WM_DESTROY:
+        // The animation draws into the window's context until here.
+        m_animator.Destroy();
+        m_dc.Release();
+        return false;
     default:
         return false;
     }
@@ -146,7 +151,6 @@ void CProgressDlg::Complete()
     else if (!m_dialUpWasActive)
         HangUp();
 
-    m_animator.Destroy();
     DestroyWindow(m_hwnd);
     PostQuitMessage(allSent ? kExitComplete : kExitFailed);
 }
@@ -155,7 +159,6 @@ void CProgressDlg::Abort(int exitCode)
 {
     if (!m_dialUpWasActive)
         HangUp();
-    m_animator.Destroy();
     DestroyWindow(m_hwnd);
     // Whatever the worker is doing, even waiting on the network.
     ExitProcess(static_cast<UINT>(exitCode));

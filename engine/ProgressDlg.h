@@ -9,6 +9,7 @@
 
 #include "engine/animator/Animator.h"
 #include "win/Dialog.h"
+#include "win/Handles.h"
 
 struct UploadSession;
 
@@ -46,7 +47,7 @@ private:
     UploadSession& m_session;
     bool m_dialUpWasActive = false;
     bool m_detailsShown = false;
-    HDC m_dc = nullptr;
+    CWindowDC m_dc;
     CColorMapBlock m_colorMap;
     CAnimator m_animator;
 };

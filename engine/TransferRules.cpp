@@ -1,53 +1,27 @@
 #include "engine/TransferRules.h"
 
-#include <cctype>
+#include "boxconfig/SuiteNames.h"
 
-std::string ExtensionOf(const std::string& name)
-{
-    const size_t dot = name.find_last_of('.');
-    const size_t slash = name.find_last_of("\\/");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return std::string();
-    return name.substr(dot);
-}
-
-bool IsTextExtension(const std::string& ext)
-{
-    static const char* const text[] = {".txt", ".bat", ".ini", ".inf", ".log", ".cnt", ".htm", ".html", ".c",
-                                       ".cpp", ".rc",  ".h",   ".mak", ".clw", ".dsp", ".dsw", ".plg"};
-    for (const char* t : text)
-        if (ext == t)
-            return true;
-    return false;
-}
-
-static std::string AsciiLower(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-TransferChoice ChooseTransfer(const std::string& name, int transferType, int extensionChange)
+TransferChoice ChooseTransfer(const std::string& name, TransferType type, ExtensionChange change)
 {
     static const char typeA[] = "TYPE A\r\n";
     static const char typeI[] = "TYPE I\r\n";
     TransferChoice c{std::string(), name};
-    switch (transferType) {
-    case 0:
+    switch (type) {
+    case TransferType::Ascii:
         c.typeCommand = typeA;
         break;
-    case 1:
+    case TransferType::Binary:
         c.typeCommand = typeI;
         break;
-    case 2: {
+    case TransferType::AutoDetect: {
         const std::string ext = AsciiLower(ExtensionOf(name));
         if (ext == ".htm") {
-            if (extensionChange == 0)
+            if (change == ExtensionChange::HtmToHtml)
                 c.remoteName += 'l';
             c.typeCommand = typeA;
         } else if (ext == ".html") {
-            if (extensionChange == 1)
+            if (change == ExtensionChange::HtmlToHtm)
                 c.remoteName.pop_back();
             c.typeCommand = typeA;
         } else {

@@ -5,21 +5,16 @@
 #include <cstdint>
 #include <string>
 
-// The name's extension as a path splitter gives it: from the last dot to the
-// end ("" when there is none).
-std::string ExtensionOf(const std::string& name);
-
-// Text extensions go as ASCII when the type is chosen by extension.
-bool IsTextExtension(const std::string& lowerExtension);
+#include "boxconfig/BoxSettings.h"
 
 struct TransferChoice {
     std::string typeCommand;  // "TYPE A\r\n", "TYPE I\r\n", or "" for none
     std::string remoteName;   // after the extension rule (not yet the case rule)
 };
 
-// transferType and extensionChange as stored (numbers outside the enums
-// mean: no TYPE command, names unchanged).
-TransferChoice ChooseTransfer(const std::string& name, int transferType, int extensionChange);
+// The options as stored: a number outside the enums means no TYPE command
+// (the server's current type is used), or the name unchanged.
+TransferChoice ChooseTransfer(const std::string& name, TransferType type, ExtensionChange change);
 
 // How "Directory" is applied before a transfer.
 struct BoxDirectory {

@@ -7,6 +7,7 @@
 #include "engine/EngineStartup.h"
 #include "engine/ProgressDlg.h"
 #include "engine/UploadSession.h"
+#include "win/Handles.h"
 
 int RunUpload(HINSTANCE instance, const std::string& boxName, const std::string& pathList)
 {
@@ -26,10 +27,9 @@ int RunUpload(HINSTANCE instance, const std::string& boxName, const std::string&
     session.client.EnableProgress([](uint64_t size, uint64_t sent) { session.window->ReportProgress(size, sent); });
 
     DWORD threadId = 0;
-    HANDLE worker = CreateThread(nullptr, 0, UploadWorker, &session, 0, &threadId);
+    const CHandle worker(CreateThread(nullptr, 0, UploadWorker, &session, 0, &threadId));
     if (!worker)
         return kExitFailed;
-    CloseHandle(worker);
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -5,18 +5,18 @@
 
 #include "boxconfig/BoxSettings.h"
 #include "boxconfig/PasswordCodec.h"
-#include "boxconfig/Profile.h"
+#include "boxconfig/SuiteNames.h"
 #include "engine/EngineMessages.h"
 #include "engine/PathList.h"
 #include "engine/ProgressDlg.h"
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
 #include "ftp/ReplyText.h"
+#include "win/Handles.h"
 #include "win/MsgBox.h"
 
 namespace {
 
-const char kCaption[] = "FTP Sendora";
 const char kNoConnection[] = "Unable to establish a connection to the FTP host";
 const char kNoLogon[] = "Unable to logon to FTP host";
 const char kNoDirectory[] = "Unable to locate specified directory";
@@ -25,19 +25,15 @@ const char kNotSent[] = "File transfer was not successful";
 // Shows the failure and ends the program: the window's handler does not return.
 [[noreturn]] void Fail(UploadSession& s, const char* text)
 {
-    ShowFailure(s.window->Handle(), text, kCaption);
+    ShowFailure(s.window->Handle(), text, kSuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, 0, 0);
     ExitProcess(1);  // not reached while the window exists
 }
 
-std::string GetText(UploadSession& s, const char* name, const char* def)
+// Read at each use: the box may be changed while a run goes on.
+CBoxSettings Settings(UploadSession& s)
 {
-    return s.profile->GetString(s.boxName, name, def);
-}
-
-int GetNumber(UploadSession& s, const char* name, int def)
-{
-    return s.profile->GetInt(s.boxName, name, def);
+    return CBoxSettings(*s.profile, s.boxName, BoxReader::Engine);
 }
 
 std::string Command(const std::string& verb, const std::string& argument)
@@ -45,14 +41,14 @@ std::string Command(const std::string& verb, const std::string& argument)
     return verb + " " + argument + "\r\n";
 }
 
-std::string ApplyFilenameCase(std::string name, int filenameCase)
+std::string ApplyFilenameCase(std::string name, FilenameCase filenameCase)
 {
     if (name.empty())
         return name;
     // The platform's mapping knows the code page's accented letters.
-    if (filenameCase == static_cast<int>(FilenameCase::Lower))
+    if (filenameCase == FilenameCase::Lower)
         CharLowerBuffA(&name[0], static_cast<DWORD>(name.size()));
-    else if (filenameCase == static_cast<int>(FilenameCase::Upper))
+    else if (filenameCase == FilenameCase::Upper)
         CharUpperBuffA(&name[0], static_cast<DWORD>(name.size()));
     return name;
 }
@@ -71,21 +67,21 @@ bool DataConnectionFirst(SocketHandle control, SocketHandle listener)
 void Run(UploadSession& s)
 {
     s.window->SetStatus("Connecting to " + s.boxName + "...");
-    s.window->SetTitle("FTP Sendora - [" + s.boxName + "]");
+    s.window->SetTitle(std::string(kSuiteTitle) + " - [" + s.boxName + "]");
 
-    const std::string host = GetText(s, BoxValue::HostName, "Not Found");
-    const int port = GetNumber(s, BoxValue::Port, 21);
+    const std::string host = Settings(s).Text(BoxText::HostName);
+    const int port = Settings(s).Number(BoxNumber::Port);
     s.control = s.client.ConnectToHost(host.c_str(), static_cast<unsigned short>(port));
     if (s.control == InvalidSocket)
         Fail(s, kNoConnection);
     s.window->AppendLog(s.client.LastReply());
 
-    const std::string user = GetText(s, BoxValue::UserId, "Not Found");
+    const std::string user = Settings(s).Text(BoxText::UserId);
     if (s.client.SendCommand(s.control, Command("USER", user).c_str()) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
     // PASS goes even after a 230 to USER; the log never shows commands.
-    const std::string password = DecodePassword(GetText(s, BoxValue::Password, "Not Found"));
+    const std::string password = DecodePassword(Settings(s).Text(BoxText::Password));
     if (s.client.SendCommand(s.control, Command("PASS", password).c_str()) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
@@ -96,13 +92,13 @@ void Run(UploadSession& s)
     const size_t count = CountPaths(s.pathList);
     for (size_t n = 0; n < count; ++n) {
         const std::string path = PathAt(s.pathList, n);
-        WIN32_FIND_DATAA fd;
-        HANDLE find = FindFirstFileA(path.c_str(), &fd);
-        if (find == INVALID_HANDLE_VALUE) {
+        CFindFile find;
+        if (!find.First(path)) {
             s.notSent.push_back(path);
             continue;
         }
-        FindClose(find);
+        const WIN32_FIND_DATAA fd = find.Data();
+        find.Close();
         s.localPath = path;
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             // The box directory once per path: the folder's tree goes below it.
@@ -117,7 +113,7 @@ void Run(UploadSession& s)
         std::string text = std::string(kNotSent) + ":\r\n";
         for (const std::string& p : s.notSent)
             text += "\r\n" + p;
-        ShowFailure(s.window->Handle(), text, kCaption);
+        ShowFailure(s.window->Handle(), text, kSuiteTitle);
     }
     SendMessageA(s.window->Handle(), WM_UPLOAD_DONE, 0, 0);
 }
@@ -136,7 +132,7 @@ unsigned long __stdcall UploadWorker(void* session)
 
 void ChangeToBoxDirectory(UploadSession& s)
 {
-    const BoxDirectory dir = ParseBoxDirectory(GetText(s, BoxValue::Directory, "Not Found"));
+    const BoxDirectory dir = ParseBoxDirectory(Settings(s).Text(BoxText::Directory));
     if (dir.kind == BoxDirectory::None)
         return;
     std::string target = dir.path;
@@ -163,8 +159,7 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
     s.window->SetStatus("Preparing to send " + name + "...");
     s.window->ResetProgress();
 
-    const TransferChoice choice =
-        ChooseTransfer(name, GetNumber(s, BoxValue::TransferType, 2), GetNumber(s, BoxValue::FileExtensions, 2));
+    const TransferChoice choice = ChooseTransfer(name, Settings(s).Transfer(), Settings(s).Extensions());
     if (!choice.typeCommand.empty()) {
         s.client.SendCommand(s.control, choice.typeCommand.c_str());
         s.window->AppendLog(s.client.LastReply());
@@ -173,7 +168,7 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
     if (enterBoxDirectory)
         ChangeToBoxDirectory(s);
 
-    const std::string remote = ApplyFilenameCase(choice.remoteName, GetNumber(s, BoxValue::Filenames, 2));
+    const std::string remote = ApplyFilenameCase(choice.remoteName, Settings(s).NameCase());
     if (s.client.SendCommand(s.control, Command("STOR", remote).c_str()) >= 400) {
         CloseSocket(listener);
         Fail(s, kNotSent);
@@ -204,7 +199,7 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
     // A 4xx or 5xx completion means the server did not keep the file.
     if (s.client.LastReplyCode() >= 400)
         return false;
-    if (GetNumber(s, BoxValue::Erase, 0) != 0)
+    if (Settings(s).Number(BoxNumber::Erase) != 0)
         DeleteFileA(s.localPath.c_str());
     return true;
 }
@@ -226,10 +221,10 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
         return;
     }
 
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((folderPath + "\\*.*").c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
+    CFindFile find;
+    if (find.First(folderPath + "\\*.*")) {
         do {
+            const WIN32_FIND_DATAA& fd = find.Data();
             const std::string entry = fd.cFileName;
             if (entry == "." || entry == "..")
                 continue;
@@ -242,8 +237,7 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
                 if (!UploadFile(s, entry, false))
                     s.notSent.push_back(full);
             }
-        } while (FindNextFileA(find, &fd));
-        FindClose(find);
+        } while (find.Next());
     }
 
     s.client.SendCommand(s.control, "CDUP\r\n");

@@ -17,6 +17,8 @@
 #include <unistd.h>
 #endif
 
+#include "boxconfig/SuiteNames.h"
+
 #ifdef _WIN32
 static_assert(std::is_same<SocketHandle, SOCKET>::value, "SocketHandle must be Winsock's SOCKET");
 static_assert(InvalidSocket == INVALID_SOCKET, "InvalidSocket must be INVALID_SOCKET");
@@ -72,7 +74,7 @@ int SocketLastError()
 
 void ShowSocketFailure(const char* text)
 {
-    MessageBoxA(NULL, text, "FTP Sendora", MB_OK | MB_ICONERROR);
+    MessageBoxA(NULL, text, kSuiteTitle, MB_OK | MB_ICONERROR);
 }
 
 bool ResolveHostName(const char* host, unsigned char address[4])

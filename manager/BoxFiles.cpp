@@ -1,5 +1,6 @@
 #include "manager/BoxFiles.h"
 
+#include "boxconfig/SuiteNames.h"
 #include "win/SuiteMessages.h"
 
 std::string ErrorText(DWORD error)
@@ -17,16 +18,11 @@ std::string ErrorText(DWORD error)
     return "error " + std::to_string(error) + (message.empty() ? "" : ": " + message);
 }
 
-std::string EngineCopyPath(const std::string& cwd, const std::string& box)
-{
-    return cwd + "\\Boxes\\" + box + ".exe";
-}
-
 DWORD CopyEngine(const std::string& cwd, const std::string& box)
 {
     // An existing folder is what we want; any other failure shows in the copy.
-    CreateDirectoryA((cwd + "\\Boxes").c_str(), nullptr);
-    if (CopyFileA((cwd + "\\Sendora.exe").c_str(), EngineCopyPath(cwd, box).c_str(), FALSE))
+    CreateDirectoryA((cwd + "\\" + kBoxesFolder).c_str(), nullptr);
+    if (CopyFileA((cwd + "\\Sendora.exe").c_str(), BoxEnginePath(cwd, box).c_str(), FALSE))
         return 0;
     return GetLastError();
 }

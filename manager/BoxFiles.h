@@ -14,7 +14,5 @@ std::string ErrorText(DWORD error);
 // cwd\Boxes\<box>.exe over what is there. Returns 0 or the copy's error.
 DWORD CopyEngine(const std::string& cwd, const std::string& box);
 
-std::string EngineCopyPath(const std::string& cwd, const std::string& box);
-
 // Tells a running launcher that the boxes changed.
 void NotifyLauncher();

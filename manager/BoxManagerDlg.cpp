@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "boxconfig/SuiteNames.h"
+#include "browser/BrowserRules.h"
 #include "manager/BoxFiles.h"
 #include "manager/BoxRecord.h"
 #include "manager/BoxRules.h"
@@ -185,7 +187,7 @@ void CBoxManagerDlg::OnOK()
 {
     Exchange(true);
     if (const char* missing = MissingLogonEntry(UserId, Password, HostName)) {
-        ShowFailure(m_hwnd, missing, kManagerTitle);
+        ShowFailure(m_hwnd, missing, kSuiteTitle);
         return;
     }
     Alias = BoxNameFor(Alias, HostName);
@@ -193,7 +195,7 @@ void CBoxManagerDlg::OnOK()
     const std::string refusal = BoxNameRefusal(Alias);
     if (!refusal.empty()) {
         SetItemText(IDC_MANAGER_ALIAS, Alias);
-        ShowFailure(m_hwnd, refusal, kManagerTitle);
+        ShowFailure(m_hwnd, refusal, kSuiteTitle);
         FocusItem(IDC_MANAGER_ALIAS);
         return;
     }
@@ -212,7 +214,7 @@ void CBoxManagerDlg::SaveBox(const std::string& box)
     WriteBoxEntries(m_profile, box, entries, m_state.PendingOptions);
 
     const std::string cwd = CurrentDirectory();
-    const std::string engine = EngineCopyPath(cwd, box);
+    const std::string engine = BoxEnginePath(cwd, box);
     if (const DWORD error = CopyEngine(cwd, box)) {
         // Settings and shortcuts still follow, but without its engine the box
         // sends nothing: the user must hear of it.
@@ -223,13 +225,13 @@ void CBoxManagerDlg::SaveBox(const std::string& box)
                         "missing or out of date until this copy succeeds. Save the box again "
                         "once Sendora.exe is in " +
                         cwd + " and the box is not sending.",
-                    kManagerTitle);
+                    kSuiteTitle);
     }
 
     ComScope com;
-    CreateShortcut(engine, m_state.DesktopFolder, box, kManagerTitle);
-    CreateShortcut(engine, m_state.SendToFolder, box, kManagerTitle);
-    ShowInfo(m_hwnd, Replace("%s has been created", box), kManagerTitle);
+    CreateShortcut(engine, m_state.DesktopFolder, box, kSuiteTitle);
+    CreateShortcut(engine, m_state.SendToFolder, box, kSuiteTitle);
+    ShowInfo(m_hwnd, Replace("%s has been created", box), kSuiteTitle);
     NotifyLauncher();
     Close(IDOK);
 }
@@ -238,12 +240,12 @@ void CBoxManagerDlg::DeleteBox()
 {
     // The box the manager was started for, whatever the Alias shows now.
     const std::string& box = m_state.CurrentBoxName;
-    if (!AskYesNo(m_hwnd, Replace("Are you sure you want to delete %s?", box), kManagerTitle))
+    if (!AskYesNo(m_hwnd, Replace("Are you sure you want to delete %s?", box), kSuiteTitle))
         return;
     const std::string cwd = CurrentDirectory();
     DeleteFileA((m_state.DesktopFolder + "\\" + box + ".lnk").c_str());
     DeleteFileA((m_state.SendToFolder + "\\" + box + ".lnk").c_str());
-    const std::string engine = EngineCopyPath(cwd, box);
+    const std::string engine = BoxEnginePath(cwd, box);
     if (!DeleteFileA(engine.c_str())) {
         // A copy that is already gone is what Delete wants; one that is
         // sending right now stays behind, and the launcher would go on
@@ -255,11 +257,11 @@ void CBoxManagerDlg::DeleteBox()
                             ErrorText(error) +
                             ").\n\nIt may be sending files right now; delete it by hand once it "
                             "has finished.",
-                        kManagerTitle);
+                        kSuiteTitle);
     }
-    DeleteFileA((cwd + "\\" + box + ".lst").c_str());
+    DeleteFileA((cwd + "\\" + CacheFileName(box)).c_str());
     m_profile.DeleteSection(box);
-    ShowInfo(m_hwnd, Replace("%s has been deleted", box), kManagerTitle);
+    ShowInfo(m_hwnd, Replace("%s has been deleted", box), kSuiteTitle);
     NotifyLauncher();
     Close(IDCANCEL);
 }

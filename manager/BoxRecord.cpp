@@ -5,15 +5,16 @@
 
 BoxEntries ReadBoxEntries(CProfile& profile, const std::string& box)
 {
+    const CBoxSettings stored(profile, box, BoxReader::Manager);
     BoxEntries e;
-    e.UserId = profile.GetString(box, BoxValue::UserId, "");
-    e.GeoCities = profile.GetInt(box, BoxValue::GeoCitiesLogin, 0);
-    e.Account = profile.GetString(box, BoxValue::Account, "");
-    e.HostName = profile.GetString(box, BoxValue::HostName, "");
-    e.Directory = profile.GetString(box, BoxValue::Directory, "");
-    const std::string stored = profile.GetString(box, BoxValue::Password, "");
-    if (!stored.empty())
-        e.Password = DecodePassword(stored);
+    e.UserId = stored.Text(BoxText::UserId);
+    e.GeoCities = stored.Number(BoxNumber::GeoCitiesLogin);
+    e.Account = stored.Text(BoxText::Account);
+    e.HostName = stored.Text(BoxText::HostName);
+    e.Directory = stored.Text(BoxText::Directory);
+    const std::string password = stored.Text(BoxText::Password);
+    if (!password.empty())
+        e.Password = DecodePassword(password);
     return e;
 }
 
@@ -37,9 +38,9 @@ void WriteBoxEntries(CProfile& profile, const std::string& box, const BoxEntries
 
 void ReadStoredOptions(CProfile& profile, const std::string& box, BoxOptions& options)
 {
-    const BoxSettings d = DefaultBoxSettings(BoxReader::Manager);
-    options.TransferMode = profile.GetInt(box, BoxValue::TransferType, d.transferType);
-    options.NameCase = profile.GetInt(box, BoxValue::Filenames, d.filenameCase);
-    options.ExtensionRule = profile.GetInt(box, BoxValue::FileExtensions, d.extensionChange);
-    options.Erase = profile.GetInt(box, BoxValue::Erase, d.erase);
+    const CBoxSettings stored(profile, box, BoxReader::Manager);
+    options.TransferMode = stored.Number(BoxNumber::TransferType);
+    options.NameCase = stored.Number(BoxNumber::Filenames);
+    options.ExtensionRule = stored.Number(BoxNumber::FileExtensions);
+    options.Erase = stored.Number(BoxNumber::Erase);
 }

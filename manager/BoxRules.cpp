@@ -3,7 +3,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
+
+#include "boxconfig/SuiteNames.h"
 
 const char* MissingLogonEntry(const std::string& userId, const std::string& password, const std::string& hostName)
 {
@@ -28,44 +29,27 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-char Upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, also with an
-// extension: "Boxes\NUL.exe" would be no file at all.
-bool IsDeviceName(const std::string& name)
-{
-    std::string base = name.substr(0, name.find('.'));
-    while (!base.empty() && base.back() == ' ')
-        base.pop_back();
-    for (char& c : base)
-        c = Upper(c);
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL")
-        return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
-           base[3] <= '9';
-}
-
 }  // namespace
 
 std::string BoxNameRefusal(const std::string& name)
 {
-    if (name.empty())
-        return "Please enter an Alias for the box.";
     const std::string cannot = "The alias \"" + name + "\" cannot be used: ";
-    if (name.find_first_not_of(" .") == std::string::npos)
+    switch (FileNameFaultOf(name)) {
+    case FileNameFault::None:
+        return std::string();
+    case FileNameFault::Empty:
+        return "Please enter an Alias for the box.";
+    case FileNameFault::DotsAndBlanks:
         return cannot + "a box's name needs more than blanks and dots.";
-    for (char c : name) {
-        if (static_cast<unsigned char>(c) < 32)
-            return cannot + "it contains a control character.";
-        if (std::strchr("\\/:*?\"<>|", c))
-            return cannot + "a box's name becomes a file name and must not contain any of "
-                            "the characters \\ / : * ? \" < > |";
-    }
-    if (IsDeviceName(name))
+    case FileNameFault::ControlCharacter:
+        return cannot + "it contains a control character.";
+    case FileNameFault::ReservedCharacter:
+        return cannot + "a box's name becomes a file name and must not contain any of "
+                        "the characters \\ / : * ? \" < > |";
+    case FileNameFault::DeviceName:
+        // "Boxes\NUL.exe" would be no file at all.
         return cannot + "Windows reserves that name for a device.";
+    }
     return std::string();
 }
 

@@ -5,6 +5,7 @@
 
 #include "boxconfig/BoxSettings.h"
 #include "boxconfig/RegistryProfile.h"
+#include "boxconfig/SuiteNames.h"
 #include "browser/Browser.h"
 #include "manager/BoxManagerDlg.h"
 #include "manager/CommandLine.h"
@@ -26,12 +27,12 @@ int RunManager(const std::string& commandLine)
     const ManagerCommand command = ParseManagerCommandLine(commandLine);
     if (command.mode == ManagerMode::PlaceStartMenuShortcut) {
         ComScope com;
-        CreateShortcut(CurrentDirectory() + "\\SndMgr.exe", state.StartMenuFolder, "Create New Sendora", kManagerTitle);
+        CreateShortcut(CurrentDirectory() + "\\SndMgr.exe", state.StartMenuFolder, "Create New Sendora", kSuiteTitle);
         return 0;
     }
 
     state.CurrentBoxName = command.boxName;
-    state.PendingOptions.Port = profile.GetInt(state.CurrentBoxName, BoxValue::Port, 21);
+    state.PendingOptions.Port = CBoxSettings(profile, state.CurrentBoxName, BoxReader::Manager).Number(BoxNumber::Port);
     if (command.mode == ManagerMode::Browser) {
         RunBrowser(GetModuleHandleA(nullptr), nullptr, state.CurrentBoxName, state.PendingOptions.Port);
         return 0;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "boxconfig/SuiteNames.h"
 #include "manager/BoxRecord.h"
 #include "manager/BoxRules.h"
 #include "manager/resource.h"
@@ -57,7 +58,7 @@ BOOL CMoreOptionsDlg::OnInit()
 void CMoreOptionsDlg::OnOK()
 {
     if (!Exchange(true)) {
-        ShowFailure(m_hwnd, "Please enter an integer.", kManagerTitle);
+        ShowFailure(m_hwnd, "Please enter an integer.", kSuiteTitle);
         // The dialog manager's way of moving the focus also selects the text.
         SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_OPTIONS_PORT)), TRUE);
         return;

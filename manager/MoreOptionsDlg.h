@@ -12,11 +12,12 @@ public:
     CMoreOptionsDlg(ManagerState& state, CProfile& profile);
 
     // Radio numbers are button positions, -1 when a group has none checked.
-    int TransferMode = 2;
-    int NameCase = 2;
-    int ExtensionRule = 2;
+    // OnInit fills them from the stored options and the pending port.
+    int TransferMode = 0;
+    int NameCase = 0;
+    int ExtensionRule = 0;
     int Erase = 0;
-    int Port = 21;
+    int Port = 0;
 
 protected:
     BOOL OnInit() override;

@@ -1,5 +1,7 @@
 #include "multisend/SenderCommand.h"
 
+#include "boxconfig/SuiteNames.h"
+
 SenderAction ActionForTail(const std::string& tail)
 {
     if (tail.empty())
@@ -12,7 +14,7 @@ SenderAction ActionForTail(const std::string& tail)
 
 std::string BoxEngineCommand(const std::string& programFolder, const std::string& boxFile, const std::string& tail)
 {
-    return "\"" + programFolder + "boxes\\" + boxFile + "\" " + tail;
+    return "\"" + BoxesEntryPath(programFolder, boxFile) + "\" " + tail;
 }
 
 bool CommandFits(const std::string& command)

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "boxconfig/SuiteNames.h"
+#include "win/Handles.h"
 #include "win/ModulePath.h"
 
 namespace {
@@ -20,9 +22,9 @@ std::string ShortPathOf(const std::string& path)
     return std::string(buf.data(), got);
 }
 
-bool EndsWithExe(const std::string& name)
+bool IsEngineFileName(const std::string& name)
 {
-    return name.size() >= 4 && lstrcmpiA(name.c_str() + name.size() - 4, ".exe") == 0;
+    return name.size() >= 4 && AsciiLower(name.substr(name.size() - 4)) == kEngineExtension;
 }
 
 }  // namespace
@@ -42,17 +44,15 @@ std::string ListBoxText(HWND list, int index)
 
 std::string BoxLongFileName(const std::string& programFolder, const std::string& scratchEntry)
 {
-    const std::string path = programFolder + "boxes\\" + scratchEntry;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(path.c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
+    CFindFile find;
+    if (!find.First(BoxesEntryPath(programFolder, scratchEntry)))
         return std::string();  // a folder, listed as "[name]", or a file gone since
-    FindClose(find);
+    const WIN32_FIND_DATAA& found = find.Data();
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return std::string();
     // "*.exe" also matches long names through their 8.3 alias ("a.exe1" is
     // "A~1.EXE"); only a name ending in ".exe" is an engine copy.
-    if (!EndsWithExe(found.cFileName))
+    if (!IsEngineFileName(found.cFileName))
         return std::string();
     return found.cFileName;
 }
@@ -66,7 +66,7 @@ HWND EnumerateBoxesIn(HWND dialog, HWND visibleList, const std::string& programF
         return nullptr;
 
     // LB_DIR writes into its argument on some systems: give it a copy.
-    std::string pattern = ShortPathOf(programFolder) + "boxes\\*.exe";
+    std::string pattern = BoxesEntryPath(ShortPathOf(programFolder), EngineFileName("*"));
     std::vector<char> writable(pattern.begin(), pattern.end());
     writable.push_back('\0');
     SendMessageA(scratch, LB_DIR, DDL_DIRECTORY, reinterpret_cast<LPARAM>(writable.data()));

@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "boxconfig/RegistryProfile.h"
+#include "boxconfig/SuiteNames.h"
 
 std::string GetShellFolderPath(const std::string& valueName)
 {
     // The same profile reader as the suite's own settings, aimed at
     // HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer.
     CRegistryProfile explorer("Microsoft\\Windows", "CurrentVersion\\Explorer");
-    return explorer.GetString("Shell Folders", valueName, kShellFolderNotFound);
+    return explorer.GetString("Shell Folders", valueName, kNotFound);
 }
 
 std::string CurrentDirectory()

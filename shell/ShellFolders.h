@@ -7,9 +7,6 @@
 
 #include "shell/Shortcut.h"
 
-// What a shell folder that cannot be read is held as.
-constexpr char kShellFolderNotFound[] = "Not Found";
-
 // A value of HKCU\...\Explorer\Shell Folders ("Desktop", "SendTo",
 // "Start Menu"), or "Not Found".
 std::string GetShellFolderPath(const std::string& valueName);

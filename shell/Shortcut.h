@@ -4,14 +4,13 @@
 
 #include <string>
 
+#include "boxconfig/SuiteNames.h"
+
 // folder\NAME.LNK, NAME being the whole name with a to z upper-cased and
 // every other byte kept. The whole name, dots included: cut at its first
 // ".", the box "site.one" would overwrite the shortcuts of the box "site",
 // and Delete, which looks for "<name>.lnk", would never find them.
 inline std::string ShortcutFilePath(const std::string& folder, const std::string& name)
 {
-    std::string path = folder + "\\";
-    for (char c : name)
-        path += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    return path + ".LNK";
+    return folder + "\\" + AsciiUpper(name) + ".LNK";
 }

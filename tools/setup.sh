@@ -18,17 +18,27 @@ for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+new_vsftpd=0
 if ((${#missing[@]})); then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  case " ${missing[*]} " in *" vsftpd "*) new_vsftpd=1 ;; esac
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# vsftpd is a test peer only; never leave the system service running.
-if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet vsftpd 2>/dev/null; then
-  systemctl stop vsftpd || true
+# vsftpd is a test peer only: each test starts its own, on a free port of
+# 127.0.0.1, and ends it by its process id. Installing the package starts its
+# system service; that one is stopped and kept from starting again, but only
+# when this run installed it: a vsftpd that was there before is the machine's
+# own and is left alone.
+if ((new_vsftpd)); then
+  $SUDO invoke-rc.d vsftpd stop >/dev/null 2>&1 || true
+  if command -v systemctl >/dev/null 2>&1; then
+    $SUDO systemctl disable --quiet vsftpd >/dev/null 2>&1 || true
+  else
+    $SUDO update-rc.d vsftpd disable >/dev/null 2>&1 || true
+  fi
 fi
-pkill -x vsftpd 2>/dev/null || true
 exit 0

@@ -18,14 +18,13 @@ HWND CDialog::Create(HWND owner, HINSTANCE instance)
     return CreateDialogParamA(instance, MAKEINTRESOURCEA(m_templateId), owner, Proc, reinterpret_cast<LPARAM>(this));
 }
 
-std::string CDialog::GetItemText(int id) const
+std::string WindowText(HWND window)
 {
-    HWND item = Item(id);
-    const int length = item ? GetWindowTextLengthA(item) : 0;
+    const int length = window ? GetWindowTextLengthA(window) : 0;
     if (length <= 0)
         return std::string();
     std::vector<char> buf(static_cast<size_t>(length) + 1);
-    const int got = GetWindowTextA(item, buf.data(), length + 1);
+    const int got = GetWindowTextA(window, buf.data(), length + 1);
     return std::string(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
 }
 

@@ -7,6 +7,9 @@
 
 #include <string>
 
+// The whole text of a window or control, however long.
+std::string WindowText(HWND window);
+
 class CDialog {
 public:
     explicit CDialog(UINT templateId) : m_templateId(templateId) {}
@@ -20,7 +23,7 @@ public:
 
     HWND Handle() const { return m_hwnd; }
     HWND Item(int id) const { return GetDlgItem(m_hwnd, id); }
-    std::string GetItemText(int id) const;
+    std::string GetItemText(int id) const { return WindowText(Item(id)); }
     void SetItemText(int id, const std::string& text) const { SetDlgItemTextA(m_hwnd, id, text.c_str()); }
     void ShowItem(int id, bool show) const { ShowWindow(Item(id), show ? SW_SHOW : SW_HIDE); }
 

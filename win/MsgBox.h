@@ -11,11 +11,6 @@ inline void ShowFailure(HWND owner, const std::string& text, const std::string& 
     MessageBoxA(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
-inline void ShowError(HWND owner, const std::string& text, const std::string& caption)
-{
-    MessageBoxA(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
-}
-
 inline bool AskYesNo(HWND owner, const std::string& text, const std::string& caption)
 {
     return MessageBoxA(owner, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;

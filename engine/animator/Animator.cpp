@@ -1,5 +1,7 @@
 #include "engine/animator/Animator.h"
 
+#include "win/Handles.h"
+
 namespace {
 
 const char AnimatorClass[] = "AnimatorControl";
@@ -110,12 +112,11 @@ void CAnimator::DrawBitmap(HDC dc, int x, int y, UINT frame, const COLORMAP* pai
         return;
     BITMAP info = {};
     GetObjectA(bitmap, sizeof info, &info);
-    HDC memory = CreateCompatibleDC(dc);
+    const CMemoryDC memory(dc);
     if (memory) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteDC(memory);
+        HGDIOBJ old = SelectObject(memory.Get(), bitmap);
+        BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory.Get(), 0, 0, SRCCOPY);
+        SelectObject(memory.Get(), old);
     }
     DeleteObject(bitmap);
 }

@@ -58,7 +58,6 @@ public:
     // Timer 1 every 100 ms, unless one is running already.
     void Start();
     // Kills a running timer, then draws the frame once (0 draws nothing).
-    // May be called from another thread of the process than the window's.
     void Stop(UINT frame);
     // Kills a running timer and destroys the control's window.
     void Destroy();
@@ -81,7 +80,9 @@ private:
     int m_x = 0;
     int m_y = 0;
     CFrameSequence m_frames;
-    UINT_PTR m_timer = 0;  // the browser's command threads set it one at a time, under its gate
+    // Set and killed on the parent's thread only: the browser's workers ask
+    // the window to start and stop the animation.
+    UINT_PTR m_timer = 0;
     const COLORMAP* m_pairs = nullptr;
     int m_pairCount = 0;
     HWND m_window = nullptr;

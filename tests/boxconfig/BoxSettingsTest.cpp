@@ -5,59 +5,82 @@
 
 namespace {
 
-TEST(BoxSettings, ABoxWithoutOptionsGivesEveryReaderItsDefaults)
-{
-    CMemoryProfile p;
-    p.WriteString("Site", BoxValue::HostName, "ftp.example.org");
-    for (BoxReader r : {BoxReader::Manager, BoxReader::Engine, BoxReader::Browser}) {
-        const BoxSettings s = ReadBoxSettings(p, "Site", r);
-        EXPECT_EQ(s.hostName, "ftp.example.org");
-        EXPECT_EQ(s.port, 21);
-        EXPECT_EQ(s.transferType, 2);
-        EXPECT_EQ(s.filenameCase, 2);
-        EXPECT_EQ(s.extensionChange, 2);
-        EXPECT_EQ(s.erase, 0);
-        EXPECT_EQ(s.details, 0);
-        EXPECT_EQ(s.sortOrder, 0);
-        EXPECT_EQ(s.geoCitiesLogin, 0);
-        EXPECT_EQ(s.targetDirectory, "");
-    }
-}
+const BoxReader kReaders[] = {BoxReader::Manager, BoxReader::Engine, BoxReader::Browser};
 
-TEST(BoxSettings, MissingTextsAreEmptyForTheManagerAndNotFoundElsewhere)
+TEST(BoxSettings, EveryMissingTextGivesEachReaderItsDefault)
 {
+    const struct {
+        BoxText value;
+        const char* name;
+        const char* byReader[3];  // manager, engine, browser
+    } cases[] = {
+        {BoxText::HostName, "Host Name", {"", "Not Found", "Not Found"}},
+        {BoxText::UserId, "User ID", {"", "Not Found", "Not Found"}},
+        {BoxText::Password, "Password", {"", "Not Found", "Not Found"}},
+        {BoxText::Account, "Account", {"", "", ""}},
+        {BoxText::Directory, "Directory", {"", "Not Found", "Not Found"}},
+        {BoxText::CurrentDirectory, "Current Directory", {"", "", "Not Found"}},
+        {BoxText::TargetDirectory, "Target Directory", {"", "", ""}},
+    };
     CMemoryProfile p;
-    const BoxSettings m = ReadBoxSettings(p, "Nobody", BoxReader::Manager);
-    EXPECT_EQ(m.hostName, "");
-    EXPECT_EQ(m.userId, "");
-    EXPECT_EQ(m.password, "");
-    EXPECT_EQ(m.directory, "");
-    EXPECT_EQ(m.account, "");
-    for (BoxReader r : {BoxReader::Engine, BoxReader::Browser}) {
-        const BoxSettings s = ReadBoxSettings(p, "Nobody", r);
-        EXPECT_EQ(s.hostName, "Not Found");
-        EXPECT_EQ(s.userId, "Not Found");
-        EXPECT_EQ(s.password, "Not Found");
-        EXPECT_EQ(s.directory, "Not Found");
+    for (const auto& c : cases) {
+        EXPECT_STREQ(BoxValueName(c.value), c.name);
+        for (int r = 0; r < 3; ++r)
+            EXPECT_EQ(CBoxSettings(p, "Nobody", kReaders[r]).Text(c.value), c.byReader[r]) << c.name << " reader " << r;
     }
-    EXPECT_EQ(ReadBoxSettings(p, "Nobody", BoxReader::Browser).currentDirectory, "Not Found");
     // Reading opened the section: an empty key of that name is left behind.
     EXPECT_TRUE(p.HasSection("Nobody"));
     EXPECT_EQ(p.ValueCount("Nobody"), 0u);
 }
 
-TEST(BoxSettings, StoredNumbersOutsideTheEnumsAreKeptForTheReaderToJudge)
+TEST(BoxSettings, ABoxWithoutOptionsGivesEveryReader21And2And2And2And0)
+{
+    const struct {
+        BoxNumber value;
+        const char* name;
+        int byDefault;
+    } cases[] = {
+        {BoxNumber::GeoCitiesLogin, "GeoCities Login", 0},
+        {BoxNumber::Port, "Port", 21},
+        {BoxNumber::TransferType, "Transfer Type", 2},
+        {BoxNumber::Filenames, "Filenames", 2},
+        {BoxNumber::FileExtensions, "File Extensions", 2},
+        {BoxNumber::Erase, "Erase", 0},
+        {BoxNumber::Details, "Details", 0},
+        {BoxNumber::SortOrder, "Sort Order", 0},
+    };
+    CMemoryProfile p;
+    p.WriteString("Site", BoxValue::HostName, "ftp.example.org");
+    for (const auto& c : cases) {
+        EXPECT_STREQ(BoxValueName(c.value), c.name);
+        for (BoxReader r : kReaders)
+            EXPECT_EQ(CBoxSettings(p, "Site", r).Number(c.value), c.byDefault) << c.name;
+    }
+    const CBoxSettings engine(p, "Site", BoxReader::Engine);
+    EXPECT_EQ(engine.Text(BoxText::HostName), "ftp.example.org");
+    EXPECT_EQ(engine.Transfer(), TransferType::AutoDetect);
+    EXPECT_EQ(engine.NameCase(), FilenameCase::Unchanged);
+    EXPECT_EQ(engine.Extensions(), ExtensionChange::Unchanged);
+}
+
+TEST(BoxSettings, StoredValuesAreReadAtEachUseAndKeptAsStored)
 {
     CMemoryProfile p;
+    const CBoxSettings engine(p, "Odd", BoxReader::Engine);
+    p.WriteString("Odd", "directory", "www");  // value names are case-insensitive
+    EXPECT_EQ(engine.Text(BoxText::Directory), "www");
+    p.WriteString("Odd", BoxValue::Directory, "/other");
+    EXPECT_EQ(engine.Text(BoxText::Directory), "/other") << "changed during a run: seen at the next use";
+    // Numbers outside the enums stay for the rules to judge.
     p.WriteInt("Odd", BoxValue::TransferType, 7);
     p.WriteInt("Odd", BoxValue::Filenames, -1);
     p.WriteInt("Odd", BoxValue::Port, 2121);
-    p.WriteString("Odd", "directory", "www");  // value names are case-insensitive
-    const BoxSettings s = ReadBoxSettings(p, "Odd", BoxReader::Engine);
-    EXPECT_EQ(s.transferType, 7);
-    EXPECT_EQ(s.filenameCase, -1);
-    EXPECT_EQ(s.port, 2121);
-    EXPECT_EQ(s.directory, "www");
+    EXPECT_EQ(static_cast<int>(engine.Transfer()), 7);
+    EXPECT_EQ(static_cast<int>(engine.NameCase()), -1);
+    EXPECT_EQ(engine.Number(BoxNumber::Port), 2121);
+    // A string where a number belongs is no number: the default.
+    p.WriteString("Odd", BoxValue::Erase, "1");
+    EXPECT_EQ(engine.Number(BoxNumber::Erase), 0);
 }
 
 }  // namespace

@@ -57,25 +57,25 @@ protected:
 TEST_F(RegistryProfile, ReadingAMissingBoxGivesDefaultsAndLeavesAnEmptyKey)
 {
     ASSERT_FALSE(KeyExists(KeyOf(box)));
-    const BoxSettings e = ReadBoxSettings(profile, box, BoxReader::Engine);
-    EXPECT_EQ(e.hostName, "Not Found");
-    EXPECT_EQ(e.userId, "Not Found");
-    EXPECT_EQ(e.password, "Not Found");
-    EXPECT_EQ(e.directory, "Not Found");
-    EXPECT_EQ(e.port, 21);
-    EXPECT_EQ(e.transferType, 2);
-    EXPECT_EQ(e.filenameCase, 2);
-    EXPECT_EQ(e.extensionChange, 2);
-    EXPECT_EQ(e.erase, 0);
-    EXPECT_EQ(e.details, 0);
-    const BoxSettings m = ReadBoxSettings(profile, box, BoxReader::Manager);
-    EXPECT_EQ(m.hostName, "");
-    EXPECT_EQ(m.password, "");
-    EXPECT_EQ(m.geoCitiesLogin, 0);
-    const BoxSettings b = ReadBoxSettings(profile, box, BoxReader::Browser);
-    EXPECT_EQ(b.currentDirectory, "Not Found");
-    EXPECT_EQ(b.sortOrder, 0);
-    EXPECT_EQ(b.targetDirectory, "");
+    const CBoxSettings e(profile, box, BoxReader::Engine);
+    EXPECT_EQ(e.Text(BoxText::HostName), "Not Found");
+    EXPECT_EQ(e.Text(BoxText::UserId), "Not Found");
+    EXPECT_EQ(e.Text(BoxText::Password), "Not Found");
+    EXPECT_EQ(e.Text(BoxText::Directory), "Not Found");
+    EXPECT_EQ(e.Number(BoxNumber::Port), 21);
+    EXPECT_EQ(e.Number(BoxNumber::TransferType), 2);
+    EXPECT_EQ(e.Number(BoxNumber::Filenames), 2);
+    EXPECT_EQ(e.Number(BoxNumber::FileExtensions), 2);
+    EXPECT_EQ(e.Number(BoxNumber::Erase), 0);
+    EXPECT_EQ(e.Number(BoxNumber::Details), 0);
+    const CBoxSettings m(profile, box, BoxReader::Manager);
+    EXPECT_EQ(m.Text(BoxText::HostName), "");
+    EXPECT_EQ(m.Text(BoxText::Password), "");
+    EXPECT_EQ(m.Number(BoxNumber::GeoCitiesLogin), 0);
+    const CBoxSettings b(profile, box, BoxReader::Browser);
+    EXPECT_EQ(b.Text(BoxText::CurrentDirectory), "Not Found");
+    EXPECT_EQ(b.Number(BoxNumber::SortOrder), 0);
+    EXPECT_EQ(b.Text(BoxText::TargetDirectory), "");
     EXPECT_TRUE(KeyExists(KeyOf(box)));
     EXPECT_EQ(ValueCount(KeyOf(box)), 0u);
 }

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "browser/Listing.h"
+#include "ListingCodec.h"
 
 namespace {
 

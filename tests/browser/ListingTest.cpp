@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "browser/Listing.h"
+#include "ListingCodec.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "ftp/TempDir.h"
 #include "browser/BrowserRules.h"
 #include "ftp/ReplyText.h"
-#include "browser/Listing.h"
+#include "ListingCodec.h"
 #include "ftp/FtpClient.h"
 
 namespace {

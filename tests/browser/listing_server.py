@@ -9,8 +9,10 @@ user, so nothing of the system's configuration is touched).
 Writes the port once the server answers, and serves until standard input
 closes. User "ann", password "pw" for pyftpdlib; "anonymous" for vsftpd."""
 import argparse
+import ctypes
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -20,6 +22,9 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "ftp"))
 import pyftpd_server  # noqa: E402
 from pyftpd_server import write_port  # noqa: E402
+
+
+PR_SET_PDEATHSIG = 1
 
 
 def free_port():
@@ -44,6 +49,26 @@ def serve_pyftpdlib(root, port_file):
     return pyftpd_server.serve(root, "ann", "pw", port_file, perm="elr")
 
 
+def end_with_parent():
+    """In the child before exec: a SIGTERM when this helper dies, however."""
+    ctypes.CDLL("libc.so.6", use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
+def end_group(server):
+    """Ends the server this helper started, and only that, by its id."""
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.killpg(server.pid, sig)
+        except ProcessLookupError:
+            break
+        try:
+            server.wait(timeout=5)
+            break
+        except subprocess.TimeoutExpired:
+            continue
+    server.wait()
+
+
 def serve_vsftpd(root, port_file):
     work = tempfile.mkdtemp(prefix="vsftpd-")
     try:
@@ -59,26 +84,26 @@ def serve_vsftpd(root, port_file):
                 "local_enable=NO", "write_enable=NO", "connect_from_port_20=NO",
                 "secure_chroot_dir=" + empty, "xferlog_enable=NO",
                 "vsftpd_log_file=" + os.path.join(work, "vsftpd.log"), ""]))
+        # Its own process group, so that ending it by its id also ends the
+        # session processes it forks; and it goes when this helper goes.
         server = subprocess.Popen(["/usr/sbin/vsftpd", conf], stdin=subprocess.DEVNULL,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                  start_new_session=True, preexec_fn=end_with_parent)
         try:
             if not wait_greeting(port):
                 return 1
             write_port(port_file, port)
             sys.stdin.buffer.read()
         finally:
-            server.terminate()
-            try:
-                server.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                server.kill()
-                server.wait()
+            end_group(server)
         return 0
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
 
 def main():
+    # Ended by a signal, the helper still ends its server on the way out.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     ap = argparse.ArgumentParser()
     ap.add_argument("--kind", choices=["pyftpdlib", "vsftpd"], required=True)
     ap.add_argument("--root", required=True)

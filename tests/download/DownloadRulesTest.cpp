@@ -1,5 +1,5 @@
-// Which server names may become local files, how a download is typed and
-// how far its bar goes, and the command that hands the files to a box.
+// Which server names may become local files, how far a download's bar
+// goes, and the command that hands the files to a box.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,44 +9,14 @@
 
 namespace {
 
+// Which names are file names lives in SuiteNamesTest; the browser refuses
+// every kind of fault, and says which name it refused.
 TEST(ServerNames, ThoseThatWouldLeaveTheFolderOrOpenADeviceAreRefused)
 {
-    for (const char* name : {"..\\evil.txt",
-                             "../evil.txt",
-                             "sub/evil.txt",
-                             "C:evil.txt",
-                             "C:\\x\\evil.txt",
-                             ".",
-                             "..",
-                             "",
-                             "CON",
-                             "con.txt",
-                             "Nul",
-                             "aux.tar.gz",
-                             "PRN",
-                             "COM1",
-                             "com9.log",
-                             "LPT1",
-                             "lpt9",
-                             "CON .txt",
-                             "a\r\nDELE b",
-                             "what?",
-                             "a|b"})
+    for (const char* name : {"..\\evil.txt", "..", " ", "", "a\r\nDELE b", "com9.log", "COM\xb9", "CONOUT$"})
         EXPECT_FALSE(IsSafeLocalName(name)) << name;
-    for (const char* name : {"a.txt", "readme", "...txt", ".profile", "CONSOLE.txt", "COM10", "LPT0", "com",
-                             "my file.zip", "nul_device.txt", "x..y"})
-        EXPECT_TRUE(IsSafeLocalName(name)) << name;
+    EXPECT_TRUE(IsSafeLocalName("my file.zip"));
     EXPECT_NE(UnsafeNameMessage("..\\evil.txt").find("\"..\\evil.txt\""), std::string::npos);
-}
-
-TEST(TransferType, TextExtensionsOnlyAndCaseIgnored)
-{
-    for (const char* name : {"readme.txt", "INDEX.HTML", "page.htm", "a.c", "a.cpp", "res.rc", "x.h", "Setup.INF",
-                             "make.mak", "p.plg", "archive.zip.txt", ".txt"})
-        EXPECT_TRUE(IsAsciiName(name)) << name;
-    for (const char* name :
-         {"archive.zip", "noextension", "readme.txt.gz", "a.cc", "a.hpp", "a.", "html", "a.text", "dir.txt/x"})
-        EXPECT_FALSE(IsAsciiName(name)) << name;
 }
 
 TEST(ExpectedSize, FirstFifteenCharactersAsADecimalNumber)

@@ -52,23 +52,11 @@ TEST(TransferRules, TypeAndRemoteNameByTheBoxOptions)
         {"index.htm", 3, 0, None, "index.htm"},
     };
     for (const auto& c : cases) {
-        const TransferChoice got = ChooseTransfer(c.name, c.transferType, c.extensionChange);
+        const TransferChoice got = ChooseTransfer(c.name, static_cast<TransferType>(c.transferType),
+                                                  static_cast<ExtensionChange>(c.extensionChange));
         EXPECT_EQ(got.typeCommand, c.type) << c.name << " type " << c.transferType;
         EXPECT_EQ(got.remoteName, c.remote) << c.name << " ext " << c.extensionChange;
     }
-}
-
-TEST(TransferRules, ExtensionIsTakenFromTheNameNotTheFolder)
-{
-    const struct {
-        const char* name;
-        const char* ext;
-    } cases[] = {
-        {"a.txt", ".txt"},     {"a", ""}, {"a.b.c", ".c"}, {"dir.v2\\file", ""}, {"dir.v2/file", ""},
-        {"dir\\file.h", ".h"}, {"", ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ExtensionOf(c.name), c.ext) << c.name;
 }
 
 TEST(TransferRules, BoxDirectoryForms)

@@ -165,4 +165,17 @@ with suite.Session() as s:
             box.delete(d)
             srv.close()
 
+    with t.case("The window gives back its device context before it goes"):
+        srv = ScriptedFtpServer(dialogue(["QUIT"])).start()
+        box = boxes.make_box(d, s.tmp, "Context", port=srv.port, user="ann", password="pw")
+        try:
+            # No drive colon, no path: the run logs in and completes at once.
+            # Wine names a window destroyed with a context still out.
+            run = suite.run_program(box.exe, "nothing", cwd=box.suite_dir, env={"WINEDEBUG": "-all,warn+win"})
+            t.eq(run.returncode, 0, "exit code")
+            t.check("without ReleaseDC" not in run.stderr, run.stderr[-1500:])
+        finally:
+            box.delete(d)
+            srv.close()
+
 sys.exit(t.finish())

@@ -1,0 +1,62 @@
+// The names and texts the suite's programs share, and the rules by which a
+// text may become a file name on Windows. No Windows header: the rules are
+// checked on the build machine.
+#pragma once
+
+#include <string>
+
+// The application's name: the caption of Sendora's and SndMgr's messages,
+// and both levels of the settings key under HKEY_CURRENT_USER\Software.
+constexpr char kSuiteTitle[] = "FTP Sendora";
+
+// What the engine and the browser read for a text setting that is missing,
+// and what a shell folder that cannot be read is held as.
+constexpr char kNotFound[] = "Not Found";
+
+// The folder beside the programs that holds one engine copy per box.
+constexpr char kBoxesFolder[] = "Boxes";
+
+// The engine copy of a box is the box name with this extension.
+constexpr char kEngineExtension[] = ".exe";
+std::string EngineFileName(const std::string& box);
+
+// "<suiteFolder>\Boxes\<box>.exe", where the manager makes the engine copy;
+// suiteFolder comes without its trailing backslash.
+std::string BoxEnginePath(const std::string& suiteFolder, const std::string& box);
+
+// "<programFolder>boxes\<entry>", as the box listing and the programs that
+// start box engines name a file of that folder (programFolder ends in a
+// backslash). The file system ignores the case; the command lines keep the
+// spelling the engines have always been started with.
+std::string BoxesEntryPath(const std::string& programFolder, const std::string& entry);
+
+// Case folding of the letters a to z only: bytes of 128 and up are the code
+// page's own letters, which these rules leave as they are.
+std::string AsciiLower(std::string text);
+std::string AsciiUpper(std::string text);
+
+// The extension of a name as a path splitter gives it: from the last dot to
+// the end, "" when there is none or the dot lies in a folder part.
+std::string ExtensionOf(const std::string& name);
+
+// The 17 text extensions, compared without regard to case: such files travel
+// as TYPE A when the type is chosen by the name, every other as TYPE I.
+bool IsTextExtension(const std::string& extension);
+bool IsTextName(const std::string& name);
+
+// Why a text cannot name a file inside a folder, first found first.
+enum class FileNameFault {
+    None,
+    Empty,
+    DotsAndBlanks,      // nothing else: Windows drops trailing dots and blanks
+    ControlCharacter,   // a byte below 32
+    ReservedCharacter,  // \ / : * ? " < > |
+    DeviceName,         // see IsDeviceName
+};
+FileNameFault FileNameFaultOf(const std::string& name);
+
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-COM9 and LPT0-LPT9, also COM and
+// LPT with the superscript digits 1, 2 and 3 of the code page (0xB9, 0xB2,
+// 0xB3): in any case, with or without an extension, trailing dots and blanks
+// ignored. Windows opens the device for such a name, in any folder.
+bool IsDeviceName(const std::string& name);
