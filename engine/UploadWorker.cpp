@@ -11,6 +11,7 @@
 #include "engine/ProgressDlg.h"
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
+#include "ftp/CommandText.h"
 #include "ftp/ReplyText.h"
 #include "win/Handles.h"
 #include "win/MsgBox.h"
@@ -36,9 +37,13 @@ CBoxSettings Settings(UploadSession& s)
     return CBoxSettings(*s.profile, s.boxName, BoxReader::Engine);
 }
 
-std::string Command(const std::string& verb, const std::string& argument)
+// Sends "VERB argument" and gives the reply code; an argument that would
+// split the line (a hand-edited setting) is never sent and fails the step.
+int Send(UploadSession& s, const std::string& verb, const std::string& argument)
 {
-    return verb + " " + argument + "\r\n";
+    if (!IsSendableArgument(argument))
+        return ReplyFailed;
+    return s.client.SendCommand(s.control, CommandLine(verb, argument).c_str());
 }
 
 std::string ApplyFilenameCase(std::string name, FilenameCase filenameCase)
@@ -77,12 +82,12 @@ void Run(UploadSession& s)
     s.window->AppendLog(s.client.LastReply());
 
     const std::string user = Settings(s).Text(BoxText::UserId);
-    if (s.client.SendCommand(s.control, Command("USER", user).c_str()) > 399)
+    if (Send(s, "USER", user) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
     // PASS goes even after a 230 to USER; the log never shows commands.
     const std::string password = DecodePassword(Settings(s).Text(BoxText::Password));
-    if (s.client.SendCommand(s.control, Command("PASS", password).c_str()) > 399)
+    if (Send(s, "PASS", password) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
 
@@ -145,7 +150,7 @@ void ChangeToBoxDirectory(UploadSession& s)
             s.rememberedTarget = JoinRemoteDirectory(current, dir.path);
         target = s.rememberedTarget;
     }
-    if (s.client.SendCommand(s.control, Command("CWD", target).c_str()) >= 400)
+    if (Send(s, "CWD", target) >= 400)
         Fail(s, kNoDirectory);
 }
 
@@ -169,7 +174,7 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
         ChangeToBoxDirectory(s);
 
     const std::string remote = ApplyFilenameCase(choice.remoteName, Settings(s).NameCase());
-    if (s.client.SendCommand(s.control, Command("STOR", remote).c_str()) >= 400) {
+    if (Send(s, "STOR", remote) >= 400) {
         CloseSocket(listener);
         Fail(s, kNotSent);
     }
@@ -210,9 +215,9 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
     const std::string name = slash == std::string::npos ? folderPath : folderPath.substr(slash + 1);
     SetCurrentDirectoryA(folderPath.c_str());
 
-    s.client.SendCommand(s.control, Command("MKD", name).c_str());  // may exist already
+    Send(s, "MKD", name);  // may exist already
     s.window->AppendLog(s.client.LastReply());
-    const int cwd = s.client.SendCommand(s.control, Command("CWD", name).c_str());
+    const int cwd = Send(s, "CWD", name);
     s.window->AppendLog(s.client.LastReply());
     if (cwd >= 400) {
         // Not inside it: its files would land in the parent, and CDUP would

@@ -29,7 +29,7 @@ def closed_port():
 def run_with(d, s, script, files, box_name="Fail", **settings):
     """Server, box and engine run for one case; yields (run, server)."""
     srv = ScriptedFtpServer(script).start()
-    box = boxes.make_box(d, s.tmp, box_name, port=srv.port, user="ann", password="pw", **settings)
+    box = boxes.make_box(d, s.tmp, box_name, port=srv.port, **dict({"user": "ann", "password": "pw"}, **settings))
     return srv, box, EngineRun(d, box, boxes.path_list(files))
 
 
@@ -68,6 +68,38 @@ with suite.Session() as s:
                 srv.wait(10)
                 # Nothing after the failure: no second file, no QUIT.
                 t.eq(without_ports(srv.commands), commands, what)
+            finally:
+                box.delete(d)
+                srv.close()
+
+    with t.case("a setting holding a line break is never sent: its step fails"):
+        for setting, text, script in (
+                ({"user": "ann\r\nDELE index.html"}, NO_LOGON, [{"reply": GREETING}]),
+                ({"password": "pw\nDELE index.html"}, NO_LOGON,
+                 [{"reply": GREETING}, {"expect": "USER ann", "reply": USER_OK}]),
+                ({"directory": "/www\r\nDELE index.html"}, NO_DIRECTORY, dialogue(["PORT", "TYPE A"]))):
+            srv, box, run = run_with(d, s, script, [a_txt], **setting)
+            try:
+                with run:
+                    failure_box(t, run, text)
+                srv.wait(10)
+                t.eq([c for c in srv.commands if "DELE" in c or c.startswith("CWD")], [], str(setting))
+                t.eq(srv.errors, [])
+            finally:
+                box.delete(d)
+                srv.close()
+
+    with t.case("a server that never answers QUIT: the run ends by itself with the exit code it earned"):
+        for files, code in (([a_txt], 0), ([a_txt, os.path.join(src, "missing.txt")], 1)):
+            script = dialogue(["PORT", "TYPE A", "STOR a.txt"]) + [{"expect": "QUIT"}]
+            srv, box, run = run_with(d, s, script, files)
+            try:
+                with run:
+                    if code:
+                        d.answer("ok", box=run.message_box())
+                    t.eq(run.exit_code(timeout=20), code, "exit code")
+                t.eq(without_ports(srv.commands)[-1], "QUIT")
+                t.eq([x["data"] for x in srv.transfers], [b"alpha\n"])
             finally:
                 box.delete(d)
                 srv.close()
