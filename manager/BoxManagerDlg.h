@@ -38,6 +38,8 @@ private:
     void OnAnonymous();
     void OnGeoCities();
     void SaveBox(const std::string& box);
+    // The longest box name the suite's folder and the shortcut folders allow.
+    size_t LongestName() const;
     void DeleteBox();
     void OnHelp();
     void Close(INT_PTR result);
