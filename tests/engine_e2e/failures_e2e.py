@@ -216,6 +216,65 @@ with suite.Session() as s:
             srv.close()
         write(a_txt, "alpha\n")
 
+    with t.case("only a completion in the 2xx range is success: a line without a number erases nothing"):
+        kept = write(os.path.join(src, "numberless", "kept.txt"), "kept\n")
+        gone = write(os.path.join(src, "numberless", "gone.txt"), "gone\n")
+        script = dialogue(["PORT", "TYPE A", ("STOR kept.txt", "Transfer complete\r\n"),
+                           "PORT", "TYPE A", "STOR gone.txt", "QUIT"])
+        srv, box, run = run_with(d, s, script, [kept, gone], erase=1)
+        try:
+            with run:
+                report = run.message_box()
+                t.eq(report.text, not_sent_text([kept]))
+                d.answer("ok", box=report)
+                t.eq(run.exit_code(), 1, "exit code")
+            t.check(os.path.exists(kept) and not os.path.exists(gone), "only the file with a 226 is erased")
+        finally:
+            box.delete(d)
+            srv.close()
+
+    with t.case("replies that end in a bare line feed are read like any other"):
+        lf = [dict(step, **{k: step[k].replace("\r\n", "\n") for k in ("reply", "then") if k in step})
+              for step in dialogue(["PORT", "TYPE A", "STOR a.txt", "QUIT"])]
+        lf[0]["reply"] = "220-Welcome\n220 Ready\n"
+        srv, box, run = run_with(d, s, lf, [a_txt])
+        try:
+            with run:
+                t.eq(run.exit_code(timeout=30), 0, "exit code")
+            srv.wait(10)
+            t.eq(without_ports(srv.commands), ["USER ann", "PASS pw", "PORT", "TYPE A", "STOR a.txt", "QUIT"])
+            t.eq([x["data"] for x in srv.transfers], [b"alpha\n"])
+        finally:
+            box.delete(d)
+            srv.close()
+
+    with t.case("an abort names every path not sent: failed before, refused, and never tried"):
+        g = os.path.join(src, "g")
+        g1, g2 = write(os.path.join(g, "g1.txt"), "g1\n"), write(os.path.join(g, "g2.txt"), "g2\n")
+        script = dialogue(["PORT", "TYPE A", ("STOR a.txt", "451 Local error in processing\r\n"),
+                           "MKD g", "CWD g", "PORT", "TYPE A"])
+        script.append({"expect": "STOR *", "reply": "550 Permission denied\r\n"})
+        srv, box, run = run_with(d, s, script, [a_txt, g, b_txt])
+        try:
+            with run:
+                box_ = run.message_box()
+                first = g1 if "STOR g1.txt" in srv.commands else g2
+                t.eq(box_.text, not_sent_text([a_txt, first, g2 if first == g1 else g1, b_txt]))
+                failure_box(t, run, box_.text)
+        finally:
+            box.delete(d)
+            srv.close()
+        # A server that goes away: the next data port cannot be opened.
+        script = dialogue(["PORT", "TYPE A", "STOR a.txt"])
+        script[-1]["close"] = True
+        srv, box, run = run_with(d, s, script, [a_txt, b_txt, g])
+        try:
+            with run:
+                failure_box(t, run, not_sent_text([b_txt, g]))
+        finally:
+            box.delete(d)
+            srv.close()
+
     with t.case("a folder that cannot be entered is skipped whole, without CDUP"):
         folder = os.path.join(src, "locked")
         write(os.path.join(folder, "inside.txt"), "inside\n")
