@@ -17,33 +17,23 @@ const uint32_t NameMismatch = 0x800B010F;   // CERT_E_CN_NO_MATCH
 
 const bool SocketsStarted = SocketsStartup();
 
-unsigned short Port(const char* which)
+unsigned short Port(const char* server)
 {
-    const char* value = std::getenv(which);
+    const char* value = std::getenv(server);
     return static_cast<unsigned short>(value != nullptr ? std::atoi(value) : 0);
 }
 
-#define REQUIRE_SERVERS()                                                                                              \
-    do {                                                                                                               \
-        if (!SocketsStarted || Port("TLS_PORT") == 0)                                                                  \
-            GTEST_SKIP() << "no TLS servers: run through tests/tls/wine_tls.py";                                       \
-    } while (0)
-
-SocketHandle ConnectTo(unsigned short port)
+SocketHandle ConnectTo(const char* server)
 {
     const unsigned char loopback[4] = {127, 0, 0, 1};
-    SocketHandle s = OpenStreamSocket();
-    if (s != InvalidSocket && !ConnectSocket(s, loopback, port)) {
-        CloseSocket(s);
-        return InvalidSocket;
-    }
-    return s;
+    CSocketOwner s(OpenStreamSocket());
+    return s.IsValid() && ConnectSocket(s.Get(), loopback, Port(server)) ? s.Release() : InvalidSocket;
 }
 
-// One TLS session with a server, its socket closed with it.
+// A TLS session with one of the servers, its socket closed with it.
 struct Session {
     Session(const char* server, CTlsCredentials& credentials)
-        : socket(ConnectTo(Port(server))),
+        : socket(ConnectTo(server)),
           stream(socket.Get(), credentials.NewSession())
     {
     }
@@ -51,10 +41,12 @@ struct Session {
     CTlsStream stream;
 };
 
+#define HANDSHAKE(session) ASSERT_TRUE((session).stream.Handshake()) << (session).stream.Failure()
+
 // What the server saw of the session that named itself id.
 std::string Outcome(const std::string& id)
 {
-    CSocketOwner report(ConnectTo(Port("TLS_REPORT_PORT")));
+    CSocketOwner report(ConnectTo("TLS_REPORT_PORT"));
     const std::string line = id + "\n";
     SendSome(report.Get(), line.data(), static_cast<int>(line.size()));
     std::string answer;
@@ -64,23 +56,37 @@ std::string Outcome(const std::string& id)
     return answer;
 }
 
-std::shared_ptr<CTlsCredentials> Credentials(const char* serverName)
-{
-    std::string why;
-    std::shared_ptr<CTlsCredentials> credentials = MakeSchannelCredentials(serverName, &why);
-    EXPECT_TRUE(credentials) << why;
-    return credentials;
-}
+// One set of credentials for all sessions of a test, as data connections
+// share the control connection's.
+class Schannel : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!SocketsStarted || Port("TLS_PORT") == 0)
+            GTEST_SKIP() << "no TLS servers: run through tests/tls/wine_tls.py";
+        std::string why;
+        credentials = MakeSchannelCredentials("localhost", &why);
+        ASSERT_TRUE(credentials) << why;
+    }
 
-TEST(SchannelUntrusted, ACertificateOutsideTheTrustedRootsIsRefusedWithItsReason)
+    TlsCertificate CertificateOf(const char* server)
+    {
+        Session session(server, *credentials);
+        TlsCertificate certificate;
+        EXPECT_TRUE(session.stream.Handshake()) << session.stream.Failure();
+        EXPECT_TRUE(session.stream.ServerCertificate(&certificate));
+        return certificate;
+    }
+
+    std::shared_ptr<CTlsCredentials> credentials;
+};
+
+// Runs before the certificates are trusted in the prefix.
+class SchannelUntrusted : public Schannel {};
+
+TEST_F(SchannelUntrusted, ACertificateOutsideTheTrustedRootsIsRefusedWithItsReason)
 {
-    REQUIRE_SERVERS();
-    auto credentials = Credentials("localhost");
-    ASSERT_TRUE(credentials);
-    Session session("TLS_PORT", *credentials);
-    ASSERT_TRUE(session.stream.Handshake()) << session.stream.Failure();
-    TlsCertificate certificate;
-    ASSERT_TRUE(session.stream.ServerCertificate(&certificate));
+    const TlsCertificate certificate = CertificateOf("TLS_PORT");
     EXPECT_EQ(certificate.error, UntrustedRoot);
     EXPECT_EQ(certificate.fingerprint, std::getenv("TLS_FINGERPRINT"));
     EXPECT_EQ(certificate.subject, "CN=localhost, O=Suite test");
@@ -89,43 +95,25 @@ TEST(SchannelUntrusted, ACertificateOutsideTheTrustedRootsIsRefusedWithItsReason
     EXPECT_LT(certificate.validFrom, certificate.validTo);
     EXPECT_EQ(JudgeCertificate(certificate, ""), CertificateVerdict::Ask);
     EXPECT_EQ(JudgeCertificate(certificate, certificate.fingerprint), CertificateVerdict::Accept);
-    EXPECT_TRUE(session.stream.Shutdown());
 }
 
-TEST(Schannel, TheTrustedRootPassesForItsNameOnly)
+TEST_F(Schannel, TheTrustedRootPassesForItsNameOnly)
 {
-    REQUIRE_SERVERS();
-    auto credentials = Credentials("localhost");
-    ASSERT_TRUE(credentials);
-    for (const auto& c : {std::make_pair("TLS_PORT", 0u), std::make_pair("TLS_OTHER_PORT", NameMismatch)}) {
-        SCOPED_TRACE(c.first);
-        Session session(c.first, *credentials);
-        ASSERT_TRUE(session.stream.Handshake()) << session.stream.Failure();
-        TlsCertificate certificate;
-        ASSERT_TRUE(session.stream.ServerCertificate(&certificate));
-        EXPECT_EQ(certificate.error, c.second);
-        EXPECT_EQ(JudgeCertificate(certificate, ""),
-                  c.second == 0 ? CertificateVerdict::Accept : CertificateVerdict::Ask);
-    }
+    EXPECT_EQ(CertificateOf("TLS_PORT").error, 0u);
+    EXPECT_EQ(CertificateOf("TLS_OTHER_PORT").error, NameMismatch);
 }
 
-TEST(Schannel, EchoesEndWithTheServersCloseNotifyAndOurs)
+TEST_F(Schannel, EchoesEndWithTheServersCloseNotifyAndOurs)
 {
-    REQUIRE_SERVERS();
-    // One set of credentials for every session, as data connections share
-    // the control connection's.
-    auto credentials = Credentials("localhost");
-    ASSERT_TRUE(credentials);
     for (size_t size : {0, 1, 16 * 1024 + 1, 1024 * 1024}) {
         SCOPED_TRACE(size);
         Session session("TLS_PORT", *credentials);
-        ASSERT_TRUE(session.stream.Handshake()) << session.stream.Failure();
+        HANDSHAKE(session);
         std::string data(size, '\0');
         for (size_t i = 0; i < size; ++i)
             data[i] = static_cast<char>(i * 31 + i / 256);
         const std::string id = "echo" + std::to_string(size);
-        ASSERT_TRUE(SendAll(session.stream, "echo " + std::to_string(size) + " " + id + "\n"));
-        ASSERT_TRUE(SendAll(session.stream, data));
+        ASSERT_TRUE(SendAll(session.stream, "echo " + std::to_string(size) + " " + id + "\n" + data));
         int last = 1;
         const std::string back = ReceiveAll(session.stream, 1024, &last);
         EXPECT_TRUE(back == data) << back.size() << " bytes came back";
@@ -134,25 +122,19 @@ TEST(Schannel, EchoesEndWithTheServersCloseNotifyAndOurs)
     }
 }
 
-TEST(Schannel, AnUploadEndsWithOurCloseNotify)
+TEST_F(Schannel, AnUploadEndsWithOurCloseNotify)
 {
-    REQUIRE_SERVERS();
-    auto credentials = Credentials("localhost");
-    ASSERT_TRUE(credentials);
     Session session("TLS_PORT", *credentials);
-    ASSERT_TRUE(session.stream.Handshake()) << session.stream.Failure();
+    HANDSHAKE(session);
     ASSERT_TRUE(SendAll(session.stream, "upload up1\n" + std::string(100000, 'u')));
     EXPECT_TRUE(session.stream.Shutdown());
     EXPECT_EQ(Outcome("up1"), "received 100000 clean");
 }
 
-TEST(Schannel, EndsWithoutCloseNotifyAndServersWithoutTlsAreFailures)
+TEST_F(Schannel, EndsWithoutCloseNotifyAndServersWithoutTlsAreFailures)
 {
-    REQUIRE_SERVERS();
-    auto credentials = Credentials("localhost");
-    ASSERT_TRUE(credentials);
     Session dropped("TLS_PORT", *credentials);
-    ASSERT_TRUE(dropped.stream.Handshake()) << dropped.stream.Failure();
+    HANDSHAKE(dropped);
     ASSERT_TRUE(SendAll(dropped.stream, "drop 5000 drop1\n"));
     int last = 0;
     EXPECT_EQ(ReceiveAll(dropped.stream, 1024, &last).size(), 5000u);

@@ -6,7 +6,7 @@ namespace {
 
 const size_t HeaderSize = 5;
 
-// The length of the whole first record of the bytes, or 0 when it is not all there.
+// The length of the first record when it is all there, else 0.
 size_t WholeRecord(const char* input, size_t length)
 {
     if (length < HeaderSize)
@@ -29,33 +29,15 @@ std::string ToyRecord(char type, const std::string& payload)
 
 std::string ToyData(const std::string& plain)
 {
-    std::string payload;
-    unsigned char sum = 0;
-    for (char c : plain) {
-        payload += static_cast<char>(c ^ 0x5a);
-        sum = static_cast<unsigned char>(sum + c);
-    }
-    return ToyRecord('D', payload + static_cast<char>(sum));
+    std::string payload = plain;
+    for (char& c : payload)
+        c ^= 0x5a;
+    return ToyRecord('D', payload);
 }
 
 std::string ToyServerHandshake()
 {
     return ToyRecord('H', "server-hello") + ToyRecord('H', "server-done");
-}
-
-std::vector<std::pair<char, std::string>> ToyRecords(const std::string& bytes)
-{
-    std::vector<std::pair<char, std::string>> records;
-    for (size_t at = 0, n; (n = WholeRecord(bytes.data() + at, bytes.size() - at)) != 0; at += n) {
-        std::string payload = bytes.substr(at + HeaderSize, n - HeaderSize);
-        if (bytes[at] == 'D') {
-            payload.pop_back();
-            for (char& c : payload)
-                c ^= 0x5a;
-        }
-        records.emplace_back(bytes[at], payload);
-    }
-    return records;
 }
 
 TlsStatus CToyProvider::Handshake(char* input, size_t length, size_t* consumed, std::string* output)
@@ -69,8 +51,8 @@ TlsStatus CToyProvider::Handshake(char* input, size_t length, size_t* consumed, 
     const size_t n = WholeRecord(input, length);
     if (n == 0)
         return TlsStatus::Incomplete;
-    const std::string message(input, n);
     *consumed = n;
+    const std::string message(input, n);
     if (message == ToyRecord('H', "server-hello"))
         return TlsStatus::Continue;
     if (message == ToyRecord('H', "server-done")) {
@@ -85,8 +67,6 @@ TlsStatus CToyProvider::Handshake(char* input, size_t length, size_t* consumed, 
 
 bool CToyProvider::Encrypt(const char* data, size_t length, std::string* record)
 {
-    if (length > m_maxRecordData)
-        return false;
     *record += ToyData(std::string(data, length));
     return true;
 }
@@ -98,22 +78,15 @@ TlsStatus CToyProvider::Decrypt(char* input, size_t length, size_t* consumed, st
         return TlsStatus::Incomplete;
     *consumed = n;
     const std::string payload(input + HeaderSize, n - HeaderSize);
-    if (input[0] == 'A' && payload == "close_notify")
-        return TlsStatus::Closed;
+    if (input[0] == 'D') {
+        for (char c : payload)
+            *plain += static_cast<char>(c ^ 0x5a);
+        return TlsStatus::Ok;
+    }
     if (input[0] == 'R')
         return TlsStatus::Renegotiate;
-    if (input[0] == 'D' && !payload.empty()) {
-        std::string bytes;
-        unsigned char sum = 0;
-        for (size_t i = 0; i + 1 < payload.size(); ++i) {
-            bytes += static_cast<char>(payload[i] ^ 0x5a);
-            sum = static_cast<unsigned char>(sum + bytes.back());
-        }
-        if (static_cast<char>(sum) == payload.back()) {
-            *plain += bytes;
-            return TlsStatus::Ok;
-        }
-    }
+    if (input[0] == 'A' && payload == "close_notify")
+        return TlsStatus::Closed;
     m_error = "bad record";
     return TlsStatus::Failed;
 }
@@ -124,9 +97,9 @@ bool CToyProvider::Shutdown(std::string* output)
     return true;
 }
 
-bool CToyProvider::ServerCertificate(TlsCertificate* out)
+bool CToyProvider::ServerCertificate(TlsCertificate* certificate)
 {
-    *out = certificate;
+    *certificate = TlsCertificate();
     return true;
 }
 

@@ -2,28 +2,25 @@
 // the record loop of CTlsStream is tested natively.
 //
 // Toy records: a type byte, a 4-byte big-endian length, the payload.
-// 'H' handshake message, 'D' data (bytes XOR 0x5A, then a checksum byte),
-// 'A' alert ("close_notify" or anything else), 'R' a renegotiation request.
-// The toy handshake: we send H"hello"; the server answers H"server-hello"
-// and H"server-done"; we end with H"finished". Anything else fails it.
+// 'H' handshake message, 'D' data (bytes XOR 0x5A), 'A' alert (a
+// "close_notify" ends the session, any other fails), 'R' a renegotiation
+// request. The handshake: we send H"hello"; the server answers
+// H"server-hello" and H"server-done"; we end with H"finished".
 #pragma once
 
 #include <deque>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "ftp/TlsStream.h"
 
 std::string ToyRecord(char type, const std::string& payload);
 std::string ToyData(const std::string& plain);
 std::string ToyServerHandshake();
-// The records in bytes the client wrote: (type, plain payload).
-std::vector<std::pair<char, std::string>> ToyRecords(const std::string& bytes);
 
 class CToyProvider : public CTlsProvider {
 public:
-    explicit CToyProvider(size_t maxRecordData = 16) : m_maxRecordData(maxRecordData) {}
+    explicit CToyProvider(size_t maxRecordData) : m_maxRecordData(maxRecordData) {}
 
     TlsStatus Handshake(char* input, size_t length, size_t* consumed, std::string* output) override;
     size_t MaxRecordData() const override { return m_maxRecordData; }
@@ -33,17 +30,14 @@ public:
     bool ServerCertificate(TlsCertificate* certificate) override;
     std::string LastError() const override { return m_error; }
 
-    TlsCertificate certificate;  // what ServerCertificate gives
-
 private:
     size_t m_maxRecordData;
     bool m_helloSent = false;
     std::string m_error;
 };
 
-// Receive gives the scripted reads in order, at most a read at a time and
-// cut to the caller's buffer; then endResult. Send takes at most sendLimit
-// bytes a call and fails once failSends is set.
+// Receive gives the scripted reads in order, cut to the caller's buffer,
+// then endResult. Send takes at most sendLimit bytes a call, or fails.
 class CScriptedWire : public CStream {
 public:
     explicit CScriptedWire(std::deque<std::string> scriptedReads) : reads(std::move(scriptedReads)) {}
