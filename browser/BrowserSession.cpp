@@ -24,9 +24,17 @@ CBrowserSession::~CBrowserSession()
         CloseHandle(m_idleEvent);
 }
 
-bool CBrowserSession::SetControl(SocketHandle s)
+CStream& CBrowserSession::Control()
+{
+    if (!m_controlStream || m_control.load() == InvalidSocket)
+        return m_noControl;
+    return *m_controlStream;
+}
+
+bool CBrowserSession::SetControl(std::unique_ptr<CStream> stream)
 {
     std::lock_guard<std::mutex> hold(m_lock);
+    const SocketHandle s = stream ? stream->Socket() : InvalidSocket;
     if (m_closing) {
         if (s != InvalidSocket)
             CloseSocket(s);
@@ -35,6 +43,7 @@ bool CBrowserSession::SetControl(SocketHandle s)
     const SocketHandle old = m_control.exchange(s);
     if (old != InvalidSocket && old != s)
         CloseSocket(old);
+    m_controlStream = std::move(stream);
     return true;
 }
 

@@ -16,7 +16,6 @@
 namespace {
 
 const char Caption[] = "FTP Sendora";
-const char NoDataChannel[] = "Unable to establish a data channel to the FTP host";
 
 void SetStatus(CBrowserSession& s, const std::string& text)
 {
@@ -78,31 +77,21 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
 
     ftp.SendCommand(s.Control(), CommandLine("TYPE", IsAsciiName(name) ? "A" : "I").c_str());
     SetStatus(s, "Establishing data channel.  Please wait...");
-    CSocketOwner listener(ftp.OpenDataPort(s.Control()));
-    if (!listener.IsValid())
-        return Fail(s, NoDataChannel);
+    CSessionTransferObserver observer(s);
+    CTransfer transfer(ftp, s.Control(), &observer);
+    if (!transfer.OpenDataPort())
+        return Fail(s, TransferFailure(transfer.Result(), nullptr));
     SetStatus(s, "Downloading " + name + ".  Please wait...");
-    if (IsFailureCode(ftp.SendCommand(s.Control(), CommandLine("RETR", name).c_str())))
-        return Fail(s, "Unable to download the requested file");
-    if (!WaitForDataConnection(s, listener.Get()))
-        return false;
-    const SocketHandle data = ftp.AcceptDataConnection(listener.Release());
-    if (data == InvalidSocket)
-        return Fail(s, NoDataChannel);
-    if (!s.TrackData(data)) {
-        CloseSocket(data);
-        return false;
-    }
     uint64_t received = 0;
-    const bool done = ftp.ReceiveToFile(s.Control(), data, local.c_str(), [&](size_t count) {
+    const TransferResult result = transfer.Download(CommandLine("RETR", name), local.c_str(), [&](size_t count) {
         received += count;
         SetProgress(s, ProgressPosition(received, command.size));
     });
-    s.UntrackData();
-    if (!done) {
-        CloseSocket(data);  // left open by a failed receive
-        Fail(s, "Unable to receive data from the FTP host");
-        SetProgress(s, 0);
+    if (result.outcome == TransferResult::Abandoned)
+        return false;
+    if (const char* failure = TransferFailure(result, "Unable to download the requested file")) {
+        Fail(s, failure);
+        SetProgress(s, 0);  // after the message: the bar shows how far it came
         return false;
     }
     SetStatus(s, "Download completed");
