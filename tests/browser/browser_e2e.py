@@ -334,6 +334,37 @@ def scripted_cases(s, folder):
             t.check(server.wait(10), "session over")
             t.eq(server.errors, [])
 
+    with t.case("a LIST answered 150 and then 425 fails, and the next command reaches the server"):
+        cache = os.path.join(folder, BOX + ".lst")
+        script = [
+            {"reply": "220 Ready\r\n"},
+            {"expect": "USER ann", "reply": "331 Password\r\n"},
+            {"expect": "PASS pw", "reply": "230 In\r\n"},
+            {"expect": "TYPE A", "reply": "200 Type set\r\n"},
+            {"expect": "PORT *", "reply": "200 Port ok\r\n"},
+            {"expect": "LIST", "reply": ["150 Here\r\n", "425 Can't open data connection.\r\n"], "pause": 0.3},
+            {"expect": "TYPE A", "reply": "200 Type set\r\n"},
+            {"expect": "PORT *", "reply": "200 Port ok\r\n"},
+            {"expect": "LIST", "reply": "150 Here\r\n", "data": "send",
+             "payload": "-rw-r--r-- 1 a b 3 Jan  1 00:00 x.txt\r\n", "then": "226 Done\r\n"},
+            {"expect": "PWD", "reply": "257 \"/\" is current\r\n"},
+        ]
+        with scripted_ftpd.ScriptedFtpServer(script) as server:
+            set_box(d, server.port)
+            b = Browser(s, folder)
+            box = b.message()
+            t.eq((box.text, box.icon), ("Unable to establish a data channel to the FTP host", "warning"))
+            d.answer("ok", box=box)
+            d.click(b.w, REFRESH)
+            b.wait_names(["x.txt"])
+            t.eq(b.close(), 0)
+            t.check(server.wait(10), "session over")
+            t.eq([c.split()[0] for c in server.commands], ["USER", "PASS", "TYPE", "PORT", "LIST",
+                                                           "TYPE", "PORT", "LIST", "PWD"])
+            t.eq(server.errors, [])
+        if os.path.exists(cache):
+            os.remove(cache)  # the cases below connect when the window opens
+
     with t.case("Escape while a command waits for the server ends it and the queued ones at once"):
         held = boxes.HeldReply("331 Password\r\n", limit=60)
         script = [{"reply": "220 Ready\r\n"}, {"expect": "USER ann", "reply": held}]
