@@ -62,8 +62,8 @@ class CTransfer {
 public:
     static constexpr int PollMs = 200;
 
-    // The client and the control stream are the caller's and must outlive
-    // the transfer.
+    // The client, the control stream and the observer are the caller's and
+    // must outlive the transfer.
     CTransfer(CFtpClient& ftp, CStream& control, CTransferObserver* observer = nullptr);
     ~CTransfer();
     CTransfer(const CTransfer&) = delete;

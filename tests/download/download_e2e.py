@@ -258,16 +258,8 @@ def hostile_case(s, d, program, folder, target):
         os.remove(os.path.join(folder, BOX + ".lst"))
         listing = ("-rw-r--r-- 1 a b 5 Jan  1 00:00 ..\\evil.txt\r\n"
                    "-rw-r--r-- 1 a b 5 Jan  1 00:00 CON.txt\r\n")
-        script = [
-            {"reply": "220 Ready\r\n"},
-            {"expect": "USER ann", "reply": "331 Password\r\n"},
-            {"expect": "PASS pw", "reply": "230 In\r\n"},
-            {"expect": "TYPE A", "reply": "200 Type set\r\n"},
-            {"expect": "PORT *", "reply": "200 Port ok\r\n"},
-            {"expect": "LIST", "reply": "150 Here\r\n", "data": "send", "payload": listing,
-             "then": "226 Done\r\n"},
-            {"expect": "PWD", "reply": "257 \"/\" is current\r\n"},
-        ]
+        script = (scripted_ftpd.login() + scripted_ftpd.listing(listing) +
+                  [{"expect": "PWD", "reply": "257 \"/\" is current\r\n"}])
         with scripted_ftpd.ScriptedFtpServer(script) as server:
             set_box(d, server.port, target)
             b = Browser(d, program, folder)

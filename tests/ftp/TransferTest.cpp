@@ -7,6 +7,7 @@
 // Wine by wine_ftp_client.py).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
