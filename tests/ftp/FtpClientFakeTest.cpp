@@ -230,101 +230,51 @@ TEST_F(FtpFake, DataPortNamesTheControlAddressAndListeningPort)
 // control socket open and, once the command was accepted, has read the
 // completion reply.
 
-enum Directions { Both, UploadOnly, DownloadOnly };
+enum ControlFault { None, SendFails, BreaksAfterPort };
 
 struct FailingCall {
     const char* name;
-    Directions directions;
-    void (*fail)(FakeNet&, SocketHandle control);
-    std::vector<std::string> replies;
-    TransferResult::Outcome outcome;
+    bool FakeNet::*flag;  // the call that fails, or nullptr
+    ControlFault control;
     TransferStep step;
     int code;
 };
 
-const char Replies[] = "200 PORT ok\r\n150 Go\r\n426 Aborted\r\n";
-
 const FailingCall FailingCalls[] = {
-    {"no socket for the data port",
-     Both,
-     [](FakeNet& f, SocketHandle) { f.socketFails = true; },
-     {},
-     TransferResult::Connection,
-     TransferStep::DataPort,
-     0},
-    {"listen fails",
-     Both,
-     [](FakeNet& f, SocketHandle) { f.listenFails = true; },
-     {},
-     TransferResult::Connection,
-     TransferStep::DataPort,
-     0},
-    {"no local name",
-     Both,
-     [](FakeNet& f, SocketHandle) { f.localNameFails = true; },
-     {},
-     TransferResult::Connection,
-     TransferStep::DataPort,
-     0},
-    {"PORT cannot be sent",
-     Both,
-     [](FakeNet& f, SocketHandle c) { f.Stream(c).sendFails = true; },
-     {},
-     TransferResult::Connection,
-     TransferStep::DataPort,
-     ReplyFailed},
-    {"the command's reply cannot be read",
-     Both,
-     [](FakeNet& f, SocketHandle c) {
-         f.Stream(c).incoming.push_back({"", true});
-     },
-     {"200 PORT ok\r\n"},
-     TransferResult::Connection,
-     TransferStep::Command,
-     ReplyFailed},
-    {"the wait fails",
-     Both,
-     [](FakeNet& f, SocketHandle) { f.waitFails = true; },
-     {Replies},
-     TransferResult::Connection,
-     TransferStep::DataConnection,
-     426},
-    {"accept fails",
-     Both,
-     [](FakeNet& f, SocketHandle) { f.acceptFails = true; },
-     {Replies},
-     TransferResult::Connection,
-     TransferStep::DataConnection,
-     426},
-    {"a send fails",
-     UploadOnly,
-     [](FakeNet& f, SocketHandle) { f.acceptedSendFails = true; },
-     {Replies},
-     TransferResult::Connection,
-     TransferStep::Data,
-     426},
-    {"a receive fails",
-     DownloadOnly,
-     [](FakeNet& f, SocketHandle) { f.acceptedBreaks = true; },
-     {Replies},
-     TransferResult::Connection,
-     TransferStep::Data,
-     426},
+    {"no socket for the data port", &FakeNet::socketFails, None, TransferStep::DataPort, 0},
+    {"listen fails", &FakeNet::listenFails, None, TransferStep::DataPort, 0},
+    {"no local name", &FakeNet::localNameFails, None, TransferStep::DataPort, 0},
+    {"PORT cannot be sent", nullptr, SendFails, TransferStep::DataPort, ReplyFailed},
+    {"the command's reply cannot be read", nullptr, BreaksAfterPort, TransferStep::Command, ReplyFailed},
+    {"the wait fails", &FakeNet::waitFails, None, TransferStep::DataConnection, 426},
+    {"accept fails", &FakeNet::acceptFails, None, TransferStep::DataConnection, 426},
+    {"a send fails (upload)", &FakeNet::acceptedSendFails, None, TransferStep::Data, 426},
+    {"a receive fails (download)", &FakeNet::acceptedBreaks, None, TransferStep::Data, 426},
 };
 
 TEST_F(FtpFake, EveryFailingCallEndsTheTransferWithEverythingClosed)
 {
     for (bool upload : {true, false}) {
         for (const FailingCall& c : FailingCalls) {
-            if (c.directions == (upload ? DownloadOnly : UploadOnly))
-                continue;
+            if (c.flag == (upload ? &FakeNet::acceptedBreaks : &FakeNet::acceptedSendFails))
+                continue;  // the other direction does not make that call
             SCOPED_TRACE(std::string(c.name) + (upload ? ", upload" : ", download"));
             Fake() = FakeNet();
             CTempDir dir;
             WriteFile(dir.Path("f"), PatternBytes(3000));
             Fake().nextIncoming.push_back({"abc"});
-            CStream& control = Control(c.replies);
-            c.fail(Fake(), control.Socket());
+            std::vector<std::string> replies;  // none when PORT is not answered
+            if (c.control == BreaksAfterPort)
+                replies = {"200 PORT ok\r\n"};
+            else if (c.step != TransferStep::DataPort)
+                replies = {"200 PORT ok\r\n150 Go\r\n426 Aborted\r\n"};
+            CStream& control = Control(replies);
+            if (c.flag != nullptr)
+                Fake().*c.flag = true;
+            if (c.control == SendFails)
+                Fake().Stream(control.Socket()).sendFails = true;
+            if (c.control == BreaksAfterPort)
+                Fake().Stream(control.Socket()).incoming.push_back({"", true});
 
             TransferResult result;
             {
@@ -334,7 +284,7 @@ TEST_F(FtpFake, EveryFailingCallEndsTheTransferWithEverythingClosed)
                                 : transfer.Download("RETR f\r\n", dir.Path("f").c_str());
                 EXPECT_EQ(Fake().OpenCount(), 1) << "closed before the transfer ends";
             }
-            EXPECT_EQ(result.outcome, c.outcome);
+            EXPECT_EQ(result.outcome, TransferResult::Connection);
             EXPECT_EQ(static_cast<int>(result.step), static_cast<int>(c.step));
             EXPECT_EQ(result.code, c.code);
             EXPECT_TRUE(AllRead(control.Socket()));
