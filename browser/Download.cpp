@@ -79,8 +79,9 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     SetStatus(s, "Establishing data channel.  Please wait...");
     CSessionTransferObserver observer(s);
     CTransfer transfer(ftp, s.Control(), &observer);
+    const char* refused = "Unable to download the requested file";
     if (!transfer.OpenDataPort())
-        return Fail(s, TransferFailure(transfer.Result(), nullptr));
+        return Fail(s, TransferFailure(transfer.Result(), refused));
     SetStatus(s, "Downloading " + name + ".  Please wait...");
     uint64_t received = 0;
     const TransferResult result = transfer.Download(CommandLine("RETR", name), local.c_str(), [&](size_t count) {
@@ -89,9 +90,9 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     });
     if (result.outcome == TransferResult::Abandoned)
         return false;
-    if (const char* failure = TransferFailure(result, "Unable to download the requested file")) {
+    if (const char* failure = TransferFailure(result, refused)) {
         Fail(s, failure);
-        SetProgress(s, 0);  // after the message: the bar shows how far it came
+        SetProgress(s, 0);  // only once the message is dismissed
         return false;
     }
     SetStatus(s, "Download completed");
