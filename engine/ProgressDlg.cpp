@@ -142,7 +142,7 @@ void CProgressDlg::Complete()
     if (allSent)
         SetStatus("Send complete");
     // The worker waits inside WM_UPLOAD_DONE, so the connection is ours now.
-    m_session.client.SendCommand(m_session.control, "QUIT\r\n");
+    m_session.client.SendCommand(*m_session.control, "QUIT\r\n");
     AppendLogHere(m_session.client.LastReply());
 
     HWND browser = FindWindowA(nullptr, kBrowserTitle);

@@ -12,6 +12,7 @@
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
 #include "ftp/ReplyText.h"
+#include "ftp/Transfer.h"
 #include "win/Handles.h"
 #include "win/MsgBox.h"
 
@@ -53,16 +54,23 @@ std::string ApplyFilenameCase(std::string name, FilenameCase filenameCase)
     return name;
 }
 
-// True when the server's data connection is waiting to be accepted. False
-// when a reply came first on the control connection: a server that cannot
-// reach the data port says so there (425) and never connects.
-bool DataConnectionFirst(SocketHandle control, SocketHandle listener)
-{
-    const int ready = WaitReadable(listener, control, -1);
-    if (ready < 0)
-        return true;  // the accept reports it
-    return (ready & ReadableFirst) || !(ready & ReadableSecond);
-}
+// The details log gets the transfer command's reply as soon as it is read,
+// and the status line changes once the server's data connection is up.
+class CUploadObserver : public CTransferObserver {
+public:
+    explicit CUploadObserver(UploadSession& s) : m_session(s) {}
+    void CommandAccepted() override { m_session.window->AppendLog(m_session.client.LastReply()); }
+    bool DataConnected(SocketHandle) override
+    {
+        m_session.window->SetStatus("Sending " + remote + "...");
+        return true;
+    }
+
+    std::string remote;
+
+private:
+    UploadSession& m_session;
+};
 
 void Run(UploadSession& s)
 {
@@ -71,18 +79,19 @@ void Run(UploadSession& s)
 
     const std::string host = Settings(s).Text(BoxText::HostName);
     const int port = Settings(s).Number(BoxNumber::Port);
-    s.control = s.client.ConnectToHost(host.c_str(), static_cast<unsigned short>(port));
-    if (s.control == InvalidSocket)
+    const SocketHandle control = s.client.ConnectToHost(host.c_str(), static_cast<unsigned short>(port));
+    if (control == InvalidSocket)
         Fail(s, kNoConnection);
+    s.control.reset(new CPlainStream(control));
     s.window->AppendLog(s.client.LastReply());
 
     const std::string user = Settings(s).Text(BoxText::UserId);
-    if (s.client.SendCommand(s.control, Command("USER", user).c_str()) > 399)
+    if (s.client.SendCommand(*s.control, Command("USER", user).c_str()) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
     // PASS goes even after a 230 to USER; the log never shows commands.
     const std::string password = DecodePassword(Settings(s).Text(BoxText::Password));
-    if (s.client.SendCommand(s.control, Command("PASS", password).c_str()) > 399)
+    if (s.client.SendCommand(*s.control, Command("PASS", password).c_str()) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
 
@@ -137,7 +146,7 @@ void ChangeToBoxDirectory(UploadSession& s)
         return;
     std::string target = dir.path;
     if (dir.kind == BoxDirectory::RelativeToLogin) {
-        s.client.SendCommand(s.control, "PWD\r\n");
+        s.client.SendCommand(*s.control, "PWD\r\n");
         std::string current;
         if (!QuotedPath(s.client.LastReply(), current))
             Fail(s, kNoDirectory);
@@ -145,15 +154,17 @@ void ChangeToBoxDirectory(UploadSession& s)
             s.rememberedTarget = JoinRemoteDirectory(current, dir.path);
         target = s.rememberedTarget;
     }
-    if (s.client.SendCommand(s.control, Command("CWD", target).c_str()) >= 400)
+    if (s.client.SendCommand(*s.control, Command("CWD", target).c_str()) >= 400)
         Fail(s, kNoDirectory);
 }
 
 bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirectory)
 {
-    const SocketHandle listener = s.client.OpenDataPort(s.control);
+    CUploadObserver observer(s);
+    CTransfer transfer(s.client, *s.control, &observer);
+    const bool open = transfer.OpenDataPort();
     s.window->AppendLog(s.client.LastReply());
-    if (listener == InvalidSocket)
+    if (!open)
         Fail(s, kNotSent);
 
     s.window->SetStatus("Preparing to send " + name + "...");
@@ -161,43 +172,22 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
 
     const TransferChoice choice = ChooseTransfer(name, Settings(s).Transfer(), Settings(s).Extensions());
     if (!choice.typeCommand.empty()) {
-        s.client.SendCommand(s.control, choice.typeCommand.c_str());
+        s.client.SendCommand(*s.control, choice.typeCommand.c_str());
         s.window->AppendLog(s.client.LastReply());
     }
 
     if (enterBoxDirectory)
         ChangeToBoxDirectory(s);
 
-    const std::string remote = ApplyFilenameCase(choice.remoteName, Settings(s).NameCase());
-    if (s.client.SendCommand(s.control, Command("STOR", remote).c_str()) >= 400) {
-        CloseSocket(listener);
+    observer.remote = ApplyFilenameCase(choice.remoteName, Settings(s).NameCase());
+    const TransferResult result = transfer.Upload(Command("STOR", observer.remote), s.localPath.c_str());
+    if (result.step == TransferStep::Command)
         Fail(s, kNotSent);
-    }
-
-    if (!DataConnectionFirst(s.control, listener)) {
-        CloseSocket(listener);
-        s.window->AppendLog(s.client.LastReply());  // the STOR reply
-        s.client.ReadReply(s.control);
-        s.window->AppendLog(s.client.LastReply());
-        return false;
-    }
-    const SocketHandle data = s.client.AcceptDataConnection(listener);
-    s.window->AppendLog(s.client.LastReply());
-    s.window->SetStatus("Sending " + remote + "...");
-    if (data == InvalidSocket)
-        return false;
-
-    if (s.client.SendFile(s.control, data, s.localPath.c_str()) < 0) {
-        // Close the data connection and take its completion reply, so that
-        // every later command reads its own reply.
-        CloseSocket(data);
-        s.client.ReadReply(s.control);
-        s.window->AppendLog(s.client.LastReply());
-        return false;
-    }
+    // The completion reply, also of a transfer that failed here, or the
+    // reply with which the server gave up before connecting.
     s.window->AppendLog(s.client.LastReply());
     // A 4xx or 5xx completion means the server did not keep the file.
-    if (s.client.LastReplyCode() >= 400)
+    if (!result.IsDone())
         return false;
     if (Settings(s).Number(BoxNumber::Erase) != 0)
         DeleteFileA(s.localPath.c_str());
@@ -210,9 +200,9 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
     const std::string name = slash == std::string::npos ? folderPath : folderPath.substr(slash + 1);
     SetCurrentDirectoryA(folderPath.c_str());
 
-    s.client.SendCommand(s.control, Command("MKD", name).c_str());  // may exist already
+    s.client.SendCommand(*s.control, Command("MKD", name).c_str());  // may exist already
     s.window->AppendLog(s.client.LastReply());
-    const int cwd = s.client.SendCommand(s.control, Command("CWD", name).c_str());
+    const int cwd = s.client.SendCommand(*s.control, Command("CWD", name).c_str());
     s.window->AppendLog(s.client.LastReply());
     if (cwd >= 400) {
         // Not inside it: its files would land in the parent, and CDUP would
@@ -240,6 +230,6 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
         } while (find.Next());
     }
 
-    s.client.SendCommand(s.control, "CDUP\r\n");
+    s.client.SendCommand(*s.control, "CDUP\r\n");
     s.window->AppendLog(s.client.LastReply());
 }
