@@ -19,9 +19,17 @@ CBrowserSession::~CBrowserSession()
         CloseSocket(control);
 }
 
-bool CBrowserSession::SetControl(SocketHandle s)
+CStream& CBrowserSession::Control()
+{
+    if (!m_controlStream || m_control.load() == InvalidSocket)
+        return m_noControl;
+    return *m_controlStream;
+}
+
+bool CBrowserSession::SetControl(std::unique_ptr<CStream> stream)
 {
     std::lock_guard<std::mutex> hold(m_lock);
+    const SocketHandle s = stream ? stream->Socket() : InvalidSocket;
     if (m_closing) {
         if (s != InvalidSocket)
             CloseSocket(s);
@@ -30,6 +38,7 @@ bool CBrowserSession::SetControl(SocketHandle s)
     const SocketHandle old = m_control.exchange(s);
     if (old != InvalidSocket && old != s)
         CloseSocket(old);
+    m_controlStream = std::move(stream);
     return true;
 }
 

@@ -19,6 +19,7 @@
 #include "browser/DownloadRules.h"
 #include "browser/Gate.h"
 #include "ftp/Socket.h"
+#include "ftp/Stream.h"
 #include "win/Handles.h"
 
 // Sent by a worker to the window, whose thread owns the animation's timer
@@ -63,12 +64,15 @@ public:
     // The boxes a copy has still to start.
     CBoxQueue boxQueue;
 
-    // The control socket; InvalidSocket before the first connect and after a
-    // failed one. Only the gate's holder uses it.
-    SocketHandle Control() const { return m_control.load(); }
-    // Replaces the control socket (closing an earlier one). False, with the
-    // new socket closed, once the window is closing.
-    bool SetControl(SocketHandle s);
+    // The control connection's stream; only the gate's holder uses it.
+    // Before the first connect, after a failed one and once the window is
+    // closing, a stream over no socket, on which every call fails.
+    CStream& Control();
+    // Replaces the control connection (closing an earlier socket unless the
+    // new stream runs over it, as an encrypted one would); null for none.
+    // The session owns the stream's socket from now on. False, with that
+    // socket closed, once the window is closing.
+    bool SetControl(std::unique_ptr<CStream> stream);
     // The data connection in progress, so that closing can cut it short.
     // False, socket untouched, once the window is closing.
     bool TrackData(SocketHandle s);
@@ -93,7 +97,11 @@ public:
 private:
     void CloseWorkerWindows();
 
+    // The socket is closed from the window thread to wake a worker; the
+    // stream over it changes only under the gate.
     std::atomic<SocketHandle> m_control{InvalidSocket};
+    std::unique_ptr<CStream> m_controlStream;
+    CPlainStream m_noControl{InvalidSocket};
     std::atomic<bool> m_closing{false};
     CEvent m_closedEvent{true, false};
     CEvent m_idleEvent{true, true};  // no worker left

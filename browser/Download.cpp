@@ -17,7 +17,6 @@
 
 namespace {
 
-const char NoDataChannel[] = "Unable to establish a data channel to the FTP host";
 
 void SetStatus(CBrowserSession& s, const std::string& text)
 {
@@ -72,31 +71,22 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
 
     ftp.SendCommand(s.Control(), CommandLine("TYPE", IsTextName(name) ? "A" : "I").c_str());
     SetStatus(s, "Establishing data channel.  Please wait...");
-    CSocketOwner listener(ftp.OpenDataPort(s.Control()));
-    if (!listener.IsValid())
-        return Fail(s, NoDataChannel);
+    CSessionTransferObserver observer(s);
+    CTransfer transfer(ftp, s.Control(), &observer);
+    const char* refused = "Unable to download the requested file";
+    if (!transfer.OpenDataPort())
+        return Fail(s, TransferFailure(transfer.Result(), refused));
     SetStatus(s, "Downloading " + name + ".  Please wait...");
-    if (IsFailureCode(ftp.SendCommand(s.Control(), CommandLine("RETR", name).c_str())))
-        return Fail(s, "Unable to download the requested file");
-    if (!WaitForDataConnection(s, listener.Get()))
-        return false;
-    const SocketHandle data = ftp.AcceptDataConnection(listener.Release());
-    if (data == InvalidSocket)
-        return Fail(s, NoDataChannel);
-    if (!s.TrackData(data)) {
-        CloseSocket(data);
-        return false;
-    }
     uint64_t received = 0;
-    const bool done = ftp.ReceiveToFile(s.Control(), data, local.c_str(), [&](size_t count) {
+    const TransferResult result = transfer.Download(CommandLine("RETR", name), local.c_str(), [&](size_t count) {
         received += count;
         SetProgress(s, ProgressPosition(received, command.size));
     });
-    s.UntrackData();
-    if (!done) {
-        CloseSocket(data);  // left open by a failed receive
-        Fail(s, "Unable to receive data from the FTP host");
-        SetProgress(s, 0);
+    if (result.outcome == TransferResult::Abandoned)
+        return false;
+    if (const char* failure = TransferFailure(result, refused)) {
+        Fail(s, failure);
+        SetProgress(s, 0);  // only once the message is dismissed
         return false;
     }
     SetStatus(s, "Download completed");

@@ -72,9 +72,10 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     s.connected = true;
     SetStatus(s, "Connecting to " + s.box + ".  Please wait...");
     const std::string host = s.settings.Text(BoxText::HostName);
-    if (!s.SetControl(ftp.ConnectToHost(host.c_str(), s.port)))
+    const SocketHandle control = ftp.ConnectToHost(host.c_str(), s.port);
+    if (!s.SetControl(control == InvalidSocket ? nullptr : std::unique_ptr<CStream>(new CPlainStream(control))))
         return Silent;
-    if (s.Control() == InvalidSocket) {
+    if (control == InvalidSocket) {
         s.connected = false;
         return Failure("Unable to establish a connection to the FTP host");
     }
@@ -158,26 +159,15 @@ Outcome List(CBrowserSession& s, CFtpClient& ftp)
 {
     Send(s, ftp, "TYPE", "A");
     SetStatus(s, "Establishing data channel.  Please wait...");
-    CSocketOwner listener(ftp.OpenDataPort(s.Control()));
-    if (!listener.IsValid())
+    CSessionTransferObserver observer(s);
+    CTransfer transfer(ftp, s.Control(), &observer);
+    if (!transfer.OpenDataPort())
         return Failure(NoDataChannel);
-    if (IsFailureCode(Send(s, ftp, "LIST")))
-        return Failure("Unable to retrieve host directory");
-    if (!WaitForDataConnection(s, listener.Get()))
+    const TransferResult result = transfer.Download(CommandLine("LIST"), ListingTempFile);
+    if (result.outcome == TransferResult::Abandoned)
         return Silent;
-    const SocketHandle data = ftp.AcceptDataConnection(listener.Release());
-    if (data == InvalidSocket)
-        return Failure(NoDataChannel);
-    if (!s.TrackData(data)) {
-        CloseSocket(data);
-        return Silent;
-    }
-    const bool received = ftp.ReceiveToFile(s.Control(), data, ListingTempFile);
-    s.UntrackData();
-    if (!received) {
-        CloseSocket(data);  // left open by a failed receive
-        return Failure("Unable to receive data from the FTP host");
-    }
+    if (const char* failure = TransferFailure(result, "Unable to retrieve host directory"))
+        return Failure(failure);
     std::string path;
     if (IsFailureCode(Send(s, ftp, "PWD")) || !QuotedPath(ftp.LastReply(), path))
         return Failure(NoWorkingDirectory);
@@ -290,7 +280,7 @@ void KeepAlive(CBrowserSession& s)
         if (!s.gate.Enter(s.gate.Take()))
             return;
         CGateHold hold(s.gate);
-        if (!s.Closing() && s.Control() != InvalidSocket)
+        if (!s.Closing() && s.Control().Socket() != InvalidSocket)
             Send(s, ftp, "NOOP");
     }
 }
@@ -317,14 +307,22 @@ DWORD WINAPI WorkerProc(LPVOID parameter)
 
 }  // namespace
 
-// Looks every 200 ms whether the window is closing (a blocked accept could
-// not be woken otherwise).
-bool WaitForDataConnection(CBrowserSession& s, SocketHandle listener)
+const char* TransferFailure(const TransferResult& result, const char* refused)
 {
-    while (!s.Closing())
-        if (WaitReadable(listener, InvalidSocket, 200) != 0)
-            return true;  // ready, or an error that the accept reports
-    return false;
+    if (result.outcome == TransferResult::Abandoned)
+        return nullptr;
+    switch (result.step) {
+    case TransferStep::DataPort:
+    case TransferStep::DataConnection:
+        return NoDataChannel;
+    case TransferStep::Command:
+        return refused;
+    case TransferStep::Data:
+        return "Unable to receive data from the FTP host";
+    case TransferStep::Completion:
+        break;
+    }
+    return nullptr;
 }
 
 bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command)

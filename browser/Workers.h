@@ -8,6 +8,7 @@
 #include <string>
 
 #include "browser/BrowserSession.h"
+#include "ftp/Transfer.h"
 
 enum class CommandKind {
     Connect,           // connect and log in
@@ -37,8 +38,23 @@ struct Command {
 // the window is closing or no thread could be started.
 bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command);
 
-// Waits for the server's data connection; false once the window is closing.
-bool WaitForDataConnection(CBrowserSession& s, SocketHandle listener);
+// A transfer of the browser's workers: given up once the window is closing,
+// its data connection known to the session, so that closing cuts it short.
+class CSessionTransferObserver : public CTransferObserver {
+public:
+    explicit CSessionTransferObserver(CBrowserSession& s) : m_session(s) {}
+    bool DataConnected(SocketHandle data) override { return m_session.TrackData(data); }
+    void DataClosing() override { m_session.UntrackData(); }
+    bool Abandoned() override { return m_session.Closing(); }
+
+private:
+    CBrowserSession& m_session;
+};
+
+// The message for a transfer that failed, null for one that went through
+// (its completion code is not judged) or was given up. `refused` is the
+// message for a transfer command the server refused.
+const char* TransferFailure(const TransferResult& result, const char* refused);
 
 // Files of the current directory.
 constexpr char ListingTempFile[] = "list.tmp";

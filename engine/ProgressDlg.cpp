@@ -147,10 +147,12 @@ void CProgressDlg::Complete()
     // The worker waits inside WM_UPLOAD_DONE, so the connection is ours now.
     // Everything is sent: a server that never answers QUIT must not keep the
     // window (and Cancel with it) waiting, so its reply gets a few seconds.
+    CStream& control = *m_session.control;
     const char quit[] = "QUIT\r\n";
-    if (SendSome(m_session.control, quit, sizeof quit - 1) == sizeof quit - 1 &&
-        WaitReadable(m_session.control, InvalidSocket, kQuitReplyWaitMs) > 0) {
-        m_session.client.ReadReply(m_session.control);
+    const int length = static_cast<int>(sizeof quit - 1);
+    if (control.Send(quit, length) == length &&
+        (control.Pending() || WaitReadable(control.Socket(), InvalidSocket, kQuitReplyWaitMs) > 0)) {
+        m_session.client.ReadReply(control);
         AppendLogHere(m_session.client.LastReply());
     }
 

@@ -3,6 +3,7 @@
 // while the worker waits inside a sent message, so no lock is needed.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,8 @@ struct UploadSession {
     CProgressDlg* window = nullptr;
 
     CFtpClient client;
-    SocketHandle control = InvalidSocket;
+    // The control connection, once connected; the process end closes its socket.
+    std::unique_ptr<CStream> control;
     std::string localPath;             // the file being sent
     std::string rememberedTarget;      // the absolute directory a relative box directory led to
     std::vector<std::string> notSent;  // paths not sent whole, for the closing report

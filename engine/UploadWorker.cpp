@@ -13,6 +13,7 @@
 #include "engine/UploadSession.h"
 #include "ftp/CommandText.h"
 #include "ftp/ReplyText.h"
+#include "ftp/Transfer.h"
 #include "win/Handles.h"
 #include "win/MsgBox.h"
 
@@ -43,7 +44,7 @@ int Send(UploadSession& s, const std::string& verb, const std::string& argument)
 {
     if (!IsSendableArgument(argument))
         return ReplyFailed;
-    return s.client.SendCommand(s.control, CommandLine(verb, argument).c_str());
+    return s.client.SendCommand(*s.control, CommandLine(verb, argument).c_str());
 }
 
 std::string ApplyFilenameCase(std::string name, FilenameCase filenameCase)
@@ -58,16 +59,23 @@ std::string ApplyFilenameCase(std::string name, FilenameCase filenameCase)
     return name;
 }
 
-// True when the server's data connection is waiting to be accepted. False
-// when a reply came first on the control connection: a server that cannot
-// reach the data port says so there (425) and never connects.
-bool DataConnectionFirst(SocketHandle control, SocketHandle listener)
-{
-    const int ready = WaitReadable(listener, control, -1);
-    if (ready < 0)
-        return true;  // the accept reports it
-    return (ready & ReadableFirst) || !(ready & ReadableSecond);
-}
+// The details log gets the transfer command's reply as soon as it is read,
+// and the status line changes once the server's data connection is up.
+class CUploadObserver : public CTransferObserver {
+public:
+    explicit CUploadObserver(UploadSession& s) : m_session(s) {}
+    void CommandAccepted() override { m_session.window->AppendLog(m_session.client.LastReply()); }
+    bool DataConnected(SocketHandle) override
+    {
+        m_session.window->SetStatus("Sending " + remote + "...");
+        return true;
+    }
+
+    std::string remote;
+
+private:
+    UploadSession& m_session;
+};
 
 void Run(UploadSession& s)
 {
@@ -76,9 +84,10 @@ void Run(UploadSession& s)
 
     const std::string host = Settings(s).Text(BoxText::HostName);
     const int port = Settings(s).Number(BoxNumber::Port);
-    s.control = s.client.ConnectToHost(host.c_str(), static_cast<unsigned short>(port));
-    if (s.control == InvalidSocket)
+    const SocketHandle control = s.client.ConnectToHost(host.c_str(), static_cast<unsigned short>(port));
+    if (control == InvalidSocket)
         Fail(s, kNoConnection);
+    s.control.reset(new CPlainStream(control));
     s.window->AppendLog(s.client.LastReply());
 
     const std::string user = Settings(s).Text(BoxText::UserId);
@@ -142,7 +151,7 @@ void ChangeToBoxDirectory(UploadSession& s)
         return;
     std::string target = dir.path;
     if (dir.kind == BoxDirectory::RelativeToLogin) {
-        s.client.SendCommand(s.control, "PWD\r\n");
+        s.client.SendCommand(*s.control, "PWD\r\n");
         std::string current;
         if (!QuotedPath(s.client.LastReply(), current))
             Fail(s, kNoDirectory);
@@ -156,9 +165,11 @@ void ChangeToBoxDirectory(UploadSession& s)
 
 bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirectory)
 {
-    const SocketHandle listener = s.client.OpenDataPort(s.control);
+    CUploadObserver observer(s);
+    CTransfer transfer(s.client, *s.control, &observer);
+    const bool open = transfer.OpenDataPort();
     s.window->AppendLog(s.client.LastReply());
-    if (listener == InvalidSocket)
+    if (!open)
         Fail(s, kNotSent);
 
     s.window->SetStatus("Preparing to send " + name + "...");
@@ -166,43 +177,22 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
 
     const TransferChoice choice = ChooseTransfer(name, Settings(s).Transfer(), Settings(s).Extensions());
     if (!choice.typeCommand.empty()) {
-        s.client.SendCommand(s.control, choice.typeCommand.c_str());
+        s.client.SendCommand(*s.control, choice.typeCommand.c_str());
         s.window->AppendLog(s.client.LastReply());
     }
 
     if (enterBoxDirectory)
         ChangeToBoxDirectory(s);
 
-    const std::string remote = ApplyFilenameCase(choice.remoteName, Settings(s).NameCase());
-    if (Send(s, "STOR", remote) >= 400) {
-        CloseSocket(listener);
+    observer.remote = ApplyFilenameCase(choice.remoteName, Settings(s).NameCase());
+    const TransferResult result = transfer.Upload(CommandLine("STOR", observer.remote), s.localPath.c_str());
+    if (result.step == TransferStep::Command)
         Fail(s, kNotSent);
-    }
-
-    if (!DataConnectionFirst(s.control, listener)) {
-        CloseSocket(listener);
-        s.window->AppendLog(s.client.LastReply());  // the STOR reply
-        s.client.ReadReply(s.control);
-        s.window->AppendLog(s.client.LastReply());
-        return false;
-    }
-    const SocketHandle data = s.client.AcceptDataConnection(listener);
-    s.window->AppendLog(s.client.LastReply());
-    s.window->SetStatus("Sending " + remote + "...");
-    if (data == InvalidSocket)
-        return false;
-
-    if (s.client.SendFile(s.control, data, s.localPath.c_str()) < 0) {
-        // Close the data connection and take its completion reply, so that
-        // every later command reads its own reply.
-        CloseSocket(data);
-        s.client.ReadReply(s.control);
-        s.window->AppendLog(s.client.LastReply());
-        return false;
-    }
+    // The completion reply, also of a transfer that failed here, or the
+    // reply with which the server gave up before connecting.
     s.window->AppendLog(s.client.LastReply());
     // A 4xx or 5xx completion means the server did not keep the file.
-    if (s.client.LastReplyCode() >= 400)
+    if (!result.IsDone())
         return false;
     if (Settings(s).Number(BoxNumber::Erase) != 0)
         DeleteFileA(s.localPath.c_str());
@@ -245,6 +235,6 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
         } while (find.Next());
     }
 
-    s.client.SendCommand(s.control, "CDUP\r\n");
+    s.client.SendCommand(*s.control, "CDUP\r\n");
     s.window->AppendLog(s.client.LastReply());
 }

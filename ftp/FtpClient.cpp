@@ -168,12 +168,14 @@ SocketHandle CFtpClient::ConnectToHost(const char* host, unsigned short port)
     CSocketOwner control(OpenStreamSocket());
     if (!control.IsValid() || !ConnectSocket(control.Get(), address, port))
         return InvalidSocket;
-    if (ReadReply(control.Get()) >= 400)
+    // The greeting is always plain: encryption, if any, is asked for after it.
+    CPlainStream greeting(control.Get());
+    if (ReadReply(greeting) >= 400)
         return InvalidSocket;
     return control.Release();
 }
 
-int CFtpClient::SendCommand(SocketHandle control, const char* line)
+int CFtpClient::SendCommand(CStream& control, const char* line)
 {
     m_command = line;
     if (!SendAll(control, m_command.data(), m_command.size())) {
@@ -183,18 +185,18 @@ int CFtpClient::SendCommand(SocketHandle control, const char* line)
     return ReadReply(control);
 }
 
-// Peeks at what the socket holds, works out from it where the reply ends and
+// Peeks at what the stream holds, works out from it where the reply ends and
 // receives no further, so that a reply right behind (a transfer's completion
 // behind its opening reply) stays for the next read. A reply whose end has
 // not arrived yet is taken as far as it goes and looked at again.
-int CFtpClient::ReadReply(SocketHandle control)
+int CFtpClient::ReadReply(CStream& control)
 {
     size_t received = 0;
     bool failed = false;
     bool open = true;
     while (open && received < ReplySize) {
         std::memset(m_lookAhead, 0, sizeof m_lookAhead);
-        int peeked = PeekSome(control, m_lookAhead, static_cast<int>(ReplySize - received));
+        int peeked = control.Peek(m_lookAhead, static_cast<int>(ReplySize - received));
         if (peeked <= 0) {
             // Nothing at all before the close is a failed read too.
             failed = peeked < 0 || received == 0;
@@ -204,7 +206,7 @@ int CFtpClient::ReadReply(SocketHandle control)
         size_t end = FindReplyEnd(m_reply, received + static_cast<size_t>(peeked));
         size_t expected = end != 0 ? end : received + static_cast<size_t>(peeked);
         while (received < expected) {
-            int n = ReceiveSome(control, m_reply + received, static_cast<int>(expected - received));
+            int n = control.Receive(m_reply + received, static_cast<int>(expected - received));
             if (n <= 0) {
                 failed = n < 0;
                 open = false;
@@ -246,38 +248,12 @@ std::string CFtpClient::FormatPortLine(const unsigned char address[4], unsigned 
     return line;
 }
 
-SocketHandle CFtpClient::OpenDataPort(SocketHandle control)
-{
-    CSocketOwner listener(OpenStreamSocket());
-    if (!listener.IsValid() || !ListenOnFreePort(listener.Get()))
-        return InvalidSocket;
-
-    // The server is told the address it already talks to on the control
-    // connection, so it reaches us through the same interface.
-    unsigned char listenAddress[4], controlAddress[4];
-    unsigned short listenPort, controlPort;
-    if (!LocalSocketName(listener.Get(), listenAddress, &listenPort) ||
-        !LocalSocketName(control, controlAddress, &controlPort))
-        return InvalidSocket;
-
-    if (SendCommand(control, FormatPortLine(controlAddress, listenPort).c_str()) != 200)
-        return InvalidSocket;
-    return listener.Release();
-}
-
-SocketHandle CFtpClient::AcceptDataConnection(SocketHandle listener)
-{
-    SocketHandle data = AcceptConnection(listener);
-    CloseSocket(listener);
-    return data;
-}
-
-int CFtpClient::SendFile(SocketHandle control, SocketHandle data, const char* path)
+CFtpClient::DataEnd CFtpClient::SendFile(CStream& data, const char* path)
 {
     CInputFile file(path);
     uint64_t size = 0;
     if (!file.IsOpen() || !file.Size(&size))
-        return -1;
+        return DataEnd::LocalFile;
 
     // Never more than the size taken now: a file that grows meanwhile is
     // sent as it was, one that shrinks runs dry and fails.
@@ -285,55 +261,47 @@ int CFtpClient::SendFile(SocketHandle control, SocketHandle data, const char* pa
     auto nextBlock = [&] { return static_cast<size_t>(std::min<uint64_t>(BlockSize, size - sent)); };
     size_t length = file.Read(m_block, nextBlock());
     if (length == 0 && size != 0)
-        return -1;
+        return DataEnd::LocalFile;
     for (;;) {
         // An empty file is one empty block: nothing to send, one notification.
         if (!SendAll(data, m_block, length))
-            return -1;
+            return DataEnd::Connection;
         sent += length;
         if (m_progress)
             m_progress(size, sent);
-        if (sent >= size) {
-            CloseSocket(data);  // tells the server the file is complete
-            ReadReply(control);
-            return static_cast<int>(length);
-        }
+        if (sent >= size)
+            return DataEnd::Whole;
         length = file.Read(m_block, nextBlock());
         if (length == 0)
-            return -1;
+            return DataEnd::LocalFile;
     }
 }
 
-bool CFtpClient::ReceiveToFile(SocketHandle control, SocketHandle data, const char* path,
-                               const ReceiveCallback& onReceive)
+CFtpClient::DataEnd CFtpClient::ReceiveToFile(CStream& data, const char* path, const ReceiveCallback& onReceive)
 {
     COutputFile file(path);
     if (!file.IsOpen())
-        return false;
+        return DataEnd::LocalFile;
     for (;;) {
-        int n = ReceiveSome(data, m_block, static_cast<int>(BlockSize));
+        int n = data.Receive(m_block, static_cast<int>(BlockSize));
         if (n < 0)
-            return false;
+            return DataEnd::Connection;
         if (onReceive)
             onReceive(static_cast<size_t>(n));
         if (n == 0)
             break;  // the server closes the data connection after the last byte
         if (!file.Write(m_block, static_cast<size_t>(n)))
-            return false;
+            return DataEnd::LocalFile;
     }
-    if (!file.Close())
-        return false;
-    CloseSocket(data);
-    ReadReply(control);
-    return true;
+    return file.Close() ? DataEnd::Whole : DataEnd::LocalFile;
 }
 
 // A send may take fewer bytes than asked; the rest goes in further calls.
-bool CFtpClient::SendAll(SocketHandle s, const char* data, size_t length)
+bool CFtpClient::SendAll(CStream& s, const char* data, size_t length)
 {
     while (length > 0) {
         int chunk = static_cast<int>(std::min<size_t>(length, INT_MAX));
-        int n = SendSome(s, data, chunk);
+        int n = s.Send(data, chunk);
         if (n <= 0)
             return false;
         data += n;

@@ -1,7 +1,8 @@
-// The client side of FTP: one control connection, active-mode (PORT) data
-// connections. The object keeps no socket and no connection state, only its
-// buffers; every operation is given the socket it works on, which stays the
-// caller's to close unless an operation below says otherwise.
+// The client side of FTP: replies and commands on the control connection,
+// and files moved over a data connection. The object keeps no socket and no
+// connection state, only its buffers; every operation is given the stream it
+// works on, which stays the caller's. Transfers go through CTransfer
+// (ftp/Transfer.h), which opens and closes the data connections.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "ftp/Socket.h"
+#include "ftp/Stream.h"
 
 // The reply code given when the connection failed while a command was sent
 // or a reply was read.
@@ -36,11 +38,11 @@ public:
 
     // Sends a complete command line (the caller adds "\r\n") and reads the
     // reply; ReplyFailed if the send failed.
-    int SendCommand(SocketHandle control, const char* line);
+    int SendCommand(CStream& control, const char* line);
 
-    // Reads exactly one reply and leaves whatever follows it in the socket.
+    // Reads exactly one reply and leaves whatever follows it in the stream.
     // Gives the code of its first line, or ReplyFailed.
-    int ReadReply(SocketHandle control);
+    int ReadReply(CStream& control);
 
     // The text of the last reply read, every line with its "\r\n"; valid
     // until the next read.
@@ -53,29 +55,18 @@ public:
     static bool StartSockets();
     static bool StopSockets();
 
-    // Listens on a free port and sends PORT for it. Gives the listening
-    // socket when the reply is exactly 200, else InvalidSocket (and closes
-    // the listener).
-    SocketHandle OpenDataPort(SocketHandle control);
+    // How moving a file over a data connection ended.
+    enum class DataEnd { Whole, LocalFile, Connection };
 
-    // Waits for the server's connection; always closes the listener.
-    SocketHandle AcceptDataConnection(SocketHandle listener);
+    // Sends the file in blocks of BlockSize. LocalFile when it cannot be
+    // opened or read to the size it had at the start, Connection when a
+    // send fails. Neither closes the data connection nor reads a reply.
+    DataEnd SendFile(CStream& data, const char* path);
 
-    // Sends the file in blocks of BlockSize, closes the data socket after
-    // the last block and reads the completion reply (judge it with
-    // LastReplyCode). Gives the byte count of the last block (0 or more), or
-    // -1 when the file could not be opened, read or sent whole; then the
-    // data socket is still open and the completion reply unread: the caller
-    // closes the one and reads the other with ReadReply.
-    int SendFile(SocketHandle control, SocketHandle data, const char* path);
-
-    // Creates or empties the file and fills it from the data socket until
-    // the server closes it, then closes the data socket and reads the
-    // completion reply. False when the file cannot be created or written or
-    // a receive fails; then, as with SendFile, the data socket is still open
-    // and the completion reply unread.
-    bool ReceiveToFile(SocketHandle control, SocketHandle data, const char* path,
-                       const ReceiveCallback& onReceive = ReceiveCallback());
+    // Creates or empties the file and fills it from the data connection
+    // until the server closes it. LocalFile when the file cannot be
+    // created or written, Connection when a receive fails.
+    DataEnd ReceiveToFile(CStream& data, const char* path, const ReceiveCallback& onReceive = ReceiveCallback());
 
     // From now on every block sent is reported to the callback.
     void EnableProgress(ProgressCallback progress) { m_progress = std::move(progress); }
@@ -84,7 +75,7 @@ public:
     static std::string FormatPortLine(const unsigned char address[4], unsigned short port);
 
 private:
-    bool SendAll(SocketHandle s, const char* data, size_t length);
+    bool SendAll(CStream& s, const char* data, size_t length);
 
     char m_reply[ReplySize + 1];
     char m_lookAhead[ReplySize];

@@ -64,6 +64,12 @@ public:
 
     SocketHandle Get() const { return m_socket; }
     bool IsValid() const { return m_socket != InvalidSocket; }
+    void Reset(SocketHandle s = InvalidSocket)
+    {
+        if (m_socket != InvalidSocket && m_socket != s)
+            CloseSocket(m_socket);
+        m_socket = s;
+    }
     SocketHandle Release()
     {
         SocketHandle s = m_socket;

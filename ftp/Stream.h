@@ -3,6 +3,8 @@
 // connections only through this, so encryption can be put under any of them.
 #pragma once
 
+#include <memory>
+
 #include "ftp/Socket.h"
 
 class CStream {
@@ -27,6 +29,13 @@ public:
     // The socket under the stream, for waiting on it and for closing it
     // from another thread to wake a blocked call.
     virtual SocketHandle Socket() const = 0;
+
+    // A stream over a data connection of this control connection, on a
+    // socket it does not own; called once the data connection is up and the
+    // transfer command has its preliminary reply. Plain over plain; an
+    // encrypted control connection gives encrypted data connections (the
+    // handshake happens here). Null when that failed.
+    virtual std::unique_ptr<CStream> DataStream(SocketHandle s);
 };
 
 // A stream straight over a socket, which it does not own.
@@ -41,3 +50,8 @@ public:
 private:
     SocketHandle m_socket;
 };
+
+inline std::unique_ptr<CStream> CStream::DataStream(SocketHandle s)
+{
+    return std::unique_ptr<CStream>(new CPlainStream(s));
+}

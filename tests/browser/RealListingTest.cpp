@@ -17,7 +17,8 @@
 #include "browser/BrowserRules.h"
 #include "ftp/ReplyText.h"
 #include "ListingCodec.h"
-#include "ftp/FtpClient.h"
+#include "browser/Listing.h"
+#include "ftp/Transfer.h"
 
 namespace {
 
@@ -54,24 +55,20 @@ std::string ListOver(unsigned short port, const char* user, const char* password
                      std::string& pwd)
 {
     CFtpClient ftp;
-    SocketHandle control = ftp.ConnectToHost("127.0.0.1", port);
-    if (control == InvalidSocket)
+    CSocketOwner socket(ftp.ConnectToHost("127.0.0.1", port));
+    if (!socket.IsValid())
         return "no connection";
-    CSocketOwner owner(control);
+    CPlainStream control(socket.Get());
     if (IsFailureCode(ftp.SendCommand(control, CommandLine("USER", user).c_str())) ||
         IsFailureCode(ftp.SendCommand(control, CommandLine("PASS", password).c_str())))
         return std::string("log-in refused: ") + ftp.LastReply();
     ftp.SendCommand(control, CommandLine("TYPE", "A").c_str());
-    SocketHandle listener = ftp.OpenDataPort(control);
-    if (listener == InvalidSocket)
+    CTransfer transfer(ftp, control);
+    if (!transfer.OpenDataPort())
         return std::string("PORT refused: ") + ftp.LastReply();
-    if (IsFailureCode(ftp.SendCommand(control, CommandLine("LIST").c_str()))) {
-        CloseSocket(listener);
-        return std::string("LIST refused: ") + ftp.LastReply();
-    }
-    SocketHandle data = ftp.AcceptDataConnection(listener);
-    if (data == InvalidSocket || !ftp.ReceiveToFile(control, data, file.c_str()))
-        return "no listing received";
+    const TransferResult listed = transfer.Download(CommandLine("LIST"), file.c_str());
+    if (!listed.IsDone())
+        return std::string("no listing received: ") + listed.text;
     if (IsFailureCode(ftp.SendCommand(control, CommandLine("PWD").c_str())) || !QuotedPath(ftp.LastReply(), pwd))
         return std::string("PWD: ") + ftp.LastReply();
     ftp.SendCommand(control, CommandLine("QUIT").c_str());

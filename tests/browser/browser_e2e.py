@@ -27,6 +27,7 @@ CAPTION = "FTP Sendora"
 CONNECTION, COMBO, BACK, LIST = 2103, 2104, 2105, 2106
 NEW_DIRECTORY, DELETE, RENAME, REFRESH = 2107, 2108, 2109, 2114
 NAME_EDIT, OK = 2150, 1
+X_TXT = "-rw-r--r-- 1 a b 3 Jan  1 00:00 x.txt\r\n"
 
 t = suite.Tests()
 
@@ -306,17 +307,8 @@ def scripted_cases(s, folder):
     d = s.driver
     with t.case("a PWD reply without quotes fails, and the listing still runs after the message"):
         os.remove(os.path.join(folder, BOX + ".lst"))
-        script = [
-            {"reply": "220 Ready\r\n"},
-            {"expect": "USER ann", "reply": "331 Password\r\n"},
-            {"expect": "PASS pw", "reply": "230 In\r\n"},
-            {"expect": "PWD", "reply": "257 /home/ann is current\r\n"},
-            {"expect": "TYPE A", "reply": "200 Type set\r\n"},
-            {"expect": "PORT *", "reply": "200 Port ok\r\n"},
-            {"expect": "LIST", "reply": "150 Here\r\n", "data": "send",
-             "payload": "-rw-r--r-- 1 a b 3 Jan  1 00:00 x.txt\r\n", "then": "226 Done\r\n"},
-            {"expect": "PWD", "reply": "257 no quotes here\r\n"},
-        ]
+        script = (scripted_ftpd.login() + [{"expect": "PWD", "reply": "257 /home/ann is current\r\n"}] +
+                  scripted_ftpd.listing(X_TXT) + [{"expect": "PWD", "reply": "257 no quotes here\r\n"}])
         with scripted_ftpd.ScriptedFtpServer(script) as server:
             set_box(d, server.port, directory="www")
             b = Browser(s, folder)
@@ -349,6 +341,29 @@ def scripted_cases(s, folder):
             t.eq(b.close(), 0)
             t.check(server.wait(10), "session over")
             t.eq([c for c in server.commands if c.startswith("USER") or "DELE" in c], [], "no USER line sent")
+
+    with t.case("a LIST answered 150 and then 425 fails, and the next command reaches the server"):
+        cache = os.path.join(folder, BOX + ".lst")
+        refused = scripted_ftpd.listing("")
+        refused[-1] = {"expect": "LIST", "reply": ["150 Here\r\n", "425 Can't open data connection.\r\n"],
+                       "pause": 0.3}
+        script = (scripted_ftpd.login() + refused + scripted_ftpd.listing(X_TXT) +
+                  [{"expect": "PWD", "reply": "257 \"/\" is current\r\n"}])
+        with scripted_ftpd.ScriptedFtpServer(script) as server:
+            set_box(d, server.port)
+            b = Browser(s, folder)
+            box = b.message()
+            t.eq((box.text, box.icon), ("Unable to establish a data channel to the FTP host", "warning"))
+            d.answer("ok", box=box)
+            d.click(b.w, REFRESH)
+            b.wait_names(["x.txt"])
+            t.eq(b.close(), 0)
+            t.check(server.wait(10), "session over")
+            t.eq([c.split()[0] for c in server.commands], ["USER", "PASS", "TYPE", "PORT", "LIST",
+                                                           "TYPE", "PORT", "LIST", "PWD"])
+            t.eq(server.errors, [])
+        if os.path.exists(cache):
+            os.remove(cache)  # the cases below connect when the window opens
 
     with t.case("Escape while a command waits for the server ends it and the queued ones at once"):
         held = boxes.HeldReply("331 Password\r\n", limit=60)

@@ -16,7 +16,7 @@ import suite  # noqa: E402
 BOX = "Site"
 KEY = boxes.SETTINGS_KEY + "\\" + BOX
 TITLE, CAPTION = "FTP Fetchora", "FTP Sendora"
-STATUS, PROGRESS, LIST, DOWNLOAD, COPY = 2101, 2102, 2106, 2112, 2113
+STATUS, PROGRESS, LIST, DELETE, DOWNLOAD, COPY, REFRESH = 2101, 2102, 2106, 2108, 2112, 2113, 2114
 REPLACE_TEXT, YES, NO, YES_TO_ALL = 2161, 6, 7, 2162
 COPY_TITLE, COPY_BOXES, OK = "Copy files to...", 2170, 1
 
@@ -117,6 +117,7 @@ def main():
             files["r%d.txt" % i] = b"server copy %d" % i
         for name, data in files.items():
             write(srv.path(name), data)
+        write(srv.path("gone.txt"), b"removed behind the browser's back")
         os.makedirs(srv.path("folder"))
         set_box(d, srv.port, target)
         b = Browser(d, program, folder)
@@ -174,6 +175,7 @@ def main():
             t.check(not os.path.exists(os.path.join(target, "folder")), "nothing made for the folder")
 
         copy_cases(s, d, b, folder, target, files)
+        missing_target_case(d, b, srv, target)
         t.eq(b.close(), 0)
         hostile_case(s, d, program, folder, target)
     return t.finish()
@@ -218,21 +220,46 @@ def copy_cases(s, d, b, folder, target, files):
             box.delete(d)
 
 
+def missing_target_case(d, b, srv, target):
+    """The failed download's completion reply must not answer the next command."""
+    with t.case("after a download into a missing folder, a refused Delete shows its error and Refresh lists"):
+        away = target + ".away"
+        os.rename(target, away)
+        try:
+            srv.clear_log()
+            b.select("a.txt")
+            d.click(b.w, DOWNLOAD)
+            box = b.prompt()
+            m = d.message_box(pid=b.pid, hwnd=box)
+            t.eq((m.text, m.icon), ("Unable to receive data from the FTP host", "warning"))
+            d.answer("ok", box=box)
+            wait_for("the message gone", lambda: box not in d.windows(CAPTION, pid=b.pid))
+        finally:
+            os.rename(away, target)
+        os.remove(srv.path("gone.txt"))  # the server now refuses DELE gone.txt
+        b.select("gone.txt")
+        d.click(b.w, DELETE)
+        d.answer("yes", box=d.message_box(pid=b.pid, timeout=20))
+        box = d.message_box(pid=b.pid, timeout=20)
+        t.eq((box.text, box.icon), ("Unable to delete the file", "warning"))
+        d.answer("ok", box=box)
+        shown = sorted(os.listdir(srv.home))
+        wait_for("the listing after the delete", lambda: sorted(b.names()) == shown)
+        srv.clear_log()
+        d.click(b.w, REFRESH)
+        wait_for("the refresh", lambda: srv.commands()[-1:] == ["PWD"])
+        t.eq([c.split()[0] for c in srv.commands()], ["TYPE", "PORT", "LIST", "PWD"])
+        wait_for("the same rows", lambda: sorted(b.names()) == shown)
+        t.eq(d.find_message_box(pid=b.pid), None, "no message")
+
+
 def hostile_case(s, d, program, folder, target):
     with t.case("a listed name leading out of the target folder is refused and nothing is written"):
         os.remove(os.path.join(folder, BOX + ".lst"))
         listing = ("-rw-r--r-- 1 a b 5 Jan  1 00:00 ..\\evil.txt\r\n"
                    "-rw-r--r-- 1 a b 5 Jan  1 00:00 CON.txt\r\n")
-        script = [
-            {"reply": "220 Ready\r\n"},
-            {"expect": "USER ann", "reply": "331 Password\r\n"},
-            {"expect": "PASS pw", "reply": "230 In\r\n"},
-            {"expect": "TYPE A", "reply": "200 Type set\r\n"},
-            {"expect": "PORT *", "reply": "200 Port ok\r\n"},
-            {"expect": "LIST", "reply": "150 Here\r\n", "data": "send", "payload": listing,
-             "then": "226 Done\r\n"},
-            {"expect": "PWD", "reply": "257 \"/\" is current\r\n"},
-        ]
+        script = (scripted_ftpd.login() + scripted_ftpd.listing(listing) +
+                  [{"expect": "PWD", "reply": "257 \"/\" is current\r\n"}])
         with scripted_ftpd.ScriptedFtpServer(script) as server:
             set_box(d, server.port, target)
             b = Browser(d, program, folder)

@@ -173,7 +173,27 @@ SocketHandle AcceptConnection(SocketHandle listener)
     FakeStream* st = Find(listener, "accept");
     if (st == nullptr || !st->listener || Fake().acceptFails)
         return InvalidSocket;
-    return NewStream();
+    SocketHandle s = NewStream();
+    FakeStream& data = Fake().Stream(s);
+    data.sendLimit = Fake().acceptedSendLimit;
+    data.sendFails = Fake().acceptedSendFails;
+    if (Fake().acceptedBreaks)
+        data.incoming.push_back({"", true});
+    Fake().lastAccepted = s;
+    return s;
+}
+
+int WaitReadable(SocketHandle first, SocketHandle second, int)
+{
+    if (Fake().waitFails)
+        return -1;
+    auto readable = [](SocketHandle s) {
+        const FakeStream* st = s == InvalidSocket ? nullptr : Find(s, "wait");
+        if (st == nullptr)
+            return false;
+        return st->listener || !st->ready.empty() || !st->incoming.empty();
+    };
+    return (readable(first) ? ReadableFirst : 0) | (readable(second) ? ReadableSecond : 0);
 }
 
 int SendSome(SocketHandle s, const char* data, int length)

@@ -1,6 +1,8 @@
 // A stand-in for ftp/Socket.cpp, linked instead of it: sockets are scripted
 // byte streams, so tests choose how replies are cut into pieces, how much a
-// send takes, which call fails, and see every socket opened and closed.
+// send takes, which call fails, and see every socket opened and closed. A
+// listener always has a connection waiting; a stream is readable while it
+// holds bytes.
 #pragma once
 
 #include <climits>
@@ -48,6 +50,13 @@ struct FakeNet {
     bool listenFails = false;
     bool localNameFails = false;
     bool acceptFails = false;
+    bool waitFails = false;
+    // An accepted socket takes sends of at most this much, fails them, or
+    // breaks after its incoming pieces.
+    int acceptedSendLimit = INT_MAX;
+    bool acceptedSendFails = false;
+    bool acceptedBreaks = false;
+    SocketHandle lastAccepted = InvalidSocket;
     unsigned char localAddress[4] = {10, 0, 0, 5};
     unsigned short listenPort = 1025;
 

@@ -1,5 +1,7 @@
-// The FTP client over scripted sockets (FakeSocket.cpp): replies cut at
-// every point, short sends, failing calls, and every socket accounted for.
+// The FTP client and the transfer step over scripted sockets
+// (FakeSocket.cpp): replies cut at every point, short sends, failing calls,
+// and every socket accounted for. What real sockets can show lives in
+// FtpClientTest.cpp and TransferTest.cpp.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +10,7 @@
 #include "FakeSocket.h"
 #include "TempDir.h"
 #include "ftp/FtpClient.h"
+#include "ftp/Transfer.h"
 
 namespace {
 
@@ -20,6 +23,13 @@ protected:
     bool AllRead(SocketHandle s) { return Fake().Stream(s).ready.empty() && Fake().Stream(s).incoming.empty(); }
 
     CFtpClient ftp;
+    std::unique_ptr<CPlainStream> stream;
+    // A control stream over a new fake socket with the given pieces.
+    CStream& Control(const std::vector<std::string>& pieces)
+    {
+        stream.reset(new CPlainStream(Fake().AddStream(pieces)));
+        return *stream;
+    }
 };
 
 // ---------------------------------------------------------------------------
@@ -43,8 +53,12 @@ const ReplyStream ReplyStreams[] = {
     {"150 Opening\r\n226-Options: -l\r\n226 6 matches total\r\n",
      {"150 Opening\r\n", "226-Options: -l\r\n226 6 matches total\r\n"},
      {150, 226}},
-    // Only a line that begins with the code ends it, not one indented.
+    // Only a line that begins with the code ends it, not one indented nor
+    // one of another code.
     {"211-Features:\r\n 211 MDTM\r\n211 End\r\n", {"211-Features:\r\n 211 MDTM\r\n211 End\r\n"}, {211}},
+    {"211-Features:\r\n MDTM\r\n200 not the end\r\n211 End\r\n",
+     {"211-Features:\r\n MDTM\r\n200 not the end\r\n211 End\r\n"},
+     {211}},
     {"22\r\n-9 Odd\r\n", {"22\r\n", "-9 Odd\r\n"}, {22, -9}},
     {"abc-x\r\nabc y\r\n\r\n", {"abc-x\r\nabc y\r\n", "\r\n"}, {0, 0}},
 };
@@ -66,12 +80,12 @@ TEST_F(FtpFake, RepliesEndWhereTheyEndHoweverTheyArrive)
     for (const ReplyStream& r : ReplyStreams) {
         for (const auto& pieces : Cuts(r.bytes)) {
             SCOPED_TRACE(::testing::PrintToString(pieces));
-            SocketHandle s = Fake().AddStream(pieces);
+            CStream& s = Control(pieces);
             for (size_t i = 0; i < r.replies.size(); ++i) {
                 EXPECT_EQ(ftp.ReadReply(s), r.codes[i]);
                 EXPECT_EQ(std::string(ftp.LastReply()), r.replies[i]);
             }
-            EXPECT_TRUE(AllRead(s));
+            EXPECT_TRUE(AllRead(s.Socket()));
         }
     }
 }
@@ -85,16 +99,14 @@ TEST_F(FtpFake, ReplyCodeIsTheFirstThreeCharactersAsANumber)
         {"220 Ready\r\n", 220}, {"12x Odd\r\n", 12}, {" 42 Spaced\r\n", 42}, {"+99 Signed\r\n", 99},
         {"-12 Neg\r\n", -12},   {"Hello\r\n", 0},    {"2201 Long\r\n", 220}, {"\r\n", 0},
     };
-    for (const auto& c : cases) {
-        SocketHandle s = Fake().AddStream({c.reply});
-        EXPECT_EQ(ftp.ReadReply(s), c.code) << c.reply;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(ftp.ReadReply(Control({c.reply})), c.code) << c.reply;
 }
 
 TEST_F(FtpFake, OversizeReplyIsTakenInPiecesOfTheBuffersSize)
 {
     std::string line = "220 " + std::string(4994, 'x') + "\r\n";
-    SocketHandle s = Fake().AddStream({line, "230 After\r\n"});
+    CStream& s = Control({line, "230 After\r\n"});
     EXPECT_EQ(ftp.ReadReply(s), 220);
     EXPECT_EQ(std::string(ftp.LastReply()), line.substr(0, CFtpClient::ReplySize));
     EXPECT_EQ(ftp.ReadReply(s), 0);
@@ -104,30 +116,27 @@ TEST_F(FtpFake, OversizeReplyIsTakenInPiecesOfTheBuffersSize)
 
 TEST_F(FtpFake, FailedReceivesGive999)
 {
-    SocketHandle nothing = Fake().AddStream({});
-    Fake().Stream(nothing).incoming.push_back({"", true});
+    CStream& nothing = Control({});
+    Fake().Stream(nothing.Socket()).incoming.push_back({"", true});
     EXPECT_EQ(ftp.ReadReply(nothing), ReplyFailed);
 
-    SocketHandle partly = Fake().AddStream({"230-Part\r\n"});
-    Fake().Stream(partly).incoming.push_back({"", true});
+    CStream& partly = Control({"230-Part\r\n"});
+    Fake().Stream(partly.Socket()).incoming.push_back({"", true});
     EXPECT_EQ(ftp.ReadReply(partly), ReplyFailed);
     EXPECT_EQ(ftp.LastReplyCode(), ReplyFailed);
 
-    SocketHandle closed = Fake().AddStream({});
-    EXPECT_EQ(ftp.ReadReply(closed), ReplyFailed);
-
-    SocketHandle sendFails = Fake().AddStream({"200 Never read\r\n"});
-    Fake().Stream(sendFails).sendFails = true;
+    CStream& sendFails = Control({"200 Never read\r\n"});
+    Fake().Stream(sendFails.Socket()).sendFails = true;
     EXPECT_EQ(ftp.SendCommand(sendFails, "NOOP\r\n"), ReplyFailed);
-    EXPECT_FALSE(AllRead(sendFails));
+    EXPECT_FALSE(AllRead(sendFails.Socket()));
 }
 
 TEST_F(FtpFake, ShortSendsLoseNothing)
 {
-    SocketHandle s = Fake().AddStream({"200 Fine\r\n"});
-    Fake().Stream(s).sendLimit = 3;
+    CStream& s = Control({"200 Fine\r\n"});
+    Fake().Stream(s.Socket()).sendLimit = 3;
     EXPECT_EQ(ftp.SendCommand(s, "CWD /a/long/enough/path\r\n"), 200);
-    EXPECT_EQ(Fake().Stream(s).sent, "CWD /a/long/enough/path\r\n");
+    EXPECT_EQ(Fake().Stream(s.Socket()).sent, "CWD /a/long/enough/path\r\n");
 }
 
 // ---------------------------------------------------------------------------
@@ -172,8 +181,6 @@ TEST_F(FtpFake, FailedConnectsLeaveNoSocketOpen)
         std::vector<std::string> greeting;
     } cases[] = {
         {"connect refused", true, {}},
-        {"greeting 421", false, {"421 Too many users\r\n"}},
-        {"no greeting", false, {}},
         {"greeting broken off", false, {"220-Welcome\r\n"}},  // closed mid-reply: 220 counts
     };
     for (const auto& c : cases) {
@@ -211,147 +218,112 @@ TEST_F(FtpFake, PortLineFormat)
 
 TEST_F(FtpFake, DataPortNamesTheControlAddressAndListeningPort)
 {
-    SocketHandle control = Fake().AddStream({"200 PORT command successful.\r\n"});
-    SocketHandle listener = ftp.OpenDataPort(control);
-    ASSERT_NE(listener, InvalidSocket);
-    EXPECT_TRUE(Fake().Stream(listener).listener);
-    EXPECT_EQ(Fake().Stream(control).sent, "PORT 10,0,0,5,4,1\r\n");
+    CStream& control = Control({"200 PORT command successful.\r\n"});
+    CTransfer transfer(ftp, control);
+    ASSERT_TRUE(transfer.OpenDataPort());
+    EXPECT_EQ(Fake().Stream(control.Socket()).sent, "PORT 10,0,0,5,4,1\r\n");
     EXPECT_EQ(Fake().OpenCount(), 2);
 }
 
-TEST_F(FtpFake, FailedDataPortLeavesOnlyTheControlSocket)
-{
-    const struct {
-        const char* name;
-        const char* reply;
-        bool listenFails, localNameFails, sendFails;
-        const char* sent;
-    } cases[] = {
-        {"PORT refused", "500 Illegal PORT command.\r\n", false, false, false, "PORT 10,0,0,5,4,1\r\n"},
-        {"PORT not exactly 200", "250 Whatever\r\n", false, false, false, "PORT 10,0,0,5,4,1\r\n"},
-        {"PORT not sent", "", false, false, true, ""},
-        {"listen fails", "", true, false, false, ""},
-        {"local name fails", "", false, true, false, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Fake() = FakeNet();
-        Fake().listenFails = c.listenFails;
-        Fake().localNameFails = c.localNameFails;
-        SocketHandle control = Fake().AddStream({c.reply});
-        Fake().Stream(control).sendFails = c.sendFails;
-        EXPECT_EQ(ftp.OpenDataPort(control), InvalidSocket);
-        EXPECT_EQ(Fake().Stream(control).sent, c.sent);
-        EXPECT_EQ(Fake().OpenCount(), 1);
-    }
-}
+// ---------------------------------------------------------------------------
+// Transfers over failing calls: each ends with one result, leaves only the
+// control socket open and, once the command was accepted, has read the
+// completion reply.
 
-TEST_F(FtpFake, AcceptAlwaysClosesTheListener)
+enum ControlFault { None, SendFails, BreaksAfterPort };
+
+struct FailingCall {
+    const char* name;
+    bool FakeNet::*flag;  // the call that fails, or nullptr
+    ControlFault control;
+    TransferStep step;
+    int code;
+};
+
+const FailingCall FailingCalls[] = {
+    {"no socket for the data port", &FakeNet::socketFails, None, TransferStep::DataPort, 0},
+    {"listen fails", &FakeNet::listenFails, None, TransferStep::DataPort, 0},
+    {"no local name", &FakeNet::localNameFails, None, TransferStep::DataPort, 0},
+    {"PORT cannot be sent", nullptr, SendFails, TransferStep::DataPort, ReplyFailed},
+    {"the command's reply cannot be read", nullptr, BreaksAfterPort, TransferStep::Command, ReplyFailed},
+    {"the wait fails", &FakeNet::waitFails, None, TransferStep::DataConnection, 426},
+    {"accept fails", &FakeNet::acceptFails, None, TransferStep::DataConnection, 426},
+    {"a send fails (upload)", &FakeNet::acceptedSendFails, None, TransferStep::Data, 426},
+    {"a receive fails (download)", &FakeNet::acceptedBreaks, None, TransferStep::Data, 426},
+};
+
+TEST_F(FtpFake, EveryFailingCallEndsTheTransferWithEverythingClosed)
 {
-    for (bool fails : {false, true}) {
-        Fake() = FakeNet();
-        Fake().acceptFails = fails;
-        SocketHandle listener = OpenStreamSocket();
-        ASSERT_TRUE(ListenOnFreePort(listener));
-        SocketHandle data = ftp.AcceptDataConnection(listener);
-        EXPECT_EQ(data == InvalidSocket, fails);
-        EXPECT_TRUE(Fake().Stream(listener).closed);
+    for (bool upload : {true, false}) {
+        for (const FailingCall& c : FailingCalls) {
+            if (c.flag == (upload ? &FakeNet::acceptedBreaks : &FakeNet::acceptedSendFails))
+                continue;  // the other direction does not make that call
+            SCOPED_TRACE(std::string(c.name) + (upload ? ", upload" : ", download"));
+            Fake() = FakeNet();
+            CTempDir dir;
+            WriteFile(dir.Path("f"), PatternBytes(3000));
+            Fake().nextIncoming.push_back({"abc"});
+            std::vector<std::string> replies;  // none when PORT is not answered
+            if (c.control == BreaksAfterPort)
+                replies = {"200 PORT ok\r\n"};
+            else if (c.step != TransferStep::DataPort)
+                replies = {"200 PORT ok\r\n150 Go\r\n426 Aborted\r\n"};
+            CStream& control = Control(replies);
+            if (c.flag != nullptr)
+                Fake().*c.flag = true;
+            if (c.control == SendFails)
+                Fake().Stream(control.Socket()).sendFails = true;
+            if (c.control == BreaksAfterPort)
+                Fake().Stream(control.Socket()).incoming.push_back({"", true});
+
+            TransferResult result;
+            {
+                CTransfer transfer(ftp, control);
+                transfer.OpenDataPort();
+                result = upload ? transfer.Upload("STOR f\r\n", dir.Path("f").c_str())
+                                : transfer.Download("RETR f\r\n", dir.Path("f").c_str());
+                EXPECT_EQ(Fake().OpenCount(), 1) << "closed before the transfer ends";
+            }
+            EXPECT_EQ(result.outcome, TransferResult::Connection);
+            EXPECT_EQ(static_cast<int>(result.step), static_cast<int>(c.step));
+            EXPECT_EQ(result.code, c.code);
+            EXPECT_TRUE(AllRead(control.Socket()));
+        }
     }
 }
 
 // ---------------------------------------------------------------------------
-// Sending a file: one send call per block unless the socket takes less,
-// one notification per block, then the data socket closes and the
-// completion reply is read.
+// Sending a file: one send call per block unless the socket takes less, and
+// then the rest goes in further calls.
 
 TEST_F(FtpFake, FilesGoInBlocks)
 {
     const struct {
-        size_t size;
         int sendLimit;
         std::vector<int> sendCalls;
-        std::vector<uint64_t> progress;
-        int result;
     } cases[] = {
-        {2048, INT_MAX, {1024, 1024}, {1024, 2048}, 1024},
-        {1500, INT_MAX, {1024, 476}, {1024, 1500}, 476},
-        {0, INT_MAX, {}, {0}, 0},
-        {1500, 400, {400, 400, 224, 400, 76}, {1024, 1500}, 476},
+        {INT_MAX, {1024, 476}},
+        {400, {400, 400, 224, 400, 76}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.size) + " bytes, sends of up to " + std::to_string(c.sendLimit));
+        SCOPED_TRACE("sends of up to " + std::to_string(c.sendLimit));
         Fake() = FakeNet();
         CTempDir dir;
-        std::string content = PatternBytes(c.size);
+        std::string content = PatternBytes(1500);
         WriteFile(dir.Path("f"), content);
-        SocketHandle control = Fake().AddStream({"226 Transfer complete.\r\n"});
-        SocketHandle data = Fake().AddStream({});
-        Fake().Stream(data).sendLimit = c.sendLimit;
+        Fake().acceptedSendLimit = c.sendLimit;
         std::vector<uint64_t> progress;
-        ftp.EnableProgress([&](uint64_t size, uint64_t sent) {
-            EXPECT_EQ(size, c.size);
-            progress.push_back(sent);
-        });
+        ftp.EnableProgress([&](uint64_t, uint64_t sent) { progress.push_back(sent); });
 
-        EXPECT_EQ(ftp.SendFile(control, data, dir.Path("f").c_str()), c.result);
-        EXPECT_EQ(Fake().Stream(data).sendCalls, c.sendCalls);
-        EXPECT_TRUE(Fake().Stream(data).sent == content);
-        EXPECT_EQ(progress, c.progress);
-        EXPECT_TRUE(Fake().Stream(data).closed);
-        EXPECT_TRUE(AllRead(control));
-        EXPECT_EQ(ftp.LastReplyCode(), 226);
+        CTransfer transfer(ftp, Control({"200 PORT ok\r\n150 Go\r\n226 Transfer complete.\r\n"}));
+        ASSERT_TRUE(transfer.OpenDataPort());
+        EXPECT_TRUE(transfer.Upload("STOR f\r\n", dir.Path("f").c_str()).IsDone());
+        const FakeStream& data = Fake().Stream(Fake().lastAccepted);
+        EXPECT_EQ(data.sendCalls, c.sendCalls);
+        EXPECT_TRUE(data.sent == content);
+        EXPECT_EQ(progress, (std::vector<uint64_t>{1024, 1500}));
+        EXPECT_TRUE(data.closed);
     }
-}
-
-TEST_F(FtpFake, FailedSendKeepsDataSocketAndCompletionReply)
-{
-    const struct {
-        const char* name;
-        bool fileExists;
-        bool sendFails;
-    } cases[] = {
-        {"file missing", false, false},
-        {"send error", true, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Fake() = FakeNet();
-        CTempDir dir;
-        if (c.fileExists)
-            WriteFile(dir.Path("f"), PatternBytes(3000));
-        SocketHandle control = Fake().AddStream({"226 Transfer complete.\r\n"});
-        SocketHandle data = Fake().AddStream({});
-        Fake().Stream(data).sendFails = c.sendFails;
-
-        EXPECT_EQ(ftp.SendFile(control, data, dir.Path("f").c_str()), -1);
-        EXPECT_FALSE(Fake().Stream(data).closed);
-        EXPECT_FALSE(AllRead(control));
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Receiving into a file.
-
-TEST_F(FtpFake, ReceiveReportsEveryCallAndStopsAtAnError)
-{
-    CTempDir dir;
-    SocketHandle control = Fake().AddStream({"226 Done\r\n"});
-    SocketHandle data = Fake().AddStream({std::string(1500, 'a'), "bc"});
-    std::vector<size_t> counts;
-    EXPECT_TRUE(ftp.ReceiveToFile(control, data, dir.Path("ok").c_str(), [&](size_t n) { counts.push_back(n); }));
-    EXPECT_EQ(counts, (std::vector<size_t>{1024, 476, 2, 0}));
-    EXPECT_EQ(ReadFile(dir.Path("ok")), std::string(1500, 'a') + "bc");
-    EXPECT_TRUE(Fake().Stream(data).closed);
-    EXPECT_TRUE(AllRead(control));
-
-    control = Fake().AddStream({"426 Aborted\r\n"});
-    data = Fake().AddStream({"abc"});
-    Fake().Stream(data).incoming.push_back({"", true});
-    counts.clear();
-    EXPECT_FALSE(ftp.ReceiveToFile(control, data, dir.Path("broken").c_str(), [&](size_t n) { counts.push_back(n); }));
-    EXPECT_EQ(counts, std::vector<size_t>{3});
-    EXPECT_FALSE(Fake().Stream(data).closed);
-    EXPECT_FALSE(AllRead(control));
 }
 
 }  // namespace

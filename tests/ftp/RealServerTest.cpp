@@ -1,21 +1,14 @@
-// The client against a real FTP server (pyftpdlib on 127.0.0.1): a file goes
-// up and comes back byte for byte.
+// The transfer step against a real FTP server (pyftpdlib on 127.0.0.1): a
+// file goes up and comes back byte for byte.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "ScriptedServer.h"
 #include "TempDir.h"
-#include "ftp/FtpClient.h"
+#include "ftp/Transfer.h"
 
 namespace {
-
-// The transfer command's preliminary reply: 125 when the server connected
-// at PORT already, 150 otherwise.
-bool IsPreliminary(int code)
-{
-    return code == 125 || code == 150;
-}
 
 TEST(FtpRealServer, UploadAndDownloadAreByteIdentical)
 {
@@ -29,32 +22,36 @@ TEST(FtpRealServer, UploadAndDownloadAreByteIdentical)
     WriteFile(local.Path("up.bin"), content);
 
     CFtpClient ftp;
-    SocketHandle control = ftp.ConnectToHost("127.0.0.1", server.Port());
-    ASSERT_NE(control, InvalidSocket);
+    CSocketOwner socket(ftp.ConnectToHost("127.0.0.1", server.Port()));
+    ASSERT_TRUE(socket.IsValid());
+    CPlainStream control(socket.Get());
     EXPECT_EQ(ftp.SendCommand(control, "USER ann\r\n"), 331);
     EXPECT_EQ(ftp.SendCommand(control, "PASS pw 1\r\n"), 230);
     EXPECT_EQ(ftp.SendCommand(control, "TYPE I\r\n"), 200);
 
-    SocketHandle listener = ftp.OpenDataPort(control);
-    ASSERT_NE(listener, InvalidSocket) << ftp.LastReply();
-    EXPECT_TRUE(IsPreliminary(ftp.SendCommand(control, "STOR remote.bin\r\n"))) << ftp.LastReply();
-    SocketHandle data = ftp.AcceptDataConnection(listener);
-    ASSERT_NE(data, InvalidSocket);
-    EXPECT_EQ(ftp.SendFile(control, data, local.Path("up.bin").c_str()), 333);
-    EXPECT_EQ(ftp.LastReplyCode(), 226) << ftp.LastReply();
+    CTransfer up(ftp, control);
+    ASSERT_TRUE(up.OpenDataPort()) << ftp.LastReply();
+    TransferResult result = up.Upload("STOR remote.bin\r\n", local.Path("up.bin").c_str());
+    EXPECT_TRUE(result.IsDone()) << result.text;
+    EXPECT_EQ(result.code, 226);
     EXPECT_TRUE(ReadFile(root.Path("remote.bin")) == content);
 
-    listener = ftp.OpenDataPort(control);
-    ASSERT_NE(listener, InvalidSocket) << ftp.LastReply();
-    EXPECT_TRUE(IsPreliminary(ftp.SendCommand(control, "RETR remote.bin\r\n"))) << ftp.LastReply();
-    data = ftp.AcceptDataConnection(listener);
-    ASSERT_NE(data, InvalidSocket);
-    EXPECT_TRUE(ftp.ReceiveToFile(control, data, local.Path("down.bin").c_str()));
-    EXPECT_EQ(ftp.LastReplyCode(), 226) << ftp.LastReply();
+    CTransfer down(ftp, control);
+    ASSERT_TRUE(down.OpenDataPort()) << ftp.LastReply();
+    result = down.Download("RETR remote.bin\r\n", local.Path("down.bin").c_str());
+    EXPECT_TRUE(result.IsDone()) << result.text;
+    EXPECT_EQ(result.code, 226);
     EXPECT_TRUE(ReadFile(local.Path("down.bin")) == content);
 
+    // A file the server does not have: refused, and the connection in step.
+    CTransfer missing(ftp, control);
+    ASSERT_TRUE(missing.OpenDataPort()) << ftp.LastReply();
+    result = missing.Download("RETR nothing.bin\r\n", local.Path("nothing.bin").c_str());
+    EXPECT_EQ(result.outcome, TransferResult::Refused);
+    EXPECT_EQ(static_cast<int>(result.step), static_cast<int>(TransferStep::Command));
+    EXPECT_EQ(result.code, 550);
+
     EXPECT_EQ(ftp.SendCommand(control, "QUIT\r\n"), 221);
-    CloseSocket(control);
 }
 
 }  // namespace

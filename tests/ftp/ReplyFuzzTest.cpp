@@ -84,6 +84,7 @@ TEST(FtpReplyFuzz, RandomStreamsCutAtRandom)
         std::string stream = RandomStream(rng);
         bool broken = rng() % 4 == 0;
         SocketHandle s = Fake().AddStream({});
+        CPlainStream control(s);
         for (size_t at = 0; at < stream.size();) {
             size_t piece = 1 + rng() % (rng() % 2 ? 8 : 600);
             Fake().Stream(s).incoming.push_back({stream.substr(at, piece), false});
@@ -97,7 +98,7 @@ TEST(FtpReplyFuzz, RandomStreamsCutAtRandom)
             ASSERT_LE(reads, 6001) << "round " << round;
             Expected want = Oracle(rest, broken);
             unsigned callsBefore = Fake().Stream(s).receiveCalls;
-            int code = ftp.ReadReply(s);
+            int code = ftp.ReadReply(control);
             std::string taken = rest.substr(0, want.length);
             ASSERT_EQ(code, want.code == ReplyFailed ? ReplyFailed : CodeOf(taken))
                 << "round " << round << ", stream " << ::testing::PrintToString(rest);

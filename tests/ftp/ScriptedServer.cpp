@@ -8,6 +8,10 @@
 
 #include "TempDir.h"
 
+#ifndef _WIN32
+#include <filesystem>
+#endif
+
 namespace {
 
 const unsigned char Loopback[4] = {127, 0, 0, 1};
@@ -84,6 +88,21 @@ unsigned short DispenserPort()
 bool ScriptedServersAvailable()
 {
     return DispenserPort() != 0;
+}
+
+int OpenSocketCount()
+{
+#ifdef _WIN32
+    return -1;
+#else
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ignored;
+        if (std::filesystem::read_symlink(entry.path(), ignored).string().compare(0, 7, "socket:") == 0)
+            ++count;
+    }
+    return count;
+#endif
 }
 
 CScriptedServer::CScriptedServer(const std::string& script)

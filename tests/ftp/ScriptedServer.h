@@ -25,6 +25,10 @@ struct ScriptedRecord {
 // False when no dispenser can be had (a Windows test run outside the driver).
 bool ScriptedServersAvailable();
 
+// The sockets this process holds open, to show that an operation closed
+// what it opened; -1 where they cannot be counted (Windows).
+int OpenSocketCount();
+
 #define REQUIRE_SCRIPTED_SERVERS()                                                                                     \
     do {                                                                                                               \
         if (!ScriptedServersAvailable())                                                                               \

@@ -270,6 +270,21 @@ class ScriptedFtpServer:
         self.close()
 
 
+def login(user="ann", password="pw"):
+    """Script steps: the greeting and an accepted log-in."""
+    return [{"reply": "220 Ready\r\n"},
+            {"expect": "USER " + user, "reply": "331 Password\r\n"},
+            {"expect": "PASS " + password, "reply": "230 In\r\n"}]
+
+
+def listing(payload):
+    """Script steps: TYPE A, PORT, and a LIST that sends the payload."""
+    return [{"expect": "TYPE A", "reply": "200 Type set\r\n"},
+            {"expect": "PORT *", "reply": "200 Port ok\r\n"},
+            {"expect": "LIST", "reply": "150 Here\r\n", "data": "send", "payload": payload,
+             "then": "226 Done\r\n"}]
+
+
 def _escape(text):
     return text.replace("\\", "\\\\").replace("\r", "\\r").replace("\n", "\\n")
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ftp/FtpClient.h"
+#include "ftp/Transfer.h"
 
 int main(int argc, char** argv)
 {
@@ -23,21 +24,20 @@ int main(int argc, char** argv)
     unsigned long blocks = 0;
     ftp.EnableProgress([&](uint64_t, uint64_t) { ++blocks; });
 
-    SocketHandle control = ftp.ConnectToHost(argv[1], static_cast<unsigned short>(std::atoi(argv[2])));
-    if (control == InvalidSocket) {
+    CSocketOwner socket(ftp.ConnectToHost(argv[1], static_cast<unsigned short>(std::atoi(argv[2]))));
+    if (!socket.IsValid()) {
         std::fprintf(stderr, "cannot connect: %s", ftp.LastReply());
         return 1;
     }
+    CPlainStream control(socket.Get());
     bool ok = ftp.SendCommand(control, (std::string("USER ") + argv[3] + "\r\n").c_str()) < 400 &&
               ftp.SendCommand(control, (std::string("PASS ") + argv[4] + "\r\n").c_str()) < 400;
     const int count = argc == 8 ? std::atoi(argv[7]) : 0;
     for (int i = count ? 1 : 0; ok && i <= count; ++i) {
         const std::string remote = count ? argv[6] + std::to_string(i) : std::string(argv[6]);
-        SocketHandle listener = ftp.OpenDataPort(control);
-        ok = listener != InvalidSocket && ftp.SendCommand(control, "TYPE I\r\n") < 400 &&
-             ftp.SendCommand(control, ("STOR " + remote + "\r\n").c_str()) < 400;
-        SocketHandle data = ok ? ftp.AcceptDataConnection(listener) : InvalidSocket;
-        ok = data != InvalidSocket && ftp.SendFile(control, data, argv[5]) >= 0 && ftp.LastReplyCode() < 400;
+        CTransfer transfer(ftp, control);
+        ok = transfer.OpenDataPort() && ftp.SendCommand(control, "TYPE I\r\n") < 400 &&
+             transfer.Upload("STOR " + remote + "\r\n", argv[5]).IsDone();
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!ok) {
@@ -45,7 +45,6 @@ int main(int argc, char** argv)
         return 1;
     }
     ftp.SendCommand(control, "QUIT\r\n");
-    CloseSocket(control);
     std::printf("%.3f s, %lu blocks\n", seconds, blocks);
     return 0;
 }

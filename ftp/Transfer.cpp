@@ -1,0 +1,177 @@
+#include "ftp/Transfer.h"
+
+namespace {
+
+// A reply that lets the transfer go on; 999 and codes below 0 do not.
+bool IsAccepted(int code)
+{
+    return code >= 0 && code < 400;
+}
+
+bool IsPreliminary(int code)
+{
+    return code >= 100 && code < 200;
+}
+
+}  // namespace
+
+CTransfer::CTransfer(CFtpClient& ftp, CStream& control, CTransferObserver* observer)
+    : m_ftp(ftp),
+      m_control(control),
+      m_observer(observer)
+{
+}
+
+CTransfer::~CTransfer()
+{
+    CloseData();
+}
+
+bool CTransfer::OpenDataPort()
+{
+    CSocketOwner listener(OpenStreamSocket());
+    if (!listener.IsValid() || !ListenOnFreePort(listener.Get()))
+        return Stop(TransferResult::Connection, TransferStep::DataPort, false);
+    unsigned char listenAddress[4], controlAddress[4];
+    unsigned short listenPort, controlPort;
+    if (!LocalSocketName(listener.Get(), listenAddress, &listenPort) ||
+        !LocalSocketName(m_control.Socket(), controlAddress, &controlPort))
+        return Stop(TransferResult::Connection, TransferStep::DataPort, false);
+
+    const int code = m_ftp.SendCommand(m_control, CFtpClient::FormatPortLine(controlAddress, listenPort).c_str());
+    if (code != 200)
+        return Stop(code == ReplyFailed ? TransferResult::Connection : TransferResult::Refused, TransferStep::DataPort,
+                    true);
+    m_listener.Reset(listener.Release());
+    return true;
+}
+
+TransferResult CTransfer::Upload(const std::string& command, const char* localPath)
+{
+    return Run(command, [&](CStream& data) { return m_ftp.SendFile(data, localPath); });
+}
+
+TransferResult CTransfer::Download(const std::string& command, const char* localPath,
+                                   const CFtpClient::ReceiveCallback& onReceive)
+{
+    return Run(command, [&](CStream& data) { return m_ftp.ReceiveToFile(data, localPath, onReceive); });
+}
+
+template <typename Move>
+TransferResult CTransfer::Run(const std::string& command, Move move)
+{
+    if (!m_listener.IsValid())
+        return m_result;  // no data port: OpenDataPort's failure
+    const int code = m_ftp.SendCommand(m_control, command.c_str());
+    if (!IsAccepted(code)) {
+        Stop(code == ReplyFailed ? TransferResult::Connection : TransferResult::Refused, TransferStep::Command, true);
+        return m_result;
+    }
+    if (m_observer)
+        m_observer->CommandAccepted();
+    if (!AwaitDataConnection())
+        return m_result;
+
+    CFtpClient::DataEnd end = move(*m_data);
+    // An encrypted connection must be ended in order, or the server takes
+    // an upload for cut off.
+    if (end == CFtpClient::DataEnd::Whole && !m_data->Shutdown())
+        end = CFtpClient::DataEnd::Connection;
+    // Closing tells the server that an upload is complete.
+    CloseData();
+    if (IsAbandoned()) {
+        Stop(TransferResult::Abandoned, TransferStep::Data, false);
+        return m_result;
+    }
+    if (end == CFtpClient::DataEnd::Whole)
+        ReadCompletion(TransferResult::Done, TransferStep::Completion);
+    else
+        ReadCompletion(end == CFtpClient::DataEnd::LocalFile ? TransferResult::LocalFile : TransferResult::Connection,
+                       TransferStep::Data);
+    return m_result;
+}
+
+// Waits on the listener and the control connection together: a server that
+// cannot connect says so on the control connection (425) and never comes.
+bool CTransfer::AwaitDataConnection()
+{
+    for (;;) {
+        // A stream may hold a reply already that a wait on its socket would not see.
+        const int ready =
+            m_control.Pending() ? ReadableSecond : WaitReadable(m_listener.Get(), m_control.Socket(), PollMs);
+        if (IsAbandoned())
+            return Stop(TransferResult::Abandoned, TransferStep::DataConnection, false);
+        if (ready == 0)
+            continue;
+        if (ready < 0) {
+            m_listener.Reset();
+            ReadCompletion(TransferResult::Connection, TransferStep::DataConnection);
+            return false;
+        }
+        if (ready & ReadableFirst)
+            break;
+        const int code = m_ftp.ReadReply(m_control);
+        if (IsPreliminary(code))
+            continue;
+        return Stop(code == ReplyFailed ? TransferResult::Connection : TransferResult::Refused,
+                    TransferStep::DataConnection, true);
+    }
+
+    m_dataSocket = AcceptConnection(m_listener.Get());
+    m_listener.Reset();
+    if (m_dataSocket == InvalidSocket) {
+        ReadCompletion(TransferResult::Connection, TransferStep::DataConnection);
+        return false;
+    }
+    if (m_observer && !m_observer->DataConnected(m_dataSocket))
+        return Stop(TransferResult::Abandoned, TransferStep::DataConnection, false);
+    m_data = m_control.DataStream(m_dataSocket);
+    if (!m_data) {
+        CloseData();
+        ReadCompletion(TransferResult::Connection, TransferStep::DataConnection);
+        return false;
+    }
+    return true;
+}
+
+// The server owes a completion reply for every command it accepted; reading
+// it on failures too keeps the next command's reply its own.
+void CTransfer::ReadCompletion(TransferResult::Outcome outcome, TransferStep step)
+{
+    const int code = m_ftp.ReadReply(m_control);
+    if (outcome == TransferResult::Done && code == ReplyFailed)
+        outcome = TransferResult::Connection;
+    else if (outcome == TransferResult::Done && !IsAccepted(code))
+        outcome = TransferResult::Refused;
+    m_result.outcome = outcome;
+    m_result.step = step;
+    m_result.code = code;
+    m_result.text = m_ftp.LastReply();
+}
+
+bool CTransfer::Stop(TransferResult::Outcome outcome, TransferStep step, bool replyRead)
+{
+    m_listener.Reset();
+    CloseData();
+    m_result.outcome = outcome;
+    m_result.step = step;
+    m_result.code = replyRead ? m_ftp.LastReplyCode() : 0;
+    m_result.text = replyRead ? m_ftp.LastReply() : "";
+    return false;
+}
+
+bool CTransfer::IsAbandoned()
+{
+    return m_observer != nullptr && m_observer->Abandoned();
+}
+
+void CTransfer::CloseData()
+{
+    m_data.reset();
+    if (m_dataSocket == InvalidSocket)
+        return;
+    if (m_observer)
+        m_observer->DataClosing();
+    CloseSocket(m_dataSocket);
+    m_dataSocket = InvalidSocket;
+}

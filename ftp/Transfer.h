@@ -1,0 +1,103 @@
+// One data transfer (STOR, RETR, LIST) on a control connection, in the order
+// servers expect: the data port, then whatever the caller still has to send
+// (TYPE, CWD), the transfer command, the data connection, the data, the
+// completion reply. Every path closes what it opened, and once the server
+// has accepted the command its completion reply is read on every path but
+// an abandoned one, so the next command reads its own reply.
+//
+// How the data connection is made is decided here alone: today active mode
+// (a listener and PORT before the command, the server's connection accepted
+// after it). Passive mode belongs beside it in OpenDataPort (PASV and a
+// connect) and AwaitDataConnection (nothing left to wait for). The data
+// connection is read and written through the stream the control stream
+// makes for it (CStream::DataStream), so encryption follows the control
+// connection.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ftp/FtpClient.h"
+#include "ftp/Socket.h"
+#include "ftp/Stream.h"
+
+// Where a transfer stopped.
+enum class TransferStep { DataPort, Command, DataConnection, Data, Completion };
+
+struct TransferResult {
+    enum Outcome {
+        Done,        // the data went whole and the completion reply is below 400
+        Refused,     // the server said no (the reply below)
+        LocalFile,   // the local file could not be opened, read, created or written
+        Connection,  // a socket call failed, or the server closed a connection
+        Abandoned,   // the observer gave the transfer up; nothing more was read
+    };
+    Outcome outcome = Connection;
+    TransferStep step = TransferStep::DataPort;
+    // The last reply the transfer read: the refusal, or the completion
+    // reply (also after a local failure); 0 and empty when none was read.
+    int code = 0;
+    std::string text;
+
+    bool IsDone() const { return outcome == Done; }
+};
+
+// What a caller learns and decides while a transfer runs; every hook is
+// called on the transfer's thread.
+class CTransferObserver {
+public:
+    virtual ~CTransferObserver() = default;
+    // The transfer command was accepted; its reply is the client's last reply.
+    virtual void CommandAccepted() {}
+    // The server's data connection is up; false gives the transfer up.
+    virtual bool DataConnected(SocketHandle) { return true; }
+    // The data connection is about to be closed.
+    virtual void DataClosing() {}
+    // Asked about every PollMs while the transfer waits for the server's
+    // connection, and once after the data: true gives the transfer up.
+    virtual bool Abandoned() { return false; }
+};
+
+class CTransfer {
+public:
+    static constexpr int PollMs = 200;
+
+    // The client, the control stream and the observer are the caller's and
+    // must outlive the transfer.
+    CTransfer(CFtpClient& ftp, CStream& control, CTransferObserver* observer = nullptr);
+    ~CTransfer();
+    CTransfer(const CTransfer&) = delete;
+    CTransfer& operator=(const CTransfer&) = delete;
+
+    // The first step, before the caller's own commands: a listener on a
+    // free port, and PORT with the control connection's local address (the
+    // server reaches us through the interface it already talks to). Only
+    // 200 accepts it. False when that failed; Result() says why.
+    bool OpenDataPort();
+
+    // The rest: the command line (with its "\r\n"), then the local file
+    // sent or received. The client's progress callback sees every block
+    // sent; onReceive every receive call.
+    TransferResult Upload(const std::string& command, const char* localPath);
+    TransferResult Download(const std::string& command, const char* localPath,
+                            const CFtpClient::ReceiveCallback& onReceive = CFtpClient::ReceiveCallback());
+
+    const TransferResult& Result() const { return m_result; }
+
+private:
+    template <typename Move>
+    TransferResult Run(const std::string& command, Move move);
+    bool AwaitDataConnection();
+    bool Stop(TransferResult::Outcome outcome, TransferStep step, bool replyRead);
+    void ReadCompletion(TransferResult::Outcome failure, TransferStep step);
+    bool IsAbandoned();
+    void CloseData();
+
+    CFtpClient& m_ftp;
+    CStream& m_control;
+    CTransferObserver* m_observer;
+    CSocketOwner m_listener;
+    SocketHandle m_dataSocket = InvalidSocket;
+    std::unique_ptr<CStream> m_data;
+    TransferResult m_result;
+};

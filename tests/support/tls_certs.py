@@ -1,0 +1,43 @@
+"""Per-run TLS server certificates for tests, and trust in them under Wine.
+
+    cert = tls_certs.make_certificate(folder, "localhost")
+    context.load_cert_chain(cert.certfile, cert.keyfile)   # a Python TLS server
+    tls_certs.trust(cert)   # now the Wine prefix's chain check accepts it
+
+The certificates are self-signed: trusting one makes it its own root.
+"""
+import collections
+import hashlib
+import os
+import ssl
+import subprocess
+
+import suite
+
+Certificate = collections.namedtuple("Certificate", "name certfile keyfile derfile fingerprint")
+
+
+def make_certificate(folder, name, days=2):
+    """A new key and self-signed certificate for the host name, in folder.
+    fingerprint is its SHA-256 as the suite shows it (AB:CD:...)."""
+    base = os.path.join(folder, name)
+    certfile, keyfile, derfile = base + ".crt", base + ".key", base + ".der"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", str(days),
+                    "-subj", "/O=Suite test/CN=%s" % name, "-addext", "subjectAltName=DNS:%s" % name,
+                    "-addext", "extendedKeyUsage=serverAuth", "-keyout", keyfile, "-out", certfile],
+                   check=True, capture_output=True)
+    with open(certfile) as f:
+        der = ssl.PEM_cert_to_DER_cert(f.read())
+    with open(derfile, "wb") as f:
+        f.write(der)
+    fingerprint = ":".join("%02X" % b for b in hashlib.sha256(der).digest())
+    return Certificate(name, certfile, keyfile, derfile, fingerprint)
+
+
+def trust(certificate):
+    """Adds the certificate to the trusted roots of the run's Wine prefix.
+    Programs started afterwards see it; one already running may not."""
+    helper = suite.win64_bin("tests", "tls_trust_root.exe")
+    proc = suite.run_program(helper, suite.win_path(certificate.derfile))
+    if proc.returncode != 0:
+        raise RuntimeError("tls_trust_root failed: %s%s" % (proc.stdout, proc.stderr))
