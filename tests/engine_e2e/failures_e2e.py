@@ -16,7 +16,6 @@ t = suite.Tests()
 NO_CONNECTION = "Unable to establish a connection to the FTP host"
 NO_LOGON = "Unable to logon to FTP host"
 NO_DIRECTORY = "Unable to locate specified directory"
-NOT_SENT = "File transfer was not successful"
 
 
 def closed_port():
@@ -54,10 +53,11 @@ with suite.Session() as s:
             ("PWD without a quoted directory",
              dialogue(["PORT", "TYPE A", ("PWD", "257 /home/u is the current directory\r\n")]), "www",
              NO_DIRECTORY, ["USER ann", "PASS pw", "PORT", "TYPE A", "PWD"]),
-            ("PORT 500", dialogue([("PORT", "500 PORT not understood\r\n")]), "", NOT_SENT,
+            # The abort names both files: the one refused and the one never tried.
+            ("PORT 500", dialogue([("PORT", "500 PORT not understood\r\n")]), "", not_sent_text([a_txt, b_txt]),
              ["USER ann", "PASS pw", "PORT"]),
             ("STOR 550", dialogue(["PORT", "TYPE A"]) +
-             [{"expect": "STOR a.txt", "reply": "550 Permission denied\r\n"}], "", NOT_SENT,
+             [{"expect": "STOR a.txt", "reply": "550 Permission denied\r\n"}], "", not_sent_text([a_txt, b_txt]),
              ["USER ann", "PASS pw", "PORT", "TYPE A", "STOR a.txt"]),
         ]
         for what, script, directory, text, commands in cases:
