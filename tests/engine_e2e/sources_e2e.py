@@ -7,7 +7,7 @@ report names each of them."""
 import os
 import sys
 
-from engine_run import EngineRun, ScriptedFtpServer, boxes, dialogue, not_sent_text, suite, write
+from engine_run import EngineRun, ScriptedFtpServer, boxes, dialogue, failure_box, not_sent_text, suite, write
 
 t = suite.Tests()
 
@@ -32,10 +32,9 @@ with suite.Session() as s:
         try:
             with EngineRun(d, box, boxes.path_list(paths)) as run:
                 if not_sent:
-                    report = run.message_box()
-                    t.eq(report.text, not_sent_text(not_sent))
-                    d.answer("ok", box=report)
-                t.eq(run.exit_code(), 1 if not_sent else 0, "exit code")
+                    failure_box(t, run, not_sent_text(not_sent))
+                else:
+                    t.eq(run.exit_code(), 0, "exit code")
         finally:
             box.delete(d)
         return srv.commands()
@@ -74,9 +73,7 @@ with suite.Session() as s:
                 report = run.message_box()
                 # The file system's order decides which one goes first.
                 first, second = (htm, html) if report.text == not_sent_text([html]) else (html, htm)
-                t.eq(report.text, not_sent_text([second]))
-                d.answer("ok", box=report)
-                t.eq(run.exit_code(), 1, "exit code")
+                failure_box(t, run, not_sent_text([second]))
         finally:
             box.delete(d)
         t.eq(srv.commands().count("STOR index.html"), 1)
@@ -101,10 +98,7 @@ with suite.Session() as s:
         box = boxes.make_box(d, s.tmp, "Src", port=cs.port, user="ann", password="pw", filenames=0)
         try:
             with EngineRun(d, box, boxes.path_list([upper, lower, other])) as run:
-                report = run.message_box()
-                t.eq(report.text, not_sent_text([lower]))
-                d.answer("ok", box=report)
-                t.eq(run.exit_code(), 1, "exit code")
+                failure_box(t, run, not_sent_text([lower]))
             cs.wait(10)
             t.eq([x["data"] for x in cs.transfers], [b"upper\n", b"other\n"])
             t.eq(cs.errors, [])
