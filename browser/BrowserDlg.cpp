@@ -15,7 +15,6 @@
 namespace {
 
 const char Caption[] = "FTP Sendora";
-const char HelpFile[] = "Fetchora.hlp";
 const char NotFound[] = "Not Found";
 // How long closing waits for a command to notice; only a worker inside a
 // connect to a silent host takes longer, and it ends by itself.
@@ -161,7 +160,7 @@ bool CBrowserDlg::OnCommand(int code, int id, HWND control)
         OnCopyTo();
         return true;
     case IDC_BROWSER_HELP:
-        OnHelp();
+        m_help.Open(m_hwnd, Caption);
         return true;
     default:
         return CDialog::OnCommand(code, id, control);
@@ -339,12 +338,6 @@ void CBrowserDlg::ShowContextMenu()
         OnCommand(0, chosen, nullptr);
 }
 
-void CBrowserDlg::OnHelp()
-{
-    WinHelpA(m_hwnd, HelpFile, HELP_CONTENTS, 0);
-    m_helpOpened = true;
-}
-
 void CBrowserDlg::Paint()
 {
     PAINTSTRUCT paint;
@@ -412,10 +405,7 @@ void CBrowserDlg::Shutdown()
         CFtpClient::StopSockets();
         m_socketsStarted = false;
     }
-    if (m_helpOpened && m_hwnd) {
-        WinHelpA(m_hwnd, HelpFile, HELP_QUIT, 0);
-        m_helpOpened = false;
-    }
+    m_help.Close();
     m_animator.Destroy();
     if (m_dc && m_hwnd)
         ReleaseDC(m_hwnd, m_dc);

@@ -15,6 +15,7 @@
 #include "browser/Workers.h"
 #include "engine/animator/Animator.h"
 #include "win/Dialog.h"
+#include "win/HelpFile.h"
 
 class CBrowserDlg : public CDialog {
 public:
@@ -49,7 +50,6 @@ private:
     void OnDirectoryChosen();
     void CycleSortOrder();
     void ShowContextMenu();
-    void OnHelp();
     void LoadCache();
     void Paint();
     void OnWorkerSignal(WPARAM signal);
@@ -77,7 +77,7 @@ private:
     int m_sortOrder = 0;
     bool m_changeDirectory = true;
     bool m_socketsStarted = false;
-    bool m_helpOpened = false;
+    CHelpFile m_help{"Fetchora.chm"};
     bool m_shutDown = false;
 
     HDC m_dc = nullptr;
