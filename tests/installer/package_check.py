@@ -1,0 +1,95 @@
+#!/usr/bin/env python3
+"""Both installer packages read back with msitools: the files, the shortcut
+table (the very shortcuts that "SndMgr /i", "FtchMgr /i" and "FTP_FN /install"
+place), the per-user scope and the entry in the list of installed programs.
+
+    package_check.py VERSION WIN32_TREE WIN64_TREE
+"""
+
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import suite  # noqa: E402
+
+t = suite.Tests()
+
+PROGRAMS = ("Sendora.exe", "SndMgr.exe", "FtchMgr.exe", "FTP_FN.exe")
+HELP = ("sendora.chm", "Fetchora.chm")
+# (folder, name, program, description); every one with the suite's folder as working directory.
+SHORTCUTS = {
+    ("StartMenuFolder", "CREATE NEW SENDORA", "SndMgr.exe", "Create New Sendora"),
+    ("StartMenuFolder", "FTP FETCHORA MANAGER", "FtchMgr.exe", "FTP Fetchora Manager"),
+    ("DesktopFolder", "FTP FANORA", "FTP_FN.exe", "FTP Fanora"),
+    ("SendToFolder", "FTP FANORA", "FTP_FN.exe", "FTP Fanora"),
+}
+
+
+def table(msi, name):
+    """Rows of a table as lists of columns (msiinfo export: names, types, key, rows)."""
+    out = subprocess.run(["msiinfo", "export", msi, name], check=True, capture_output=True, text=True).stdout
+    return [line.split("\t") for line in out.splitlines()[3:] if line]
+
+
+def summary(msi):
+    out = subprocess.run(["msiinfo", "suminfo", msi], check=True, capture_output=True, text=True).stdout
+    return dict(line.split(": ", 1) for line in out.splitlines() if ": " in line)
+
+
+def check(tree, arch, version):
+    msi = os.path.join(tree, "FTP Sendora-%s.msi" % version)
+    if not t.check(os.path.exists(msi), "%s exists" % msi):
+        return
+    bin_dir = os.path.join(tree, "bin")
+    with t.case("%s: the four programs with their version, and the two help files" % arch):
+        files = {row[2]: row for row in table(msi, "File")}
+        t.eq(sorted(files), sorted(PROGRAMS + HELP))
+        for name in PROGRAMS:
+            t.eq(files[name][4], version + ".0", name + " version")
+        for name in PROGRAMS + HELP:
+            t.eq(int(files[name][3]), os.path.getsize(os.path.join(bin_dir, name)), name + " size")
+        components = {row[0]: row[2] for row in table(msi, "Component")}
+        t.eq(set(components.values()), {"INSTALLDIR"})
+    with t.case("%s: into %%LOCALAPPDATA%%\\Programs\\FTP Sendora, for the user alone" % arch):
+        dirs = {row[0]: (row[1], row[2]) for row in table(msi, "Directory")}
+        t.eq(dirs["INSTALLDIR"], ("UserPrograms", "FTP Sendora"))
+        t.eq(dirs["UserPrograms"], ("LocalAppDataFolder", "Programs"))
+        info = summary(msi)
+        t.eq(info["Template"], ("x64" if arch == "win64" else "Intel") + ";1033")
+        # Word count 2 (compressed) + 8 (no elevation); no ALLUSERS, so per user.
+        t.eq(int(info["Source"].split()[0]), 10)
+        props = {row[0]: row[1] for row in table(msi, "Property")}
+        t.check("ALLUSERS" not in props and "MSIINSTALLPERUSER" not in props, "no all-users install: %s" % props)
+    with t.case("%s: the suite's shortcuts, as its programs' install switches place them" % arch):
+        # Not advertised: the target is the program's path, not a feature.
+        got = {(r[1], r[2], r[4], r[6], r[11]) for r in table(msi, "Shortcut")}
+        t.eq(got, {(folder, name, "[INSTALLDIR]" + program, desc, "INSTALLDIR")
+                   for folder, name, program, desc in SHORTCUTS})
+    with t.case("%s: an entry in the installed programs, upgrades and the box actions" % arch):
+        props = {row[0]: row[1] for row in table(msi, "Property")}
+        t.eq((props["ProductName"], props["ProductVersion"], props["Manufacturer"]),
+             ("FTP Sendora", version, "FTP Sendora"))
+        icons = {row[0] for row in table(msi, "Icon")}
+        t.eq(icons, {props["ARPPRODUCTICON"]})
+        t.eq(props["UpgradeCode"], "{CFE4828F-E061-464F-9371-D62DA406E49E}", "the same for every version")
+        sequence = {row[0]: (row[1], int(row[2])) for row in table(msi, "InstallExecuteSequence")}
+        t.check(sequence["RefreshBoxes"][1] > sequence["InstallFinalize"][1], "refresh after the new files")
+        t.check(sequence["RemoveBoxes"][1] < sequence["RemoveFiles"][1], "boxes removed before the programs")
+        t.check(sequence["RemoveExistingProducts"][1] > sequence["RefreshBoxes"][1],
+                "the older version goes after the newer is in")
+        actions = {row[0]: (int(row[1]), row[2], row[3]) for row in table(msi, "CustomAction")}
+        for action in ("RefreshBoxes", "RemoveBoxes"):
+            # 1: a function of a DLL in the Binary table; 64: its result does not fail the install.
+            t.eq(actions[action], (65, "SuiteSetup", action))
+
+
+def main():
+    version, win32, win64 = sys.argv[1:4]
+    check(win32, "win32", version)
+    check(win64, "win64", version)
+    sys.exit(t.finish())
+
+
+if __name__ == "__main__":
+    main()
