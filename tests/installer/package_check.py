@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Both installer packages read back with msitools: the files, the shortcut
 table (the very shortcuts that "SndMgr /i", "FtchMgr /i" and "FTP_FN /install"
-place), the per-user scope and the entry in the list of installed programs.
+place), the per-user scope and the entry in the list of installed programs;
+and both trees' help files listed with chmls.
 
     package_check.py VERSION WIN32_TREE WIN64_TREE
 """
 
 import os
+import re
 import subprocess
 import sys
 
@@ -84,10 +86,34 @@ def check(tree, arch, version):
             t.eq(actions[action], (65, "SuiteSetup", action))
 
 
+def help_topics(project):
+    """The [FILES] of a help project, and the topics its contents name."""
+    with open(project) as f:
+        text = f.read()
+    files = [line.strip() for line in text.split("[FILES]", 1)[1].splitlines() if line.strip()]
+    contents = os.path.join(os.path.dirname(project), os.path.splitext(os.path.basename(project))[0] + ".hhc")
+    with open(contents) as f:
+        named = re.findall(r'name="Local" value="([^"]+)"', f.read())
+    return files, named
+
+
+def check_help(tree, arch):
+    for chm, project in (("sendora.chm", "sendora/sendora.hhp"), ("Fetchora.chm", "fetchora/Fetchora.hhp")):
+        with t.case("%s: %s holds its contents and every topic" % (arch, chm)):
+            out = subprocess.run(["chmls", "-n", "list", os.path.join(tree, "bin", chm)], check=True,
+                                 capture_output=True, text=True).stdout
+            listed = {line[1:] for line in out.splitlines() if line.startswith("/") and len(line) > 1}
+            files, named = help_topics(os.path.join(suite.SOURCE_DIR, "docs", "help", project))
+            t.eq(sorted(set(files + named) - listed), [], "missing from the help file")
+            t.check(set(named) <= set(files), "every topic of the contents is in the project")
+            t.check(os.path.splitext(chm)[0].lower() + ".hhc" in {n.lower() for n in listed}, "contents")
+
+
 def main():
     version, win32, win64 = sys.argv[1:4]
-    check(win32, "win32", version)
-    check(win64, "win64", version)
+    for tree, arch in ((win32, "win32"), (win64, "win64")):
+        check(tree, arch, version)
+        check_help(tree, arch)
     sys.exit(t.finish())
 
 
