@@ -11,6 +11,7 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import suite  # noqa: E402
@@ -30,8 +31,20 @@ SHORTCUTS = {
 
 def table(msi, name):
     """Rows of a table as lists of columns (msiinfo export: names, types, key, rows)."""
-    out = subprocess.run(["msiinfo", "export", msi, name], check=True, capture_output=True, text=True).stdout
+    # Binary columns are written out as files below the current folder.
+    with tempfile.TemporaryDirectory() as scratch:
+        out = subprocess.run(["msiinfo", "export", os.path.abspath(msi), name], check=True, capture_output=True,
+                             text=True, cwd=scratch).stdout
     return [line.split("\t") for line in out.splitlines()[3:] if line]
+
+
+def icon_data(msi, key):
+    """The bytes of an Icon table row, as msiinfo writes them out."""
+    with tempfile.TemporaryDirectory() as scratch:
+        subprocess.run(["msiinfo", "export", os.path.abspath(msi), "Icon"], check=True, capture_output=True,
+                       cwd=scratch)
+        with open(os.path.join(scratch, "Icon", "Icon." + key), "rb") as f:
+            return f.read()
 
 
 def summary(msi):
@@ -74,6 +87,8 @@ def check(tree, arch, version):
              ("FTP Sendora", version, "FTP Sendora"))
         icons = {row[0] for row in table(msi, "Icon")}
         t.eq(icons, {props["ARPPRODUCTICON"]})
+        with open(os.path.join(suite.SOURCE_DIR, "res", "art", "sendora.ico"), "rb") as f:
+            t.check(icon_data(msi, props["ARPPRODUCTICON"]) == f.read(), "the suite's icon")
         t.eq(props["UpgradeCode"], "{CFE4828F-E061-464F-9371-D62DA406E49E}", "the same for every version")
         sequence = {row[0]: (row[1], int(row[2])) for row in table(msi, "InstallExecuteSequence")}
         t.check(sequence["RefreshBoxes"][1] > sequence["InstallFinalize"][1], "refresh after the new files")
