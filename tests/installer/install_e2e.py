@@ -16,9 +16,9 @@ for folder in ("support", "manager", "engine_e2e"):
 
 import boxes  # noqa: E402
 from engine_run import QUIT, STOR_OPEN, STORED, EngineRun, ScriptedFtpServer, dialogue  # noqa: E402
-from manager_support import (ALIAS, CANCEL, CAPTION, HOST_NAME, MORE_OPTIONS, OK, OPTIONS_TITLE, PASSWORD,  # noqa: E402
-                             PORT, PROBE, SHELL_FOLDERS, TITLE, USER_ID, Suite, box_key, fill, link_names,
-                             read_link, shell_folder, suite, type_text, wait_text)
+from manager_support import (CANCEL, CAPTION, FETCHORA, MORE_OPTIONS, OK, OPTIONS_TITLE, PORT,  # noqa: E402
+                             SHELL_FOLDERS, TITLE, Suite, box_key, fill, link_names, read_link, shell_folder,
+                             suite, type_text, wait_text)
 
 t = suite.Tests()
 
@@ -27,14 +27,24 @@ NEWER = glob.glob(suite.win64_bin("tests", "next", "FTP Sendora-*.msi"))
 PROGRAMS = ("Sendora.exe", "SndMgr.exe", "FtchMgr.exe", "FTP_FN.exe", "sendora.chm", "Fetchora.chm")
 SITE, BUSY = "E2E Inst Site", "E2E Inst Busy"
 IDHELP, BROWSER_HELP = 9, 2115
+WM_CLOSE = 0x0010
 UNINSTALL_KEYS = ("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
                   "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")
 
 
+MSIEXEC_LOG = os.path.join(os.environ.get("SUITE_WINE_RUN_DIR", "/tmp"), "tmp", "msiexec.log")
+
+
 def msiexec(*args, timeout=240):
-    log = os.path.join(os.environ.get("SUITE_WINE_RUN_DIR", "/tmp"), "tmp", "msiexec.log")
-    proc = suite.run_program("msiexec", *args, "/l*v", suite.win_path(log), timeout=timeout)
-    return proc.returncode
+    """Runs msiexec with its log in MSIEXEC_LOG; gives the exit code."""
+    return suite.run_program("msiexec", *args, "/l*v", suite.win_path(MSIEXEC_LOG), timeout=timeout).returncode
+
+
+def held_upload(held):
+    """A server that takes one file and holds its completion: the box is sending."""
+    script = dialogue(["PORT", "TYPE *"]) + [
+        {"expect": "STOR *", "reply": STOR_OPEN, "data": "receive", "then": held}, QUIT]
+    return ScriptedFtpServer(script).start()
 
 
 def read(path):
@@ -77,16 +87,6 @@ def save_box(d, folder, alias, port, user="ann", password="pw"):
     t.eq(box.text, "%s has been created" % alias)
     d.answer("ok", box=box)
     t.eq(d.wait_pid(pid, timeout=30), 0, "manager ends")
-
-
-def help_opens_and_closes(d, pid, win, button, help_title):
-    """Help shows the installed file's window; closing the window closes it."""
-    d.click(win, button)
-    t.check(d.find_message_box(pid=pid) is None, "no message: the help file is there")
-    d.wait_window(help_title, pid=pid, timeout=30)
-    d.post(win, 0x0010)  # WM_CLOSE, as the close box does
-    t.eq(d.wait_pid(pid, timeout=30), 0)
-    t.check(not d.exists(help_title), "help window closed with its window")
 
 
 def cleanup(d, folders, install_dir):
@@ -176,14 +176,25 @@ def run_cases(s, d, folders, install_win, install_dir, server):
         t.check(os.path.exists(server.path("first.txt")) and read(server.path("first.txt")) == read(upload),
                 "arrived byte for byte")
 
-    with t.case("Help of the manager and of the browser opens the installed help files, closing closes them"):
+    with t.case("Help of the browser and of the manager opens the installed help files; closing a window closes its help"):
         pid = d.start('"%s\\SndMgr.exe" %s' % (install_win, SITE), cwd=install_win)
-        help_opens_and_closes(d, pid, d.wait_window(TITLE, pid=pid, timeout=30), IDHELP, "FTP Sendora Help")
-        pid = d.start(('"%s\\SndMgr.exe" %s\r' % (install_win, SITE)).encode("cp1252"), cwd=install_win)
+        manager = d.wait_window(TITLE, pid=pid, timeout=30)
+        d.click(manager, FETCHORA)
         browser = d.wait_window("FTP Fetchora", pid=pid, timeout=30)
-        suite.poll(lambda: os.path.exists(os.path.join(install_dir, SITE + ".lst")), timeout=30)
-        help_opens_and_closes(d, pid, browser, BROWSER_HELP, "FTP Fetchora Help")
-        t.check(os.path.exists(os.path.join(install_dir, SITE + ".lst")), "the browser left its listing")
+        t.check(suite.poll(lambda: os.path.exists(os.path.join(install_dir, SITE + ".lst")), timeout=30),
+                "the browser keeps its listing in the suite's folder")
+        d.click(browser, BROWSER_HELP)
+        d.wait_window("FTP Fetchora Help", pid=pid, timeout=30)
+        t.eq(d.find_message_box(pid=pid), None, "no message: the help file is where the install put it")
+        d.post(browser, WM_CLOSE)
+        d.wait_gone("FTP Fetchora Help", pid=pid, timeout=30)
+        t.check(d.exists(TITLE, pid=pid), "the manager goes on")
+        # One help window at a time: Wine's HTML Help keeps one window per program.
+        d.click(manager, IDHELP)
+        d.wait_window("FTP Sendora Help", pid=pid, timeout=30)
+        t.eq(d.find_message_box(pid=pid), None, "no message: the help file is where the install put it")
+        d.post(manager, WM_CLOSE)
+        t.eq(d.wait_pid(pid, timeout=30), 0)
 
     with t.case("without its help file, Help says so"):
         bare = Suite(s, engine=False)
@@ -198,9 +209,7 @@ def run_cases(s, d, folders, install_win, install_dir, server):
         t.eq(d.wait_pid(pid, timeout=20), 0)
 
     held = boxes.HeldReply(STORED, limit=120)
-    script = dialogue(["PORT", "TYPE *"]) + [
-        {"expect": "STOR *", "reply": STOR_OPEN, "data": "receive", "then": held}, QUIT]
-    busy_server = ScriptedFtpServer(script).start()
+    busy_server = held_upload(held)
     try:
         busy = boxes.make_box(d, install_dir, BUSY, port=busy_server.port, user="ann", password="pw")
         sending = os.path.join(s.tmp, "busy.txt")
@@ -238,17 +247,34 @@ def run_cases(s, d, folders, install_win, install_dir, server):
     finally:
         busy_server.close()
 
-    with t.case("msiexec /x leaves no program, shortcut or box file, and keeps the box settings"):
-        t.eq(msiexec("/x", suite.win_path(NEWER[0]), "/qn"), 0, "msiexec")
-        t.check(not os.path.exists(install_dir), "no install folder: %s" % (
-            [os.path.join(r, f) for r, _, fs in os.walk(install_dir) for f in fs],))
+    with t.case("msiexec /x leaves no program, shortcut or box file but the sending box's engine, which it names"):
+        held = boxes.HeldReply(STORED, limit=120)
+        busy_server = held_upload(held)
+        busy.set(d, port=busy_server.port)
+        try:
+            with EngineRun(d, busy, boxes.path_list([sending])) as run:
+                t.check(held.wait_reached(60), "the busy box is sending")
+                t.eq(msiexec("/x", suite.win_path(NEWER[0]), "/qn"), 0, "msiexec")
+                with open(MSIEXEC_LOG, encoding="latin-1") as f:
+                    log = f.read()
+                t.check("sending while FTP Sendora was uninstalled" in log, "named in the log")
+                t.check('"%s": %s\\Boxes\\%s.exe' % (BUSY, install_win, BUSY) in log, "with its engine")
+                t.eq([os.path.relpath(os.path.join(r, f), install_dir) for r, _, fs in os.walk(install_dir)
+                      for f in fs], ["Boxes/%s.exe" % BUSY], "all else is gone")
+                held.release()
+                t.eq(run.exit_code(timeout=60), 0, "the upload completes")
+        finally:
+            busy_server.close()
         left = [(folder, n) for folder in folders for n in link_names(folder)
                 if n.upper().rsplit(".", 1)[0] in ("CREATE NEW SENDORA", "FTP FETCHORA MANAGER", "FTP FANORA",
                                                    SITE.upper(), BUSY.upper())]
         t.eq(left, [])
+        t.eq(installed_entries(), [])
+
+    with t.case("the box settings are kept"):
         for box in (SITE, BUSY):
             t.eq(d.reg_get(box_key(box), "Host Name"), ("REG_SZ", "127.0.0.1"), box + " settings kept")
-        t.eq(installed_entries(), [])
+        t.eq(d.reg_get(box_key(SITE), "User ID"), ("REG_SZ", "ann"))
 
 
 if __name__ == "__main__":
