@@ -21,18 +21,6 @@ TEST(BoxFiles, ShortcutsAreNamedAsTheManagerWritesThemAndOnlyInKnownFolders)
     EXPECT_TRUE(BoxShortcuts(noDesktop, "site").empty());
 }
 
-TEST(BoxFiles, ListingCacheLiesInTheProgramFolder)
-{
-    EXPECT_EQ(ListingCachePath(kFolders, "Site"), kFolders.program + "\\Site.lst");
-}
-
-TEST(BoxFiles, InstallerFoldersLoseTheirTrailingBackslash)
-{
-    EXPECT_EQ(WithoutTrailingBackslash("C:\\Programs\\FTP Sendora\\"), "C:\\Programs\\FTP Sendora");
-    EXPECT_EQ(WithoutTrailingBackslash("C:\\Programs\\FTP Sendora"), "C:\\Programs\\FTP Sendora");
-    EXPECT_EQ(WithoutTrailingBackslash(""), "");
-}
-
 TEST(BoxFiles, OnlyTheBrowsersOwnFilesAreSwept)
 {
     for (const char* name : {"Site.lst", "my site.LST", "list.tmp", "LIST.TMP"})
