@@ -9,6 +9,7 @@
 #include "manager/ManagerState.h"
 #include "res/art_ids.h"
 #include "win/Dialog.h"
+#include "win/HelpFile.h"
 #include "win/ProgramIcon.h"
 
 class CBoxManagerDlg : public CDialog {
@@ -39,7 +40,6 @@ private:
     void OnGeoCities();
     void SaveBox(const std::string& box);
     void DeleteBox();
-    void OnHelp();
     void Close(INT_PTR result);
     void Enable(int id, bool enabled) const { EnableWindow(Item(id), enabled ? TRUE : FALSE); }
     // As the dialog manager moves the focus: an edit's text comes selected.
@@ -48,6 +48,6 @@ private:
     ManagerState& m_state;
     CProfile& m_profile;
     CProgramIcon m_icon{IDI_SNDMGR};
-    bool m_helpOpened = false;
+    CHelpFile m_help{"sendora.chm"};
     CBrowserWindow m_browser;  // opened by "&FTP Fetchora..."
 };
