@@ -15,7 +15,6 @@
 
 namespace {
 
-const char HelpFile[] = "Fetchora.hlp";
 // How long closing waits for a command to notice; only a worker inside a
 // connect to a silent host takes longer, and it ends by itself.
 const DWORD CloseWait = 5000;
@@ -159,7 +158,7 @@ bool CBrowserDlg::OnCommand(int code, int id, HWND control)
         OnCopyTo();
         return true;
     case IDC_BROWSER_HELP:
-        OnHelp();
+        m_help.Open(m_hwnd, kSuiteTitle);
         return true;
     default:
         return CDialog::OnCommand(code, id, control);
@@ -337,12 +336,6 @@ void CBrowserDlg::ShowContextMenu()
         OnCommand(0, chosen, nullptr);
 }
 
-void CBrowserDlg::OnHelp()
-{
-    WinHelpA(m_hwnd, HelpFile, HELP_CONTENTS, 0);
-    m_helpOpened = true;
-}
-
 void CBrowserDlg::Paint()
 {
     PAINTSTRUCT paint;
@@ -410,10 +403,7 @@ void CBrowserDlg::Shutdown()
         CFtpClient::StopSockets();
         m_socketsStarted = false;
     }
-    if (m_helpOpened && m_hwnd) {
-        WinHelpA(m_hwnd, HelpFile, HELP_QUIT, 0);
-        m_helpOpened = false;
-    }
+    m_help.Close();
     m_animator.Destroy();
     m_dc.Release();
 }

@@ -16,6 +16,7 @@
 #include "engine/animator/Animator.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
+#include "win/HelpFile.h"
 
 class CBrowserDlg : public CDialog {
 public:
@@ -50,7 +51,6 @@ private:
     void OnDirectoryChosen();
     void CycleSortOrder();
     void ShowContextMenu();
-    void OnHelp();
     void LoadCache();
     void Paint();
     void OnWorkerSignal(WPARAM signal);
@@ -78,7 +78,7 @@ private:
     int m_sortOrder = 0;
     bool m_changeDirectory = true;
     bool m_socketsStarted = false;
-    bool m_helpOpened = false;
+    CHelpFile m_help{"Fetchora.chm"};
     bool m_shutDown = false;
 
     CWindowDC m_dc;

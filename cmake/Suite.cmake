@@ -7,6 +7,9 @@ set(SUITE_WINE_RUN_DIR ${CMAKE_BINARY_DIR}/wine-run)
 set(SUITE_WINE ${CMAKE_SOURCE_DIR}/tools/wine/winerun.sh)
 
 add_library(suite_options INTERFACE)
+# SuiteVersion.h, made from the project's version, for the version resources.
+configure_file(${CMAKE_SOURCE_DIR}/res/SuiteVersion.h.in ${CMAKE_BINARY_DIR}/generated/SuiteVersion.h @ONLY)
+target_include_directories(suite_options INTERFACE ${CMAKE_BINARY_DIR}/generated)
 target_compile_options(suite_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wno-missing-field-initializers)
 if(WIN32)
   # ANSI Win32 (no UNICODE), XP-level headers, static runtime so no MinGW DLL is needed.
@@ -35,6 +38,12 @@ endfunction()
 function(suite_program name)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} WIN32 ${A_SOURCES})
+  # A new version must reach the version resource.
+  foreach(src ${A_SOURCES})
+    if(src MATCHES "\\.rc$")
+      set_property(SOURCE ${src} APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/generated/SuiteVersion.h)
+    endif()
+  endforeach()
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE suite_options ${A_LIBS})
 endfunction()

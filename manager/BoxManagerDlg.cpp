@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr char kHelpFile[] = "sendora.hlp";
 constexpr char kAnonymousUser[] = "anonymous";
 constexpr char kGuestPassword[] = "guest@sendora.invalid";
 constexpr char kGeoCitiesAlias[] = "GeoCities";
@@ -135,7 +134,7 @@ bool CBoxManagerDlg::OnCommand(int code, int id, HWND control)
         m_browser.Open(GetModuleHandleA(nullptr), m_hwnd, m_state.CurrentBoxName, m_state.PendingOptions.Port);
         return true;
     case IDHELP:
-        OnHelp();
+        m_help.Open(m_hwnd, kSuiteTitle);
         return true;
     default:
         return CDialog::OnCommand(code, id, control);
@@ -304,12 +303,6 @@ void CBoxManagerDlg::DeleteBox()
     Close(IDCANCEL);
 }
 
-void CBoxManagerDlg::OnHelp()
-{
-    WinHelpA(m_hwnd, kHelpFile, HELP_CONTENTS, 0);
-    m_helpOpened = true;
-}
-
 void CBoxManagerDlg::OnCancel()
 {
     Close(IDCANCEL);
@@ -317,10 +310,7 @@ void CBoxManagerDlg::OnCancel()
 
 void CBoxManagerDlg::Close(INT_PTR result)
 {
-    if (m_helpOpened) {
-        WinHelpA(m_hwnd, kHelpFile, HELP_QUIT, 0);
-        m_helpOpened = false;
-    }
+    m_help.Close();
     m_browser.Destroy();
     End(result);
 }

@@ -9,6 +9,7 @@
 #include "manager/ManagerState.h"
 #include "res/art_ids.h"
 #include "win/Dialog.h"
+#include "win/HelpFile.h"
 #include "win/ProgramIcon.h"
 
 class CBoxManagerDlg : public CDialog {
@@ -41,7 +42,6 @@ private:
     // The longest box name the suite's folder and the shortcut folders allow.
     size_t LongestName() const;
     void DeleteBox();
-    void OnHelp();
     void Close(INT_PTR result);
     void Enable(int id, bool enabled) const { EnableWindow(Item(id), enabled ? TRUE : FALSE); }
     // As the dialog manager moves the focus: an edit's text comes selected.
@@ -50,6 +50,6 @@ private:
     ManagerState& m_state;
     CProfile& m_profile;
     CProgramIcon m_icon{IDI_SNDMGR};
-    bool m_helpOpened = false;
+    CHelpFile m_help{"sendora.chm"};
     CBrowserWindow m_browser;  // opened by "&FTP Fetchora..."
 };

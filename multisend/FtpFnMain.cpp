@@ -15,7 +15,7 @@
 namespace {
 
 const char kNoFilesMessage[] = "FTP Fanora was not given any file(s) to upload.\n\n"
-                               "Please read the SENDORA.HLP help file for instructions\n"
+                               "Please read the SENDORA.CHM help file for instructions\n"
                                "on how to use FTP Fanora.";
 
 void Install(const std::string& desktop, const std::string& sendTo)

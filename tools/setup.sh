@@ -11,6 +11,7 @@ PKGS=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb xauth x11-apps x11-utils imagemagick
   python3 python3-pyftpdlib python3-openssl openssl vsftpd curl lftp file procps psmisc
+  wixl msitools fp-utils
 )
 
 missing=()

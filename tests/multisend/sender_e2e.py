@@ -24,7 +24,7 @@ BOXES = 1002
 SETTINGS = "Software\\FTP Sendora\\FTP Sendora\\"
 SHELL_FOLDERS = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
 NO_FILES = ("FTP Fanora was not given any file(s) to upload.\n\n"
-            "Please read the SENDORA.HLP help file for instructions\non how to use FTP Fanora.")
+            "Please read the SENDORA.CHM help file for instructions\non how to use FTP Fanora.")
 SHOTS = sys.argv[sys.argv.index("--shots") + 1] if "--shots" in sys.argv else None
 
 t = suite.Tests()

@@ -1,0 +1,76 @@
+#include "installer/SetupPlan.h"
+
+#include "boxconfig/SuiteNames.h"
+#include "shell/Shortcut.h"
+
+namespace {
+
+std::string ListOf(const std::vector<BoxFailure>& failures)
+{
+    std::string text;
+    for (const BoxFailure& f : failures)
+        text += "\n\"" + f.box + "\": " + f.engine + " (" + f.error + ")";
+    return text;
+}
+
+}  // namespace
+
+std::string WithoutTrailingBackslash(std::string folder)
+{
+    while (folder.size() > 1 && folder.back() == '\\')
+        folder.pop_back();
+    return folder;
+}
+
+std::vector<std::string> BoxShortcuts(const SuiteFolders& folders, const std::string& box)
+{
+    std::vector<std::string> paths;
+    // "Not Found\BOX.LNK" would be a path below whatever folder is current.
+    for (const std::string* folder : {&folders.desktop, &folders.sendTo})
+        if (!folder->empty() && *folder != kNotFound)
+            paths.push_back(ShortcutFilePath(*folder, box));
+    return paths;
+}
+
+std::string ListingCachePath(const SuiteFolders& folders, const std::string& box)
+{
+    return folders.program + "\\" + box + ".lst";
+}
+
+bool IsBrowserScratchName(const std::string& fileName)
+{
+    // "*.lst" also finds "a.lstx" through its short name "A~1.LST".
+    const std::string name = AsciiLower(fileName);
+    return name == "list.tmp" || (name.size() > 4 && name.compare(name.size() - 4, 4, ".lst") == 0);
+}
+
+bool IsUpgradeRemoval(const std::string& upgradingProductCode, const std::string& ownProductCode,
+                      const std::vector<std::string>& relatedProducts)
+{
+    if (!upgradingProductCode.empty())
+        return true;
+    for (const std::string& product : relatedProducts)
+        if (product != ownProductCode)
+            return true;
+    return false;
+}
+
+std::string StaleEnginesMessage(const std::vector<BoxFailure>& failures)
+{
+    const bool one = failures.size() == 1;
+    return std::string(one ? "The box below was" : "The boxes below were") +
+           " sending while FTP Sendora was updated, so " + (one ? "its engine" : "their engines") +
+           " could not be replaced and still " + (one ? "is" : "are") + " the old one; the upload" + (one ? "" : "s") +
+           " went on.\n" + ListOf(failures) +
+           "\n\nOnce the sending has finished, repair FTP Sendora from the list of installed programs, or open "
+           "the box (its Desktop icon, started without files) and press OK.";
+}
+
+std::string LeftEnginesMessage(const std::vector<BoxFailure>& failures)
+{
+    const bool one = failures.size() == 1;
+    return std::string(one ? "The box below was" : "The boxes below were") +
+           " sending while FTP Sendora was uninstalled, so " + (one ? "its engine" : "their engines") +
+           " could not be removed.\n" + ListOf(failures) + "\n\nDelete " + (one ? "this file" : "these files") +
+           " once the sending has finished.";
+}
