@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "ftp/CommandText.h"
 #include "ftp/ReplyText.h"
 
 namespace {
@@ -29,6 +30,17 @@ TEST(PwdReply, PathBetweenTheFirstPairOfQuotes)
         EXPECT_EQ(QuotedPath(c.reply, path), c.found) << c.reply;
         EXPECT_EQ(path, c.found ? c.path : "unchanged") << c.reply;
     }
+}
+
+// A line break in an argument would make the rest a second command.
+TEST(CommandArgument, ALineBreakAnywhereKeepsTheCommandFromBeingSent)
+{
+    for (const char* bad : {"ann\r\nDELE x", "pw\n", "\rx", "/www\r\nDELE index.html"})
+        EXPECT_FALSE(IsSendableArgument(bad)) << bad;
+    for (const char* good : {"", "ann", "p w\t#\xe9", "[MN]'USER.DATA'", "/a b/c"})
+        EXPECT_TRUE(IsSendableArgument(good)) << good;
+    EXPECT_EQ(CommandLine("USER", "ann"), "USER ann\r\n");
+    EXPECT_EQ(CommandLine("QUIT"), "QUIT\r\n");
 }
 
 }  // namespace
