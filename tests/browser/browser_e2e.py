@@ -349,6 +349,27 @@ def scripted_cases(s, folder):
         if os.path.exists(cache):
             os.remove(cache)  # the cases below connect when the window opens
 
+    with t.case("a listing cut short by 426 is not shown; the rows and the cache stay as they were"):
+        cut = scripted_ftpd.listing(X_TXT + X_TXT.replace("x.txt", "y.txt"))
+        cut[-1]["then"] = "426 Connection closed; transfer aborted.\r\n"
+        script = scripted_ftpd.login() + cut + scripted_ftpd.listing(X_TXT) + [
+            {"expect": "PWD", "reply": "257 \"/\" is current\r\n"}]
+        with scripted_ftpd.ScriptedFtpServer(script) as server:
+            set_box(d, server.port)
+            b = Browser(s, folder)
+            box = b.message()
+            t.eq((box.text, box.icon), ("Unable to receive data from the FTP host", "warning"))
+            d.answer("ok", box=box)
+            t.eq(b.names(), [])
+            t.check(not os.path.exists(cache), "no cache written")
+            d.click(b.w, REFRESH)
+            b.wait_names(["x.txt"])
+            t.eq(b.close(), 0)
+            t.check(server.wait(10), "session over")
+            t.eq([c.split()[0] for c in server.commands], ["USER", "PASS", "TYPE", "PORT", "LIST",
+                                                           "TYPE", "PORT", "LIST", "PWD"])
+        os.remove(cache)
+
     with t.case("Escape while a command waits for the server ends it and the queued ones at once"):
         held = boxes.HeldReply("331 Password\r\n", limit=60)
         script = [{"reply": "220 Ready\r\n"}, {"expect": "USER ann", "reply": held}]
