@@ -109,10 +109,10 @@ void StartNextBox(CBrowserSession& s)
     std::shared_ptr<CCopyFiles> files;
     if (s.Closing() || !s.boxQueue.TakeFront(box, files))
         return;
-    const std::vector<std::string> missing = files->MissingNames();
+    const std::vector<std::string> missing = files->Names(false);
     if (!missing.empty() && files->TakeReport())
         Fail(s, NotCopiedMessage(missing));
-    const std::vector<std::string> arrived = files->ArrivedNames();
+    const std::vector<std::string> arrived = files->Names(true);
     if (arrived.empty()) {
         s.boxQueue.Drop(files);  // nothing to pass on: the copy is over
         return;

@@ -108,22 +108,12 @@ bool CCopyFiles::HaveDownloadsEnded() const
     return m_ended;
 }
 
-std::vector<std::string> CCopyFiles::ArrivedNames() const
+std::vector<std::string> CCopyFiles::Names(bool arrived) const
 {
     std::lock_guard<std::mutex> hold(m_lock);
     std::vector<std::string> names;
     for (size_t i = 0; i < m_names.size(); ++i)
-        if (m_arrived[i])
-            names.push_back(m_names[i]);
-    return names;
-}
-
-std::vector<std::string> CCopyFiles::MissingNames() const
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    std::vector<std::string> names;
-    for (size_t i = 0; i < m_names.size(); ++i)
-        if (!m_arrived[i])
+        if (m_arrived[i] == arrived)
             names.push_back(m_names[i]);
     return names;
 }

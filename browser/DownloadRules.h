@@ -57,8 +57,8 @@ public:
     void Arrived(const std::string& name);
     void DownloadsEnded();
     bool HaveDownloadsEnded() const;
-    std::vector<std::string> ArrivedNames() const;
-    std::vector<std::string> MissingNames() const;
+    // The names that arrived (or, false, those that did not), in order.
+    std::vector<std::string> Names(bool arrived) const;
     // True only the first time: the user hears once what did not arrive.
     bool TakeReport();
 
