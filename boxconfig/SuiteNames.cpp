@@ -91,6 +91,11 @@ bool IsDeviceName(const std::string& name)
            IsPortDigit(base[3]);
 }
 
+bool EndsInDotOrBlank(const std::string& name)
+{
+    return !name.empty() && (name.back() == '.' || name.back() == ' ');
+}
+
 FileNameFault FileNameFaultOf(const std::string& name)
 {
     if (name.empty())

@@ -55,6 +55,11 @@ enum class FileNameFault {
 };
 FileNameFault FileNameFaultOf(const std::string& name);
 
+// Windows drops a name's trailing dots and blanks when it makes the file, so
+// "a.txt." and "a.txt " both become "a.txt". Box names may end so (their
+// files add ".exe"); a name that must reach the disk as it is may not.
+bool EndsInDotOrBlank(const std::string& name);
+
 // CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-COM9 and LPT0-LPT9, also COM and
 // LPT with the superscript digits 1, 2 and 3 of the code page (0xB9, 0xB2,
 // 0xB3): in any case, with or without an extension, trailing dots and blanks

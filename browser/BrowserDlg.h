@@ -63,9 +63,10 @@ private:
     void OnBrowse();
     void StartNextBox();
     // Queues a download per row, in order, until a directory row or a
-    // missing target folder stops it with its message.
-    void DownloadRows(const std::vector<int>& rows);
-    void QueueDownload(int row, const std::string& target);
+    // missing target folder stops it with its message; `copy` hears of the
+    // files that arrive.
+    void DownloadRows(const std::vector<int>& rows, const std::shared_ptr<CCopyFiles>& copy = nullptr);
+    void QueueDownload(int row, const std::string& target, const std::shared_ptr<CCopyFiles>& copy = nullptr);
 
     // Every way of closing ends here: workers stopped or waited for, the
     // connection closed, Windows Sockets released. Runs once.

@@ -19,13 +19,14 @@ const char NoTarget[] = "Target directory is not specified.\nPlease specify one.
 
 }  // namespace
 
-void CBrowserDlg::QueueDownload(int row, const std::string& target)
+void CBrowserDlg::QueueDownload(int row, const std::string& target, const std::shared_ptr<CCopyFiles>& copy)
 {
     QueueConnectPair(true);
     Command download = {CommandKind::Download};
     download.name = ListText(m_list, row, ColumnName);
     download.target = target;
     download.size = ExpectedSize(ListText(m_list, row, ColumnSize));
+    download.copy = copy;
     Queue(download);
 }
 
@@ -40,7 +41,7 @@ void CBrowserDlg::OpenFileRow(int row)
     QueueDownload(row, target);
 }
 
-void CBrowserDlg::DownloadRows(const std::vector<int>& rows)
+void CBrowserDlg::DownloadRows(const std::vector<int>& rows, const std::shared_ptr<CCopyFiles>& copy)
 {
     m_session->yesToAll = false;
     for (int row : rows) {
@@ -53,7 +54,7 @@ void CBrowserDlg::DownloadRows(const std::vector<int>& rows)
             ShowFailure(m_hwnd, NoTarget, kSuiteTitle);
             return;
         }
-        QueueDownload(row, target);
+        QueueDownload(row, target, copy);
     }
 }
 
@@ -72,10 +73,16 @@ void CBrowserDlg::OnCopyTo()
     CCopyToDlg dialog;
     if (dialog.DoModal(m_hwnd) != IDOK)
         return;
-    DownloadRows(rows);
-    // Also after a refusal: the boxes then get what lies in the folder.
-    m_session->boxQueue.Append(dialog.Boxes);
-    Queue({CommandKind::StartNextBox});
+    std::vector<std::string> names;
+    for (int row : rows)
+        names.push_back(ListText(m_list, row, ColumnName));
+    const auto copy = std::make_shared<CCopyFiles>(GetItemText(IDC_BROWSER_TARGET), names);
+    DownloadRows(rows, copy);
+    // Also after a refusal: the boxes then get the files that did arrive.
+    m_session->boxQueue.Append(dialog.Boxes, copy);
+    Command next = {CommandKind::StartNextBox};
+    next.copy = copy;
+    Queue(next);
 }
 
 void CBrowserDlg::StartNextBox()

@@ -5,18 +5,15 @@
 #include <commctrl.h>
 
 #include "boxconfig/SuiteNames.h"
-#include "browser/BrowserList.h"
 #include "browser/BrowserRules.h"
 #include "browser/DownloadRules.h"
 #include "browser/ReplaceDlg.h"
 #include "browser/resource.h"
 #include "ftp/FtpClient.h"
-#include "win/Dialog.h"
 #include "win/ModulePath.h"
 #include "win/Process.h"
 
 namespace {
-
 
 void SetStatus(CBrowserSession& s, const std::string& text)
 {
@@ -30,7 +27,8 @@ void SetProgress(CBrowserSession& s, int position)
         SendDlgItemMessageA(s.window, IDC_BROWSER_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-// The frame's failure message, shown while the gate is still held.
+// The frame's failure message, shown while the gate is still held (or on
+// the window thread, starting a box).
 bool Fail(CBrowserSession& s, const std::string& message)
 {
     if (!s.Closing())
@@ -66,6 +64,7 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     if (!IsSafeLocalName(name))
         return Fail(s, UnsafeNameMessage(name));
     const std::string local = LocalDownloadPath(command.target, name);
+    const bool existed = FileExists(local);
     if (!MayReplace(s, local))
         return false;
 
@@ -78,33 +77,45 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
         return Fail(s, TransferFailure(transfer.Result(), refused));
     SetStatus(s, "Downloading " + name + ".  Please wait...");
     uint64_t received = 0;
+    bool receiving = false;
     const TransferResult result = transfer.Download(CommandLine("RETR", name), local.c_str(), [&](size_t count) {
+        receiving = true;
         received += count;
         SetProgress(s, ProgressPosition(received, command.size));
     });
+    const char* failure = TransferFailure(result, refused);
+    if (!failure && result.outcome != TransferResult::Abandoned) {
+        if (command.copy)
+            command.copy->Arrived(name);
+        SetStatus(s, "Download completed");
+        SetProgress(s, 0);
+        return true;
+    }
+    // Once the data flowed, the file under its real name is cut short and
+    // goes; a file that could not even be created was never touched.
+    const bool reachedFile = result.step == TransferStep::Data || result.step == TransferStep::Completion;
+    const bool touched = reachedFile && (receiving || result.outcome != TransferResult::LocalFile);
+    const bool removed = touched && (DeleteFileA(local.c_str()) || !FileExists(local));
     if (result.outcome == TransferResult::Abandoned)
         return false;
-    if (const char* failure = TransferFailure(result, refused)) {
-        Fail(s, failure);
-        SetProgress(s, 0);  // only once the message is dismissed
-        return false;
-    }
-    SetStatus(s, "Download completed");
-    SetProgress(s, 0);
-    return true;
+    Fail(s, touched ? CutDownloadMessage(failure, name, removed, existed) : failure);
+    SetProgress(s, 0);  // only once the message is dismissed
+    return false;
 }
 
 void StartNextBox(CBrowserSession& s)
 {
     std::string box;
-    if (s.Closing() || !s.boxQueue.TakeFront(box))
+    std::shared_ptr<CCopyFiles> files;
+    if (s.Closing() || !s.boxQueue.TakeFront(box, files))
         return;
-    const std::vector<int> rows = SelectedRows(s.list);
-    if (rows.empty())
-        return;  // the box is dropped
-    std::vector<std::string> names;
-    for (int row : rows)
-        names.push_back(ListText(s.list, row, ColumnName));
-    const std::string target = WindowText(GetDlgItem(s.window, IDC_BROWSER_TARGET));
-    StartCommandLine(CopyEngineCommand(ProgramFolder(), box, target, names));
+    const std::vector<std::string> missing = files->Names(false);
+    if (!missing.empty() && files->TakeReport())
+        Fail(s, NotCopiedMessage(missing));
+    const std::vector<std::string> arrived = files->Names(true);
+    if (arrived.empty()) {
+        s.boxQueue.Drop(files);  // nothing to pass on: the copy is over
+        return;
+    }
+    StartCommandLine(CopyEngineCommand(ProgramFolder(), box, files->Target(), arrived));
 }

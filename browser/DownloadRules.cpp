@@ -6,13 +6,23 @@
 
 bool IsSafeLocalName(const std::string& name)
 {
-    return FileNameFaultOf(name) == FileNameFault::None;
+    return FileNameFaultOf(name) == FileNameFault::None && !EndsInDotOrBlank(name);
 }
 
 std::string UnsafeNameMessage(const std::string& name)
 {
     return "The file name \"" + name +
            "\" given by the server cannot be used for a local file.\nThe file was not downloaded.";
+}
+
+std::string CutDownloadMessage(const std::string& reason, const std::string& name, bool removed, bool replaced)
+{
+    std::string text =
+        reason + "\nThe download of \"" + name + "\" did not complete: " +
+        (removed ? "the partial file was removed." : "the partial file could not be removed; do not use it.");
+    if (replaced)
+        text += "\nThe local file it was to replace is gone as well.";
+    return text;
 }
 
 uint64_t ExpectedSize(const std::string& sizeColumn)
@@ -71,18 +81,80 @@ std::string CopyEngineCommand(const std::string& programFolder, const std::strin
     return command;
 }
 
-void CBoxQueue::Append(const std::vector<std::string>& boxes)
+CCopyFiles::CCopyFiles(std::string target, std::vector<std::string> names)
+    : m_target(std::move(target)),
+      m_names(std::move(names)),
+      m_arrived(m_names.size(), false)
 {
-    std::lock_guard<std::mutex> hold(m_lock);
-    m_boxes.insert(m_boxes.end(), boxes.begin(), boxes.end());
 }
 
-bool CBoxQueue::TakeFront(std::string& box)
+void CCopyFiles::Arrived(const std::string& name)
 {
     std::lock_guard<std::mutex> hold(m_lock);
-    if (m_boxes.empty())
+    for (size_t i = 0; i < m_names.size(); ++i)
+        if (m_names[i] == name)
+            m_arrived[i] = true;
+}
+
+void CCopyFiles::DownloadsEnded()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_ended = true;
+}
+
+bool CCopyFiles::HaveDownloadsEnded() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_ended;
+}
+
+std::vector<std::string> CCopyFiles::Names(bool arrived) const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    std::vector<std::string> names;
+    for (size_t i = 0; i < m_names.size(); ++i)
+        if (m_arrived[i] == arrived)
+            names.push_back(m_names[i]);
+    return names;
+}
+
+bool CCopyFiles::TakeReport()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    const bool first = !m_reported;
+    m_reported = true;
+    return first;
+}
+
+std::string NotCopiedMessage(const std::vector<std::string>& missing)
+{
+    std::string text = "These files did not arrive and are not copied to other boxes:";
+    for (const std::string& name : missing)
+        text += "\n\"" + name + "\"";
+    return text;
+}
+
+void CBoxQueue::Append(const std::vector<std::string>& boxes, const std::shared_ptr<CCopyFiles>& files)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    for (const std::string& box : boxes)
+        m_boxes.push_back({box, files});
+}
+
+bool CBoxQueue::TakeFront(std::string& box, std::shared_ptr<CCopyFiles>& files)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_boxes.empty() || !m_boxes.front().files->HaveDownloadsEnded())
         return false;
-    box = m_boxes.front();
+    box = m_boxes.front().box;
+    files = m_boxes.front().files;
     m_boxes.pop_front();
     return true;
+}
+
+void CBoxQueue::Drop(const std::shared_ptr<CCopyFiles>& files)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    for (auto it = m_boxes.begin(); it != m_boxes.end();)
+        it = it->files == files ? m_boxes.erase(it) : it + 1;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -12,10 +13,16 @@
 // Server names are untrusted: a name with any fault of FileNameFaultOf (a
 // path separator, a drive colon or another character Windows refuses, only
 // dots and blanks such as "." or "..", a device name) would write outside
-// the target folder, into the folder itself, or to a device.
+// the target folder, into the folder itself, or to a device; one that ends
+// in a dot or a blank would land in another file ("a.txt." in "a.txt").
 bool IsSafeLocalName(const std::string& name);
 // What the user is told when a name is refused.
 std::string UnsafeNameMessage(const std::string& name);
+
+// What the user is told when a download did not complete: `reason`, the
+// file, that what arrived of it was removed (or could not be), and that a
+// local file it was to replace is gone as well.
+std::string CutDownloadMessage(const std::string& reason, const std::string& name, bool removed, bool replaced);
 
 // The expected size from the list's size column: its first 15 characters as
 // a decimal number after optional blanks and sign; 0 without a digit (and
@@ -39,15 +46,51 @@ std::string LocalDownloadPath(const std::string& target, const std::string& name
 std::string CopyEngineCommand(const std::string& programFolder, const std::string& box, const std::string& target,
                               const std::vector<std::string>& names);
 
-// The boxes a copy has still to start, in order. Filled on the window thread,
-// drained there and by the start-next-box worker.
-class CBoxQueue {
+// One "Copy to...": the files it is to pass on, in the order of the rows,
+// and which of them arrived whole. The download workers note arrivals; the
+// boxes of the copy start with the files that arrived, once every download
+// of the copy has ended.
+class CCopyFiles {
 public:
-    void Append(const std::vector<std::string>& boxes);
-    // Removes and gives the first name; false when the queue is empty.
-    bool TakeFront(std::string& box);
+    CCopyFiles(std::string target, std::vector<std::string> names);
+    const std::string& Target() const { return m_target; }
+    void Arrived(const std::string& name);
+    void DownloadsEnded();
+    bool HaveDownloadsEnded() const;
+    // The names that arrived (or, false, those that did not), in order.
+    std::vector<std::string> Names(bool arrived) const;
+    // True only the first time: the user hears once what did not arrive.
+    bool TakeReport();
 
 private:
+    const std::string m_target;
+    const std::vector<std::string> m_names;
+    mutable std::mutex m_lock;
+    std::vector<bool> m_arrived;
+    bool m_ended = false;
+    bool m_reported = false;
+};
+
+// What the user is told about the files a copy does not pass on.
+std::string NotCopiedMessage(const std::vector<std::string>& missing);
+
+// The boxes a copy has still to start, in order, each with its copy's files.
+// Filled on the window thread, drained there and by the start-next-box
+// worker.
+class CBoxQueue {
+public:
+    void Append(const std::vector<std::string>& boxes, const std::shared_ptr<CCopyFiles>& files);
+    // Removes and gives the first entry; false when the queue is empty or
+    // the first copy is still downloading (its own worker starts it later).
+    bool TakeFront(std::string& box, std::shared_ptr<CCopyFiles>& files);
+    // Removes every box still queued for these files.
+    void Drop(const std::shared_ptr<CCopyFiles>& files);
+
+private:
+    struct Entry {
+        std::string box;
+        std::shared_ptr<CCopyFiles> files;
+    };
     std::mutex m_lock;
-    std::deque<std::string> m_boxes;
+    std::deque<Entry> m_boxes;
 };

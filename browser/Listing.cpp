@@ -134,8 +134,9 @@ Step ParseEntry(CReader& in, bool directory, const ListingSink& sink)
         }
         date.push_back(static_cast<char>(c));
     }
-    SkipSpaces(in);
 
+    // The name begins right after the date's blank: further blanks are its
+    // own (vsftpd and pure-ftpd list " a.txt" as "Jan 12 10:31  a.txt").
     std::string name;
     bool usable = true;
     for (;;) {

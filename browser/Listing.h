@@ -62,10 +62,12 @@ typedef std::function<void(const ListingRecord&)> ListingSink;
 // sink, in order. Every line ends with CR LF (the listing comes in type A);
 // other lines (the "total" summary, links, devices, other formats) give
 // nothing. Fields are separated by runs of spaces: permissions, link count,
-// owner, group, size, then exactly 13 date characters, then the name up to
-// the CR, leading spaces dropped. Samples, as pyftpdlib and vsftpd send them:
+// owner, group, size, then exactly 13 date characters (the date and the
+// blank after it), then the name up to the CR, blanks it begins or ends with
+// included. Samples, as pyftpdlib and vsftpd send them:
 //   drwxr-xr-x   2 owner    group        4096 Jan 12 10:31 public html
 //   -rw-r--r--    1 0        0           10240 Dec  3  1998 old.zip
+//   -rw-r--r--    1 0        0               4 Dec 08 00:13   lead.txt
 // Input is untrusted: a line that ends before its name, or the end of the
 // input inside a line, gives no entry; names of 256 characters or more and
 // sizes of 32 or more are cut to fit the record; a name holding a character

@@ -256,9 +256,9 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
         SetStatus(s, "");
 }
 
-// After the downloads queued before it: gated and with Close greyed, but
-// without animation or status.
-void RunStartNextBox(CBrowserSession& s, CGate::Ticket ticket)
+// After the downloads queued before it, which are its copy's: gated and with
+// Close greyed, but without animation or status.
+void RunStartNextBox(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
 {
     if (!s.gate.Enter(ticket))
         return;
@@ -266,6 +266,8 @@ void RunStartNextBox(CBrowserSession& s, CGate::Ticket ticket)
     if (s.Closing())
         return;
     Signal(s, SignalGreyClose);
+    if (command.copy)
+        command.copy->DownloadsEnded();
     StartNextBox(s);
     hold.Release();
     Signal(s, SignalEnableClose);
@@ -295,7 +297,7 @@ DWORD WINAPI WorkerProc(LPVOID parameter)
         if (task->command.kind == CommandKind::KeepAlive)
             KeepAlive(s);
         else if (task->command.kind == CommandKind::StartNextBox)
-            RunStartNextBox(s, task->ticket);
+            RunStartNextBox(s, task->command, task->ticket);
         else
             RunFramed(s, task->command, task->ticket);
     } catch (...) {
@@ -318,11 +320,11 @@ const char* TransferFailure(const TransferResult& result, const char* refused)
     case TransferStep::Command:
         return refused;
     case TransferStep::Data:
-        return "Unable to receive data from the FTP host";
     case TransferStep::Completion:
         break;
     }
-    return nullptr;
+    const bool complete = result.IsDone() && result.code >= 200 && result.code < 300;
+    return complete ? nullptr : "Unable to receive data from the FTP host";
 }
 
 bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command)

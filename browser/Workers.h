@@ -29,9 +29,12 @@ struct Command {
     std::string newName;
     bool directory = false;       // Delete: RMD rather than DELE
     bool changeDirectory = true;  // RestoreDirectory: send the CWD
-    // Download: the local target folder and the size the list shows.
+    // Download: the local target folder, the size the list shows, and the
+    // copy that passes the file on once it has arrived (none for a download).
+    // StartNextBox: the copy whose downloads were queued before it.
     std::string target;
     uint64_t size = 0;
+    std::shared_ptr<CCopyFiles> copy;
 };
 
 // Starts the command's worker, its place at the gate taken now. False when
@@ -52,7 +55,10 @@ private:
 };
 
 // The message for a transfer that failed, null for one that went through
-// (its completion code is not judged) or was given up. `refused` is the
+// or was given up. A transfer went through only when its data connection
+// ended normally and the completion reply is 2xx: data cut off, a 426 after
+// the data or a control connection lost before the reply leave a file or a
+// listing that may lack its end, whatever its size. `refused` is the
 // message for a transfer command the server refused.
 const char* TransferFailure(const TransferResult& result, const char* refused);
 

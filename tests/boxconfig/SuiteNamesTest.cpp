@@ -65,6 +65,14 @@ TEST(FileNames, DeviceNamesInAnyCaseWithOrWithoutExtension)
         EXPECT_FALSE(IsDeviceName(name)) << name;
 }
 
+TEST(FileNames, TrailingDotsAndBlanksThatWindowsWouldDrop)
+{
+    for (const char* name : {"a.txt.", "a.txt ", "site.", "x. ", "."})
+        EXPECT_TRUE(EndsInDotOrBlank(name)) << "'" << name << "'";
+    for (const char* name : {"a.txt", " lead.txt", "a .txt", ".profile", ""})
+        EXPECT_FALSE(EndsInDotOrBlank(name)) << "'" << name << "'";
+}
+
 TEST(TextNames, TheSeventeenExtensionsInAnyCase)
 {
     for (const char* name : {"readme.txt", "a.bat",    "setup.Ini",       "Setup.INF", "x.log",

@@ -59,13 +59,19 @@ TEST(Listing, LinesBecomeRows)
          {{"zeta", "1", "Jan  1 00:00 ", " "},
           {"alpha", "4096", "Jan  1 00:00 ", "<DIR>"},
           {"mid", "2", "Jan  1 00:00 ", " "}}},
-        {"long runs of spaces between fields, leading blanks of the name dropped",
+        {"long runs of spaces between fields; the name begins right after the date's blank",
          "-rw-r--r--      1    owner      group         7 Feb 28  2001      spaced  \r\n",
-         {{"spaced  ", "7", "Feb 28  2001 ", " "}}},
+         {{"     spaced  ", "7", "Feb 28  2001 ", " "}}},
+        {"names with leading blanks, as vsftpd lists them",
+         "-rw-r--r--    1 0        0               4 Dec 08 00:13   lead.txt\r\n"
+         "drwxr-xr-x    2 0        0            4096 Dec 08 00:13  dir\r\n"
+         "-rw-r--r--    1 0        0               1 Dec 08 00:13  \r\n",
+         {{"  lead.txt", "4", "Dec 08 00:13 ", " "},
+          {" dir", "4096", "Dec 08 00:13 ", "<DIR>"},
+          {" ", "1", "Dec 08 00:13 ", " "}}},
         {"empty listing", "", {}},
         {"a line whose name is empty gives nothing",
          "-rw-r--r-- 1 a b 7 Feb 28  2001 \r\n"
-         "-rw-r--r-- 1 a b 7 Feb 28  2001      \r\n"
          "-rw-r--r-- 1 a b 8 Feb 28  2001 next\r\n",
          {{"next", "8", "Feb 28  2001 ", " "}}},
         {"DOS-style lines are another format",

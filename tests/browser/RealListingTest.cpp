@@ -1,6 +1,7 @@
 // Listings of real servers: pyftpdlib and vsftpd list one folder (files,
-// folders, a name with blanks, a link, a file from 1998) over the FTP core's
-// active-mode channel, and the parser and cache records are checked.
+// folders, names with blanks inside and in front, a link, a file from 1998)
+// over the FTP core's active-mode channel, and the parser and cache records
+// are checked.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -32,6 +33,7 @@ void MakeFolder(const CTempDir& root)
     WriteFile(root.Path("readme.txt"), "hi\n");
     WriteFile(root.Path("big.bin"), PatternBytes(10240));
     WriteFile(root.Path("my file.txt"), "blanks in the name");
+    WriteFile(root.Path("  lead.txt"), "lead");
     WriteFile(root.Path("old.zip"), "12345");
     std::filesystem::create_directory(root.Path("sub"));
     std::filesystem::create_directory(root.Path("public html"));
@@ -46,6 +48,7 @@ const std::map<std::string, Expected>& Folder()
     static const std::map<std::string, Expected> folder = {
         {"readme.txt", {false, "3"}}, {"big.bin", {false, "10240"}}, {"my file.txt", {false, "18"}},
         {"old.zip", {false, "5"}},    {"sub", {true, ""}},           {"public html", {true, ""}},
+        {"  lead.txt", {false, "4"}},
     };
     return folder;
 }

@@ -342,25 +342,30 @@ def scripted_cases(s, folder):
             t.check(server.wait(10), "session over")
             t.eq([c for c in server.commands if c.startswith("USER") or "DELE" in c], [], "no USER line sent")
 
-    with t.case("a LIST answered 150 and then 425 fails, and the next command reaches the server"):
+    with t.case("a LIST refused after 150 (425) or cut short after its data (426) fails, rows and cache kept"):
         cache = os.path.join(folder, BOX + ".lst")
         refused = scripted_ftpd.listing("")
         refused[-1] = {"expect": "LIST", "reply": ["150 Here\r\n", "425 Can't open data connection.\r\n"],
                        "pause": 0.3}
-        script = (scripted_ftpd.login() + refused + scripted_ftpd.listing(X_TXT) +
+        cut = scripted_ftpd.listing(X_TXT + X_TXT.replace("x.txt", "y.txt"))
+        cut[-1]["then"] = "426 Connection closed; transfer aborted.\r\n"
+        script = (scripted_ftpd.login() + refused + cut + scripted_ftpd.listing(X_TXT) +
                   [{"expect": "PWD", "reply": "257 \"/\" is current\r\n"}])
         with scripted_ftpd.ScriptedFtpServer(script) as server:
             set_box(d, server.port)
             b = Browser(s, folder)
-            box = b.message()
-            t.eq((box.text, box.icon), ("Unable to establish a data channel to the FTP host", "warning"))
-            d.answer("ok", box=box)
-            d.click(b.w, REFRESH)
+            for message in ("Unable to establish a data channel to the FTP host",
+                            "Unable to receive data from the FTP host"):
+                box = b.message()
+                t.eq((box.text, box.icon), (message, "warning"))
+                d.answer("ok", box=box)
+                t.eq(b.names(), [])
+                t.check(not os.path.exists(cache), "no cache written")
+                d.click(b.w, REFRESH)
             b.wait_names(["x.txt"])
             t.eq(b.close(), 0)
             t.check(server.wait(10), "session over")
-            t.eq([c.split()[0] for c in server.commands], ["USER", "PASS", "TYPE", "PORT", "LIST",
-                                                           "TYPE", "PORT", "LIST", "PWD"])
+            t.eq([c.split()[0] for c in server.commands], ["USER", "PASS"] + ["TYPE", "PORT", "LIST"] * 3 + ["PWD"])
             t.eq(server.errors, [])
         if os.path.exists(cache):
             os.remove(cache)  # the cases below connect when the window opens

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "browser/DownloadRules.h"
 
@@ -13,9 +15,11 @@ namespace {
 // every kind of fault, and says which name it refused.
 TEST(ServerNames, ThoseThatWouldLeaveTheFolderOrOpenADeviceAreRefused)
 {
-    for (const char* name : {"..\\evil.txt", "..", " ", "", "a\r\nDELE b", "com9.log", "COM\xb9", "CONOUT$"})
+    for (const char* name :
+         {"..\\evil.txt", "..", " ", "", "a\r\nDELE b", "com9.log", "COM\xb9", "CONOUT$", "CONIN$", "a.txt.", "a.txt "})
         EXPECT_FALSE(IsSafeLocalName(name)) << name;
     EXPECT_TRUE(IsSafeLocalName("my file.zip"));
+    EXPECT_TRUE(IsSafeLocalName("  lead.txt"));
     EXPECT_NE(UnsafeNameMessage("..\\evil.txt").find("\"..\\evil.txt\""), std::string::npos);
 }
 
@@ -54,6 +58,37 @@ TEST(CopyCommand, QuotedEngineTwoBlanksThenTheDownloadedPaths)
     // An empty target leaves paths without a drive, which the engine skips.
     EXPECT_EQ(CopyEngineCommand("C:\\S\\", "my site", "", {"a.txt"}), "\"C:\\S\\boxes\\my site.exe\"  \\a.txt");
     EXPECT_EQ(CopyEngineCommand("C:\\S\\", "One", "C:\\In", {}), "\"C:\\S\\boxes\\One.exe\" ");
+}
+
+// A copy's boxes start with the files that arrived, in the rows' order, and
+// not before every download of that copy has ended: any engine that ends
+// posts the message that starts the next box.
+TEST(CopyQueue, BoxesTakeTheFilesThatArrivedOnceTheirCopyHasDownloaded)
+{
+    typedef std::vector<std::string> Names;
+    CBoxQueue queue;
+    auto first = std::make_shared<CCopyFiles>("C:\\In", Names{"a.txt", "cut.txt", "b.txt"});
+    auto second = std::make_shared<CCopyFiles>("C:\\In", Names{"c.txt"});
+    queue.Append({"One", "Two"}, first);
+    queue.Append({"Three", "Four"}, second);
+    std::string box;
+    std::shared_ptr<CCopyFiles> files;
+    EXPECT_FALSE(queue.TakeFront(box, files)) << "still downloading";
+    first->Arrived("b.txt");
+    first->Arrived("a.txt");
+    first->DownloadsEnded();
+    ASSERT_TRUE(queue.TakeFront(box, files));
+    EXPECT_EQ(box, "One");
+    EXPECT_EQ(files->Names(true), (Names{"a.txt", "b.txt"}));
+    EXPECT_EQ(files->Names(false), Names{"cut.txt"});
+    EXPECT_TRUE(files->TakeReport());
+    EXPECT_FALSE(files->TakeReport()) << "told once per copy";
+    // Nothing of the second copy arrived: its boxes go, Two stays.
+    second->DownloadsEnded();
+    queue.Drop(second);
+    ASSERT_TRUE(queue.TakeFront(box, files));
+    EXPECT_EQ(box, "Two");
+    EXPECT_FALSE(queue.TakeFront(box, files));
 }
 
 }  // namespace

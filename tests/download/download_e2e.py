@@ -1,8 +1,10 @@
 """Downloads and "Copy to..." of SndMgr's "FTP Fetchora" window end to end,
 under Wine against pyftpdlib, real box engines (copies of Sendora.exe in the
-Boxes folder beside a copy of SndMgr.exe) and, for a hostile listing, the
-scripted server."""
+Boxes folder beside a copy of SndMgr.exe) and, for hostile listings and
+downloads cut short, the scripted server (one listing captured from vsftpd)."""
+import ftplib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -19,6 +21,11 @@ TITLE, CAPTION = "FTP Fetchora", "FTP Sendora"
 STATUS, PROGRESS, LIST, DELETE, DOWNLOAD, COPY, REFRESH = 2101, 2102, 2106, 2108, 2112, 2113, 2114
 REPLACE_TEXT, YES, NO, YES_TO_ALL = 2161, 6, 7, 2162
 COPY_TITLE, COPY_BOXES, OK = "Copy files to...", 2170, 1
+
+PWD = {"expect": "PWD", "reply": "257 \"/\" is current\r\n"}
+ABORTED = "426 Connection closed; transfer aborted.\r\n"
+PART = "x" * 1500  # of a file listed with 3000 bytes
+LISTING_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "browser", "listing_server.py")
 
 TEXT = b"line one\r\nline two\r\n"
 BINARY = bytes(range(256)) * 9 + b"\r\n\n\r"  # a stray line end would change in TYPE A
@@ -88,6 +95,26 @@ class Browser:
     def close(self):
         self.d.escape(self.w)
         return self.d.wait_pid(self.pid, timeout=20)
+
+
+def retr(name, payload, then=None):
+    """Script steps: TYPE, PORT and a RETR whose data connection sends the
+    payload and closes; then the completion reply, or (None) the control
+    connection closes too."""
+    step = {"expect": "RETR " + name, "reply": "150 Here\r\n", "data": "send", "payload": payload}
+    step.update({"then": then} if then else {"close": True})
+    return [{"expect": "TYPE *", "reply": "200 Type set\r\n"}, {"expect": "PORT *", "reply": "200 Port ok\r\n"}, step]
+
+
+def cut_message(name, replaced=False):
+    text = ("Unable to receive data from the FTP host\nThe download of \"%s\" did not complete: "
+            "the partial file was removed." % name)
+    return text + ("\nThe local file it was to replace is gone as well." if replaced else "")
+
+
+def unsafe_message(name):
+    return ("The file name \"%s\" given by the server cannot be used for a local file.\n"
+            "The file was not downloaded." % name)
 
 
 def set_box(d, port, target):
@@ -178,7 +205,18 @@ def main():
         missing_target_case(d, b, srv, target)
         t.eq(b.close(), 0)
         hostile_case(s, d, program, folder, target)
+        cut_cases(s, d, program, folder)
+        vsftpd_names_case(s, d, program, folder)
     return t.finish()
+
+
+def scripted_browser(d, program, folder, target, port):
+    """The browser on a scripted server; without a cache it logs in and lists at once."""
+    cache = os.path.join(folder, BOX + ".lst")
+    if os.path.exists(cache):
+        os.remove(cache)
+    set_box(d, port, target)
+    return Browser(d, program, folder)
 
 
 def copy_cases(s, d, b, folder, target, files):
@@ -199,20 +237,16 @@ def copy_cases(s, d, b, folder, target, files):
             d.list_select(c, COPY_BOXES, 1, add=True)
             screenshot(s, d, c, "copy_to")
             d.click(c, OK)
-            seen = []  # (One.exe alive, Two.exe alive, Two's sessions, One sent QUIT)
-
-            def observe():
-                names = {p.name.lower() for p in d.processes()}
-                seen.append(("one.exe" in names, "two.exe" in names, two.sessions(), "QUIT" in one.commands()))
-                return "QUIT" in two.commands() and "two.exe" not in names
-
-            wait_for("both engines done", observe, timeout=90)
+            wait_for("both engines done", lambda: "QUIT" in two.commands() and
+                     "two.exe" not in {p.name.lower() for p in d.processes()}, timeout=90)
             for label, server in (("One", one), ("Two", two)):
                 for name in ("a.txt", "b.txt"):
                     t.eq(read(server.path(name)), files[name], "%s on %s's server" % (name, label))
-            t.check(any(o for o, _, _, _ in seen), "One's engine ran")
-            t.check(not any(o and w for o, w, _, _ in seen), "never both engines at once")
-            t.check(all(q for _, _, n, q in seen if n), "Two's server contacted only after One's QUIT")
+            # Judged by the servers, not by the process list: One's engine may
+            # still be ending after its QUIT when Two's starts.
+            t.eq((len(one.connect_times()), len(two.connect_times())), (1, 1), "one session each")
+            t.check(one.arrival("QUIT") < two.connect_times()[0], "never both engines at once: Two's engine "
+                    "connected only after One's had quit")
             t.eq([c.split()[0] for c in one.commands() if c.startswith("STOR")], ["STOR", "STOR"])
             t.eq(read(os.path.join(target, "a.txt")), files["a.txt"], "downloaded first")
     finally:
@@ -255,21 +289,17 @@ def missing_target_case(d, b, srv, target):
 
 def hostile_case(s, d, program, folder, target):
     with t.case("a listed name leading out of the target folder is refused and nothing is written"):
-        os.remove(os.path.join(folder, BOX + ".lst"))
         listing = ("-rw-r--r-- 1 a b 5 Jan  1 00:00 ..\\evil.txt\r\n"
                    "-rw-r--r-- 1 a b 5 Jan  1 00:00 CON.txt\r\n")
-        script = (scripted_ftpd.login() + scripted_ftpd.listing(listing) +
-                  [{"expect": "PWD", "reply": "257 \"/\" is current\r\n"}])
+        script = scripted_ftpd.login() + scripted_ftpd.listing(listing) + [PWD]
         with scripted_ftpd.ScriptedFtpServer(script) as server:
-            set_box(d, server.port, target)
-            b = Browser(d, program, folder)
+            b = scripted_browser(d, program, folder, target, server.port)
             wait_for("the listing", lambda: b.names() == ["..\\evil.txt", "CON.txt"])
             for name in ("..\\evil.txt", "CON.txt"):
                 b.select(name)
                 d.click(b.w, DOWNLOAD)
                 box = d.message_box(pid=b.pid, timeout=20)
-                t.eq((box.text, box.icon), ("The file name \"%s\" given by the server cannot be used for a "
-                                            "local file.\nThe file was not downloaded." % name, "warning"))
+                t.eq((box.text, box.icon), (unsafe_message(name), "warning"))
                 d.answer("ok", box=box)
             t.eq(b.close(), 0)
             t.check(server.wait(10), "session over")
@@ -278,6 +308,144 @@ def hostile_case(s, d, program, folder, target):
             t.check(not os.path.exists(os.path.join(s.tmp, "evil.txt")), "nothing beside the target folder")
             t.eq(sorted(os.listdir(target)), sorted(["readme.txt", "archive.zip", "INDEX.HTML", "noext",
                                                      "r1.txt", "r2.txt", "r3.txt", "a.txt", "b.txt"]))
+
+
+
+def cut_cases(s, d, program, folder):
+    target = os.path.join(s.tmp, "cut")
+    os.makedirs(target)
+    local = os.path.join(target, "cut.txt")
+    one = s.ftp_server(user="one", password="p1")
+    made = boxes.make_box(d, folder, "One", port=one.port, user="one", password="p1")
+    listing = "-rw-r--r-- 1 a b 10 Jan  1 00:00 a.txt\r\n-rw-r--r-- 1 a b 3000 Jan  1 00:00 cut.txt\r\n"
+    script = (scripted_ftpd.login() + scripted_ftpd.listing(listing) + [PWD] + retr("cut.txt", PART, ABORTED) +
+              retr("a.txt", "alpha file", "226 Done\r\n") + retr("cut.txt", PART, ABORTED) + retr("cut.txt", PART))
+    with scripted_ftpd.ScriptedFtpServer(script) as server:
+        b = scripted_browser(d, program, folder, target, server.port)
+        wait_for("the listing", lambda: b.names() == ["a.txt", "cut.txt"])
+
+        with t.case("Escape at the replace prompt keeps the local file byte for byte"):
+            write(local, b"my own copy\r\n")
+            b.select("cut.txt")
+            d.click(b.w, DOWNLOAD)
+            p = b.prompt()
+            d.escape(p)
+            wait_for("the prompt gone", lambda: p not in d.windows(CAPTION, pid=b.pid))
+            t.eq(read(local), b"my own copy\r\n")
+
+        with t.case("part of the file, then 426: no file is left, the one it replaced neither, and the user is told"):
+            d.click(b.w, DOWNLOAD)
+            p = b.prompt()
+            d.click(p, YES)
+            wait_for("the prompt gone", lambda: p not in d.windows(CAPTION, pid=b.pid))
+            box = d.message_box(pid=b.pid, timeout=20)
+            t.eq((box.text, box.icon), (cut_message("cut.txt", replaced=True), "warning"))
+            t.check(not os.path.exists(local), "the partial file removed")
+            d.answer("ok", box=box)
+            wait_for("the status emptied", lambda: d.get_text(b.w, STATUS) == "")
+            t.eq(d.progress(b.w, PROGRESS).pos, 0)
+
+        with t.case("Copy to with a cut download: the box gets the file that arrived, never the cut one"):
+            b.select("a.txt", "cut.txt")
+            d.click(b.w, COPY)
+            c = d.wait_window(COPY_TITLE, pid=b.pid)
+            d.list_select(c, COPY_BOXES, d.list_items(c, COPY_BOXES).index("One"))
+            d.click(c, OK)
+            box = d.message_box(pid=b.pid, timeout=20)
+            t.eq(box.text, cut_message("cut.txt"))
+            d.answer("ok", box=box)
+            box = d.message_box(pid=b.pid, timeout=20)
+            t.eq((box.text, box.icon),
+                 ("These files did not arrive and are not copied to other boxes:\n\"cut.txt\"", "warning"))
+            d.answer("ok", box=box)
+            wait_for("One's engine done", lambda: "QUIT" in one.commands() and
+                     "one.exe" not in {p.name.lower() for p in d.processes()}, timeout=90)
+            t.eq([c for c in one.commands() if c.startswith("STOR")], ["STOR a.txt"])
+            t.eq(read(one.path("a.txt")), b"alpha file")
+            t.eq(os.listdir(target), ["a.txt"])
+        made.delete(d)
+
+        with t.case("the data connection closed early, then the control connection dropped: no file either"):
+            b.select("cut.txt")
+            d.click(b.w, DOWNLOAD)
+            box = d.message_box(pid=b.pid, timeout=20)
+            t.eq((box.text, box.icon), (cut_message("cut.txt"), "warning"))
+            t.check(not os.path.exists(local), "the partial file removed")
+            d.answer("ok", box=box)
+            wait_for("the status emptied", lambda: d.get_text(b.w, STATUS) == "")
+
+        t.eq(b.close(), 0)
+        t.check(server.wait(10), "session over")
+        t.eq(server.commands.count("RETR cut.txt"), 3, "none after Escape")
+        t.eq(server.errors, [])
+
+
+def vsftpd_listing(s, files):
+    """LIST as vsftpd sends it (TYPE A) for a folder of these files and a link."""
+    root = os.path.join(s.tmp, "vsftpd")
+    os.makedirs(root)
+    for name, data in files.items():
+        write(os.path.join(root, name), data)
+    os.symlink(next(iter(files)), os.path.join(root, "link"))
+    port_file = os.path.join(s.tmp, "vsftpd.port")
+    server = subprocess.Popen([sys.executable, LISTING_SERVER, "--kind", "vsftpd", "--root", root,
+                               "--port-file", port_file], stdin=subprocess.PIPE)
+    try:
+        ftp = ftplib.FTP()
+        ftp.connect("127.0.0.1", int(wait_for("vsftpd", lambda: read(port_file))), timeout=30)
+        ftp.login("anonymous", "guest@example.invalid")
+        ftp.set_pasv(False)
+        ftp.voidcmd("TYPE A")
+        raw = b""
+        with ftp.transfercmd("LIST") as data:
+            for chunk in iter(lambda: data.recv(4096), b""):
+                raw += chunk
+        ftp.voidresp()
+        ftp.quit()
+    finally:
+        server.stdin.close()
+        server.wait(timeout=30)
+    return raw.decode("latin-1")
+
+
+def vsftpd_names_case(s, d, program, folder):
+    with t.case("names as vsftpd lists them: leading blanks kept, names Windows would change refused, no links"):
+        target = os.path.join(s.tmp, "names")
+        os.makedirs(target)
+        lead = "two blanks lead this name\r\n"
+        refused = ["trail.txt.", "blank.txt ", "CONIN$", "CONOUT$"]
+        names = ["  lead.txt", " gone.txt"] + refused
+        listing = vsftpd_listing(s, {name: lead.encode() for name in names})
+        t.check(re.search(r"[0-9]   lead\.txt\r\n", listing), "the name right after the date's blank:\n" + listing)
+        kept = "".join(line for line in listing.splitlines(True) if not line.endswith(" gone.txt\r\n"))
+        script = (scripted_ftpd.login() + scripted_ftpd.listing(listing) + [PWD] +
+                  retr("  lead.txt", lead, "226 Done\r\n") + [{"expect": "DELE  gone.txt", "reply": "250 Gone\r\n"}] +
+                  scripted_ftpd.listing(kept) + [PWD])
+        with scripted_ftpd.ScriptedFtpServer(script) as server:
+            b = scripted_browser(d, program, folder, target, server.port)
+            wait_for("the listing without the link", lambda: sorted(b.names()) == sorted(names))
+            for name in refused:
+                b.select(name)
+                d.click(b.w, DOWNLOAD)
+                box = d.message_box(pid=b.pid, timeout=20)
+                t.eq((box.text, box.icon), (unsafe_message(name), "warning"))
+                d.answer("ok", box=box)
+            b.select("  lead.txt")
+            d.click(b.w, DOWNLOAD)
+            wait_for("the status", lambda: d.get_text(b.w, STATUS) == "Download completed")
+            t.eq(os.listdir(target), ["  lead.txt"], "nothing else written")
+            t.eq(read(os.path.join(target, "  lead.txt")), lead.encode())
+            b.select(" gone.txt")
+            d.click(b.w, DELETE)
+            d.answer("yes", box=d.message_box(pid=b.pid, timeout=20))
+            wait_for("the listing after the delete", lambda: " gone.txt" not in b.names() and len(b.names()) == 5)
+            t.eq(b.close(), 0)
+            t.check(server.wait(10), "session over")
+            t.eq([c.split()[0] for c in server.commands], ["USER", "PASS", "TYPE", "PORT", "LIST", "PWD", "TYPE",
+                                                           "PORT", "RETR", "DELE", "TYPE", "PORT", "LIST", "PWD"],
+                 "no RETR for a refused name")
+            t.eq([c for c in server.commands if c.startswith(("RETR", "DELE"))], ["RETR   lead.txt", "DELE  gone.txt"])
+            t.eq(server.errors, [])
 
 
 if __name__ == "__main__":

@@ -634,7 +634,8 @@ class FtpServer:
 
     users: {name: (password, home)}; or user/password/home for one user (home
     defaults to a new temporary folder). Every command line the server
-    receives is logged as it arrived, PASS included, for all sessions in order.
+    receives is logged as it arrived, PASS included, for all sessions in order,
+    with the time.monotonic() of its arrival; so is each session's connection.
     """
 
     def __init__(self, user="test", password="secret", home=None, users=None, perm="elradfmwMT"):
@@ -662,20 +663,20 @@ class FtpServer:
             authorizer.add_user(name, pw, folder, perm=perm)
 
         self._lock = threading.Lock()
-        self._log = []          # (session number, bytes line)
-        self._sessions = 0
+        self._log = []          # (session number, bytes line, arrival time)
+        self._connected = []    # each session's connection time
         fixture = self
 
         class RecordingHandler(FTPHandler):
             def on_connect(self):
                 with fixture._lock:
-                    fixture._sessions += 1
-                    self.session_number = fixture._sessions
+                    fixture._connected.append(time.monotonic())
+                    self.session_number = len(fixture._connected)
 
             def found_terminator(self):
                 raw = b"".join(self._in_buffer)
                 with fixture._lock:
-                    fixture._log.append((getattr(self, "session_number", 0), raw))
+                    fixture._log.append((getattr(self, "session_number", 0), raw, time.monotonic()))
                 super().found_terminator()
 
         RecordingHandler.authorizer = authorizer
@@ -713,16 +714,26 @@ class FtpServer:
     def commands(self, session=None):
         """Command lines received (str, byte for byte as latin-1), in order."""
         with self._lock:
-            return [raw.decode("latin-1") for s, raw in self._log if session is None or s == session]
+            return [raw.decode("latin-1") for s, raw, _ in self._log if session is None or s == session]
 
     def command_log(self):
         """[(session number, bytes)] for tests that care about sessions."""
         with self._lock:
-            return list(self._log)
+            return [(s, raw) for s, raw, _ in self._log]
 
     def sessions(self):
         with self._lock:
-            return self._sessions
+            return len(self._connected)
+
+    def connect_times(self):
+        """The time.monotonic() of each session's connection, in order."""
+        with self._lock:
+            return list(self._connected)
+
+    def arrival(self, line):
+        """The time.monotonic() the first command equal to `line` arrived, or None."""
+        with self._lock:
+            return next((at for _, raw, at in self._log if raw.decode("latin-1") == line), None)
 
     def clear_log(self):
         with self._lock:
