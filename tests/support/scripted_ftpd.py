@@ -70,6 +70,7 @@ class Session:
 
     def __init__(self):
         self.commands = []
+        self.raw = b""  # every byte the client sent on the control connection
         self.transfers = []
         self.errors = []
         self.done = threading.Event()
@@ -90,6 +91,7 @@ class _Control:
                 return None
             self.pending += chunk
         raw, self.pending = self.pending.split(b"\n", 1)
+        self.session.raw += raw + b"\n"
         if raw.endswith(b"\r"):
             raw = raw[:-1]
         line = raw.decode("latin-1")
