@@ -17,7 +17,6 @@
 
 namespace {
 
-
 void SetStatus(CBrowserSession& s, const std::string& text)
 {
     if (!s.Closing())
@@ -72,7 +71,7 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     ftp.SendCommand(s.Control(), CommandLine("TYPE", IsTextName(name) ? "A" : "I").c_str());
     SetStatus(s, "Establishing data channel.  Please wait...");
     CSessionTransferObserver observer(s);
-    CTransfer transfer(ftp, s.Control(), &observer);
+    CTransfer transfer(ftp, s.Control(), &observer, DataModeOf(s));
     const char* refused = "Unable to download the requested file";
     if (!transfer.OpenDataPort())
         return Fail(s, TransferFailure(transfer.Result(), refused));
@@ -84,7 +83,8 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     });
     if (result.outcome == TransferResult::Abandoned)
         return false;
-    if (const char* failure = TransferFailure(result, refused)) {
+    const std::string failure = TransferFailure(result, refused);
+    if (!failure.empty()) {
         Fail(s, failure);
         SetProgress(s, 0);  // only once the message is dismissed
         return false;

@@ -51,10 +51,13 @@ private:
     CBrowserSession& m_session;
 };
 
-// The message for a transfer that failed, null for one that went through
+// How the box's data connections are made.
+DataMode DataModeOf(const CBrowserSession& s);
+
+// The message for a transfer that failed, empty for one that went through
 // (its completion code is not judged) or was given up. `refused` is the
 // message for a transfer command the server refused.
-const char* TransferFailure(const TransferResult& result, const char* refused);
+std::string TransferFailure(const TransferResult& result, const char* refused);
 
 // Files of the current directory.
 constexpr char ListingTempFile[] = "list.tmp";

@@ -11,7 +11,9 @@
 #include "engine/ProgressDlg.h"
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
+#include "ftp/ExplicitTls.h"
 #include "ftp/ReplyText.h"
+#include "ftp/TlsSchannel.h"
 #include "ftp/Transfer.h"
 #include "win/Handles.h"
 #include "win/MsgBox.h"
@@ -24,7 +26,7 @@ const char kNoDirectory[] = "Unable to locate specified directory";
 const char kNotSent[] = "File transfer was not successful";
 
 // Shows the failure and ends the program: the window's handler does not return.
-[[noreturn]] void Fail(UploadSession& s, const char* text)
+[[noreturn]] void Fail(UploadSession& s, const std::string& text)
 {
     ShowFailure(s.window->Handle(), text, kSuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, 0, 0);
@@ -35,6 +37,46 @@ const char kNotSent[] = "File transfer was not successful";
 CBoxSettings Settings(UploadSession& s)
 {
     return CBoxSettings(*s.profile, s.boxName, BoxReader::Engine);
+}
+
+DataMode Mode(UploadSession& s)
+{
+    return Settings(s).Passive() ? DataMode::Passive : DataMode::Active;
+}
+
+// Yes stores the certificate's fingerprint: the box trusts it from now on.
+bool TrustCertificate(UploadSession& s, const TlsCertificate& certificate, const std::string& host)
+{
+    if (!AskYesNo(s.window->Handle(), CertificateQuestion(certificate, host), kSuiteTitle))
+        return false;
+    s.profile->WriteString(s.boxName, BoxValue::Certificate, certificate.fingerprint);
+    return true;
+}
+
+// AUTH TLS on the fresh control connection; ends the program unless it is
+// encrypted now and its certificate accepted, so nothing of the log-in is
+// ever sent in clear for such a box.
+void Encrypt(UploadSession& s, const std::string& host)
+{
+    std::string why;
+    const std::shared_ptr<CTlsCredentials> credentials = MakeSchannelCredentials(host, &why);
+    if (!credentials)
+        Fail(s, WithReason(kTlsFailed, why));
+    TlsStartResult started =
+        StartTls(s.client, std::move(s.control), credentials, Settings(s).Text(BoxText::Certificate),
+                 [&](const TlsCertificate& certificate) { return TrustCertificate(s, certificate, host); });
+    switch (started.outcome) {
+    case TlsStart::Secured:
+        break;
+    case TlsStart::NotOffered:
+        Fail(s, kTlsNotOffered);
+    case TlsStart::Untrusted:
+        Fail(s, kNoLogon);
+    case TlsStart::Failed:
+        Fail(s, WithReason(kTlsFailed, started.why));
+    }
+    s.control = std::move(started.stream);
+    s.window->AppendLog(s.client.LastReply());
 }
 
 std::string Command(const std::string& verb, const std::string& argument)
@@ -84,6 +126,9 @@ void Run(UploadSession& s)
         Fail(s, kNoConnection);
     s.control.reset(new CPlainStream(control));
     s.window->AppendLog(s.client.LastReply());
+    const bool encrypted = Settings(s).Tls();
+    if (encrypted)
+        Encrypt(s, host);
 
     const std::string user = Settings(s).Text(BoxText::UserId);
     if (s.client.SendCommand(*s.control, Command("USER", user).c_str()) > 399)
@@ -94,6 +139,12 @@ void Run(UploadSession& s)
     if (s.client.SendCommand(*s.control, Command("PASS", password).c_str()) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
+    if (encrypted) {
+        std::string replies;
+        if (!ProtectDataConnections(s.client, *s.control, &replies))
+            Fail(s, WithReason(kTlsFailed, s.client.LastReply()));
+        s.window->AppendLog(replies);
+    }
 
     s.window->SetStatus("Connected to " + s.boxName);
     s.rememberedTarget.clear();
@@ -161,7 +212,7 @@ void ChangeToBoxDirectory(UploadSession& s)
 bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirectory)
 {
     CUploadObserver observer(s);
-    CTransfer transfer(s.client, *s.control, &observer);
+    CTransfer transfer(s.client, *s.control, &observer, Mode(s));
     const bool open = transfer.OpenDataPort();
     s.window->AppendLog(s.client.LastReply());
     if (!open)
@@ -186,6 +237,9 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
     // The completion reply, also of a transfer that failed here, or the
     // reply with which the server gave up before connecting.
     s.window->AppendLog(s.client.LastReply());
+    // Every later file would meet the same refusal.
+    if (result.code == DataTlsRefused)
+        Fail(s, WithReason(kTlsDataRefused, result.text));
     // A 4xx or 5xx completion means the server did not keep the file.
     if (!result.IsDone())
         return false;

@@ -168,6 +168,16 @@ bool LocalSocketName(SocketHandle s, unsigned char address[4], unsigned short* p
     return true;
 }
 
+bool PeerSocketName(SocketHandle s, unsigned char address[4], unsigned short* port)
+{
+    FakeStream* st = Find(s, "getpeername");
+    if (st == nullptr || Fake().peerNameFails)
+        return false;
+    std::memcpy(address, Fake().peerAddress, 4);
+    *port = 21;
+    return true;
+}
+
 SocketHandle AcceptConnection(SocketHandle listener)
 {
     FakeStream* st = Find(listener, "accept");

@@ -49,6 +49,7 @@ struct FakeNet {
     bool connectFails = false;
     bool listenFails = false;
     bool localNameFails = false;
+    bool peerNameFails = false;
     bool acceptFails = false;
     bool waitFails = false;
     // An accepted socket takes sends of at most this much, fails them, or
@@ -58,6 +59,7 @@ struct FakeNet {
     bool acceptedBreaks = false;
     SocketHandle lastAccepted = InvalidSocket;
     unsigned char localAddress[4] = {10, 0, 0, 5};
+    unsigned char peerAddress[4] = {192, 0, 2, 7};
     unsigned short listenPort = 1025;
 
     int created = 0;

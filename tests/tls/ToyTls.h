@@ -20,7 +20,11 @@ std::string ToyServerHandshake();
 
 class CToyProvider : public CTlsProvider {
 public:
-    explicit CToyProvider(size_t maxRecordData) : m_maxRecordData(maxRecordData) {}
+    explicit CToyProvider(size_t maxRecordData, TlsCertificate certificate = TlsCertificate())
+        : m_maxRecordData(maxRecordData),
+          m_certificate(std::move(certificate))
+    {
+    }
 
     TlsStatus Handshake(char* input, size_t length, size_t* consumed, std::string* output) override;
     size_t MaxRecordData() const override { return m_maxRecordData; }
@@ -32,18 +36,20 @@ public:
 
 private:
     size_t m_maxRecordData;
+    TlsCertificate m_certificate;  // what the server shows
     bool m_helloSent = false;
     std::string m_error;
 };
 
 // Receive gives the scripted reads in order, cut to the caller's buffer,
-// then endResult. Send takes at most sendLimit bytes a call, or fails.
+// then endResult; Peek shows what Receive would give. Send takes at most
+// sendLimit bytes a call, or fails.
 class CScriptedWire : public CStream {
 public:
     explicit CScriptedWire(std::deque<std::string> scriptedReads) : reads(std::move(scriptedReads)) {}
     int Send(const char* data, int length) override;
     int Receive(char* buffer, int length) override;
-    int Peek(char*, int) override { return -1; }
+    int Peek(char* buffer, int length) override;
     SocketHandle Socket() const override { return InvalidSocket; }
 
     std::deque<std::string> reads;
