@@ -72,12 +72,12 @@ def upload(d, s, name, port, paths, user="ann", password="pw", **settings):
         box.delete(d)
 
 
-def set_box(d, name, port, target, user="ann", password="pw", host="127.0.0.1", **numbers):
+def set_box(d, name, port, target, user="ann", password="pw", host="127.0.0.1", directory="", **numbers):
     """A box as the browser reads it, downloading into target."""
     key = boxes.SETTINGS_KEY + "\\" + name
     d.reg_delete_key(key)
     for value, text in (("Host Name", host), ("User ID", user), ("Password", boxes.encode_password(password)),
-                        ("Directory", ""), ("Target Directory", suite.win_path(target))):
+                        ("Directory", directory), ("Target Directory", suite.win_path(target))):
         d.reg_set_sz(key, value, text)
     d.reg_set_dword(key, "Port", port)
     for value, number in numbers.items():
