@@ -40,6 +40,7 @@ public:
         EraseSection(m_strings, section);
         EraseSection(m_ints, section);
     }
+    bool HoldsValues(const std::string& section) override { return ValueCount(section) > 0; }
     bool HasSection(const std::string& section) const { return m_sections.count(section) != 0; }
     size_t ValueCount(const std::string& section) const
     {

@@ -13,4 +13,7 @@ public:
     virtual void WriteString(const std::string& section, const std::string& name, const std::string& text) = 0;
     virtual void WriteInt(const std::string& section, const std::string& name, int value) = 0;
     virtual void DeleteSection(const std::string& section) = 0;
+    // True when the section exists and holds a value; unlike a read, this
+    // never creates it.
+    virtual bool HoldsValues(const std::string& section) = 0;
 };

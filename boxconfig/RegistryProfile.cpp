@@ -128,6 +128,18 @@ void CRegistryProfile::DeleteSection(const std::string& section)
     DeleteTree(app.Get(), section);
 }
 
+bool CRegistryProfile::HoldsValues(const std::string& section)
+{
+    CRegKey key;
+    if (section.empty() ||
+        RegOpenKeyExA(HKEY_CURRENT_USER, (m_appKey + "\\" + section).c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
+        return false;
+    DWORD values = 0;
+    return RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                            nullptr, nullptr) == ERROR_SUCCESS &&
+           values > 0;
+}
+
 CRegistryProfile& SuiteProfile()
 {
     // Vendor and application key both bear the application's name.

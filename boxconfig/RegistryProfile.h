@@ -13,6 +13,7 @@ public:
     void WriteString(const std::string& section, const std::string& name, const std::string& text) override;
     void WriteInt(const std::string& section, const std::string& name, int value) override;
     void DeleteSection(const std::string& section) override;
+    bool HoldsValues(const std::string& section) override;
 
     // "Software\<vendor>\<application>", relative to HKEY_CURRENT_USER.
     const std::string& ApplicationKeyPath() const { return m_appKey; }

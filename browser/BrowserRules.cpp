@@ -12,16 +12,6 @@ bool HasMarker(const std::string& text)
 
 }  // namespace
 
-std::string CommandLine(const std::string& verb, const std::string& argument)
-{
-    return verb + " " + argument + "\r\n";
-}
-
-std::string CommandLine(const std::string& verb)
-{
-    return verb + "\r\n";
-}
-
 bool IsRelativeDirectory(const std::string& stored)
 {
     return !stored.empty() && stored[0] != '/' && !HasMarker(stored);

@@ -1,9 +1,11 @@
 // The remote browser's rules that need no window: how a reply is judged,
-// how command lines and the stored directory become what is sent, and the
+// how the stored directory becomes what is sent, and the
 // file list's sort order.
 #pragma once
 
 #include <string>
+
+#include "ftp/CommandText.h"  // CommandLine, shared with the engine
 
 // A reply code of 400 or more fails, compared unsigned: 999 (no connection)
 // fails, and so does a negative number read from a broken reply.
@@ -11,10 +13,6 @@ inline bool IsFailureCode(int code)
 {
     return static_cast<unsigned>(code) >= 400u;
 }
-
-// "VERB argument\r\n" (or "VERB\r\n" without an argument).
-std::string CommandLine(const std::string& verb, const std::string& argument);
-std::string CommandLine(const std::string& verb);
 
 // The stored remote directory ("Current Directory", or "Directory" for the
 // box's home) in its three forms: "/path" is sent as it is, "[MN]path" as

@@ -57,13 +57,12 @@ Outcome Failure(const std::string& message)
 }
 const Outcome Silent = {false, ""};
 
-// Sends "VERB argument"; an argument with a character below 32 would end
-// the line early, so it is never sent and counts as a failed reply.
+// Sends "VERB argument"; an argument that would split the line is never
+// sent and counts as a failed reply.
 int Send(CBrowserSession& s, CFtpClient& ftp, const std::string& verb, const std::string& argument)
 {
-    for (char c : argument)
-        if (static_cast<unsigned char>(c) < 32)
-            return ReplyFailed;
+    if (!IsSendableArgument(argument))
+        return ReplyFailed;
     return ftp.SendCommand(s.Control(), CommandLine(verb, argument).c_str());
 }
 

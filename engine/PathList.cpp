@@ -17,31 +17,52 @@ std::string StripQuotes(const std::string& commandLine)
     return out;
 }
 
+namespace {
+
+// A path begins at the list's start or after a blank, with a drive letter
+// and its colon ("C:\...") or with the two backslashes of a network path
+// ("\\server\share\..."). A colon elsewhere ("\\?\C:\...") is inside a path.
+bool StartsPath(const std::string& list, size_t i)
+{
+    return i + 1 < list.size() && (list[i + 1] == ':' || (list[i] == '\\' && list[i + 1] == '\\'));
+}
+
+// Where the first path at or after `from` begins, or npos.
+size_t NextPathStart(const std::string& list, size_t from)
+{
+    for (size_t i = from; i < list.size();) {
+        if ((i == 0 || list[i - 1] == ' ') && StartsPath(list, i))
+            return i;
+        const size_t blank = list.find(' ', i);
+        if (blank == std::string::npos)
+            break;
+        i = blank + 1;
+    }
+    return std::string::npos;
+}
+
+}  // namespace
+
 size_t CountPaths(const std::string& list)
 {
     size_t n = 0;
-    for (char c : list)
-        n += c == ':';
+    for (size_t i = NextPathStart(list, 0); i != std::string::npos; i = NextPathStart(list, i + 1))
+        ++n;
     return n;
 }
 
 std::string PathAt(const std::string& list, size_t n)
 {
-    size_t colon = std::string::npos;
-    for (size_t i = 0, seen = 0; i < list.size(); ++i)
-        if (list[i] == ':' && seen++ == n) {
-            colon = i;
-            break;
-        }
-    if (colon == std::string::npos)
+    size_t begin = NextPathStart(list, 0);
+    for (size_t seen = 0; seen < n && begin != std::string::npos; ++seen)
+        begin = NextPathStart(list, begin + 1);
+    if (begin == std::string::npos)
         return std::string();
-    const size_t begin = colon > 0 ? colon - 1 : 0;
-    const size_t next = list.find(':', colon + 1);
+    const size_t next = NextPathStart(list, begin + 1);
     if (next == std::string::npos)
         return list.substr(begin);
-    // Stop before the blank and the drive letter that precede the next colon.
-    const size_t end = next >= 2 ? next - 2 : 0;
-    return end > begin ? list.substr(begin, end - begin) : std::string();
+    // Stop before the blank that separates it from the next path.
+    return list.substr(begin, next - 1 - begin);
 }
 
 bool IsFolderSwitch(const std::string& commandLine)
@@ -55,7 +76,8 @@ std::string FolderSwitchArgument(const std::string& commandLine)
     while (i < commandLine.size() &&
            (commandLine[i] == ' ' || commandLine[i] == '\t' || commandLine[i] == '\r' || commandLine[i] == '\n'))
         ++i;
-    return i < commandLine.size() ? commandLine.substr(i) : std::string();
+    // Quoted as a path list is: "/b "New Stuff"" names New Stuff.
+    return i < commandLine.size() ? StripQuotes(commandLine.substr(i)) : std::string();
 }
 
 std::string JoinFolderEntries(const std::string& folder, const std::vector<std::string>& names)

@@ -12,6 +12,9 @@
 #include "engine/resource.h"
 #include "win/SuiteMessages.h"
 
+// How long the completion waits for the QUIT reply.
+const int kQuitReplyWaitMs = 3000;
+
 // The active dial-up connection, asked for with room for one entry: more
 // than one does not fit and counts as none.
 static bool FirstDialUpConnection(HRASCONN& connection)
@@ -142,8 +145,16 @@ void CProgressDlg::Complete()
     if (allSent)
         SetStatus("Send complete");
     // The worker waits inside WM_UPLOAD_DONE, so the connection is ours now.
-    m_session.client.SendCommand(*m_session.control, "QUIT\r\n");
-    AppendLogHere(m_session.client.LastReply());
+    // Everything is sent: a server that never answers QUIT must not keep the
+    // window (and Cancel with it) waiting, so its reply gets a few seconds.
+    CStream& control = *m_session.control;
+    const char quit[] = "QUIT\r\n";
+    const int length = static_cast<int>(sizeof quit - 1);
+    if (control.Send(quit, length) == length &&
+        (control.Pending() || WaitReadable(control.Socket(), InvalidSocket, kQuitReplyWaitMs) > 0)) {
+        m_session.client.ReadReply(control);
+        AppendLogHere(m_session.client.LastReply());
+    }
 
     HWND browser = FindWindowA(nullptr, kBrowserTitle);
     if (browser)

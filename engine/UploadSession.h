@@ -4,13 +4,23 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ftp/FtpClient.h"
 
+class CFindFile;
 class CProgressDlg;
 class CProfile;
+
+// A local folder being sent, with its listing at the entry being sent.
+struct SendingFolder {
+    std::string path;
+    std::string name;  // as made on the server
+    CFindFile* listing;
+};
 
 struct UploadSession {
     std::string boxName;
@@ -21,9 +31,13 @@ struct UploadSession {
     CFtpClient client;
     // The control connection, once connected; the process end closes its socket.
     std::unique_ptr<CStream> control;
-    std::string localPath;             // the file being sent
-    std::string rememberedTarget;      // the absolute directory a relative box directory led to
-    std::vector<std::string> notSent;  // paths not sent whole, for the closing report
+    std::string localPath;               // the file being sent
+    std::string rememberedTarget;        // the absolute directory a relative box directory led to
+    std::vector<std::string> notSent;    // paths not sent whole, for the closing report
+    size_t pathIndex = 0;                // the path of the list being sent
+    std::vector<SendingFolder> folders;  // outermost first
+    // The remote names stored in this run, by remote directory.
+    std::set<std::pair<std::string, std::string>> storedNames;
 };
 
 // The worker thread; its argument is the UploadSession.
@@ -34,9 +48,12 @@ void ChangeToBoxDirectory(UploadSession& s);
 
 // Sends one file (the session's local path) under the given name. With
 // enterBoxDirectory it first changes to the box directory. False when the
-// server did not get the file whole.
+// server did not get the file whole, and when nothing was sent: the file
+// could not be opened, or its remote name was stored in the same remote
+// directory before in this run.
 bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirectory);
 
 // Recreates the folder below the current remote directory, with its files
-// and subfolders; paths that were not sent go to s.notSent.
+// and subfolders; paths that were not sent go to s.notSent, a folder that
+// cannot be listed whole and unmade.
 void UploadFolder(UploadSession& s, const std::string& folderPath);

@@ -11,6 +11,7 @@
 #include "engine/ProgressDlg.h"
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
+#include "ftp/CommandText.h"
 #include "ftp/ExplicitTls.h"
 #include "ftp/ReplyText.h"
 #include "ftp/TlsSchannel.h"
@@ -31,6 +32,35 @@ const char kNotSent[] = "File transfer was not successful";
     ShowFailure(s.window->Handle(), text, kSuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, 0, 0);
     ExitProcess(1);  // not reached while the window exists
+}
+
+// "File transfer was not successful", and the paths that did not arrive.
+std::string NotSentText(const std::vector<std::string>& paths)
+{
+    std::string text = std::string(kNotSent) + ":\r\n";
+    for (const std::string& p : paths)
+        text += "\r\n" + p;
+    return text;
+}
+
+// Ends the run when the server will not take the file being sent: the
+// message names every path that did not arrive, in the order they were
+// taken: those that failed before, this one, and those not tried yet (the
+// rest of each folder being sent, innermost first, then of the path list);
+// why, when given, stands above it.
+[[noreturn]] void FailSending(UploadSession& s, const std::string& why = std::string())
+{
+    std::vector<std::string> missing = s.notSent;
+    missing.push_back(s.localPath);
+    for (auto folder = s.folders.rbegin(); folder != s.folders.rend(); ++folder)
+        while (folder->listing->Next()) {
+            const std::string entry = folder->listing->Data().cFileName;
+            if (entry != "." && entry != "..")
+                missing.push_back(folder->path + "\\" + entry);
+        }
+    for (size_t n = s.pathIndex + 1; n < CountPaths(s.pathList); ++n)
+        missing.push_back(PathAt(s.pathList, n));
+    Fail(s, why.empty() ? NotSentText(missing) : why + "\r\n\r\n" + NotSentText(missing));
 }
 
 // Read at each use: the box may be changed while a run goes on.
@@ -79,9 +109,13 @@ void Encrypt(UploadSession& s, const std::string& host)
     s.window->AppendLog(s.client.LastReply());
 }
 
-std::string Command(const std::string& verb, const std::string& argument)
+// Sends "VERB argument" and gives the reply code; an argument that would
+// split the line (a hand-edited setting) is never sent and fails the step.
+int Send(UploadSession& s, const std::string& verb, const std::string& argument)
 {
-    return verb + " " + argument + "\r\n";
+    if (!IsSendableArgument(argument))
+        return ReplyFailed;
+    return s.client.SendCommand(*s.control, CommandLine(verb, argument).c_str());
 }
 
 std::string ApplyFilenameCase(std::string name, FilenameCase filenameCase)
@@ -131,12 +165,12 @@ void Run(UploadSession& s)
         Encrypt(s, host);
 
     const std::string user = Settings(s).Text(BoxText::UserId);
-    if (s.client.SendCommand(*s.control, Command("USER", user).c_str()) > 399)
+    if (Send(s, "USER", user) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
     // PASS goes even after a 230 to USER; the log never shows commands.
     const std::string password = DecodePassword(Settings(s).Text(BoxText::Password));
-    if (s.client.SendCommand(*s.control, Command("PASS", password).c_str()) > 399)
+    if (Send(s, "PASS", password) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
     if (encrypted) {
@@ -150,8 +184,8 @@ void Run(UploadSession& s)
     s.rememberedTarget.clear();
 
     const size_t count = CountPaths(s.pathList);
-    for (size_t n = 0; n < count; ++n) {
-        const std::string path = PathAt(s.pathList, n);
+    for (s.pathIndex = 0; s.pathIndex < count; ++s.pathIndex) {
+        const std::string path = PathAt(s.pathList, s.pathIndex);
         CFindFile find;
         if (!find.First(path)) {
             s.notSent.push_back(path);
@@ -169,12 +203,8 @@ void Run(UploadSession& s)
         }
     }
 
-    if (!s.notSent.empty()) {
-        std::string text = std::string(kNotSent) + ":\r\n";
-        for (const std::string& p : s.notSent)
-            text += "\r\n" + p;
-        ShowFailure(s.window->Handle(), text, kSuiteTitle);
-    }
+    if (!s.notSent.empty())
+        ShowFailure(s.window->Handle(), NotSentText(s.notSent), kSuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_DONE, 0, 0);
 }
 
@@ -205,44 +235,75 @@ void ChangeToBoxDirectory(UploadSession& s)
             s.rememberedTarget = JoinRemoteDirectory(current, dir.path);
         target = s.rememberedTarget;
     }
-    if (s.client.SendCommand(*s.control, Command("CWD", target).c_str()) >= 400)
+    if (Send(s, "CWD", target) >= 400)
         Fail(s, kNoDirectory);
 }
 
-bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirectory)
+namespace {
+
+// Where a file goes: the box directory as set, and the folders entered
+// below it. Two files of one remote name there would be one file.
+std::string RemoteDirectoryKey(UploadSession& s)
+{
+    std::string key = Settings(s).Text(BoxText::Directory);
+    for (const SendingFolder& folder : s.folders)
+        key += "\n" + folder.name;  // no name holds a line feed
+    return key;
+}
+
+// PORT, TYPE, the box directory, STOR and the data: the transfer step for a
+// file already open. True when the server kept it.
+bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, const TransferChoice& choice,
+               const std::string& remote, bool enterBoxDirectory)
 {
     CUploadObserver observer(s);
+    observer.remote = remote;
     CTransfer transfer(s.client, *s.control, &observer, Mode(s));
     const bool open = transfer.OpenDataPort();
     s.window->AppendLog(s.client.LastReply());
     if (!open)
-        Fail(s, kNotSent);
+        FailSending(s);
 
     s.window->SetStatus("Preparing to send " + name + "...");
     s.window->ResetProgress();
-
-    const TransferChoice choice = ChooseTransfer(name, Settings(s).Transfer(), Settings(s).Extensions());
     if (!choice.typeCommand.empty()) {
         s.client.SendCommand(*s.control, choice.typeCommand.c_str());
         s.window->AppendLog(s.client.LastReply());
     }
-
     if (enterBoxDirectory)
         ChangeToBoxDirectory(s);
 
-    observer.remote = ApplyFilenameCase(choice.remoteName, Settings(s).NameCase());
-    const TransferResult result = transfer.Upload(Command("STOR", observer.remote), s.localPath.c_str());
+    const TransferResult result = transfer.Upload(CommandLine("STOR", remote), file);
     if (result.step == TransferStep::Command)
-        Fail(s, kNotSent);
+        FailSending(s);
     // The completion reply, also of a transfer that failed here, or the
     // reply with which the server gave up before connecting.
     s.window->AppendLog(s.client.LastReply());
     // Every later file would meet the same refusal.
     if (result.code == DataTlsRefused)
-        Fail(s, WithReason(kTlsDataRefused, result.text));
-    // A 4xx or 5xx completion means the server did not keep the file.
-    if (!result.IsDone())
+        FailSending(s, WithReason(kTlsDataRefused, result.text));
+    return result.IsDone();
+}
+
+}  // namespace
+
+bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirectory)
+{
+    // Nothing goes to the server before the remote name is free and the
+    // file is open: a second file under a name stored here in this run
+    // would replace the first, and a STOR for a file that cannot be read
+    // would empty the server's copy.
+    const TransferChoice choice = ChooseTransfer(name, Settings(s).Transfer(), Settings(s).Extensions());
+    const std::string remote = ApplyFilenameCase(choice.remoteName, Settings(s).NameCase());
+    const std::pair<std::string, std::string> stored(RemoteDirectoryKey(s), remote);
+    if (s.storedNames.count(stored) != 0)
         return false;
+    {
+        CInputFile file(s.localPath.c_str());
+        if (!file.IsOpen() || !StoreFile(s, file, name, choice, remote, enterBoxDirectory))
+            return false;
+    }
+    s.storedNames.insert(stored);
     if (Settings(s).Number(BoxNumber::Erase) != 0)
         DeleteFileA(s.localPath.c_str());
     return true;
@@ -252,11 +313,20 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
 {
     const size_t slash = folderPath.find_last_of('\\');
     const std::string name = slash == std::string::npos ? folderPath : folderPath.substr(slash + 1);
+    // Listed before anything is made on the server: a folder another
+    // program holds, or one gone meanwhile, did not arrive. (Only a root
+    // can list nothing at all, not even ".".)
+    CFindFile listing;
+    const bool listed = listing.First(folderPath + "\\*.*");
+    if (!listed && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        s.notSent.push_back(folderPath);
+        return;
+    }
     SetCurrentDirectoryA(folderPath.c_str());
 
-    s.client.SendCommand(*s.control, Command("MKD", name).c_str());  // may exist already
+    Send(s, "MKD", name);  // may exist already
     s.window->AppendLog(s.client.LastReply());
-    const int cwd = s.client.SendCommand(*s.control, Command("CWD", name).c_str());
+    const int cwd = Send(s, "CWD", name);
     s.window->AppendLog(s.client.LastReply());
     if (cwd >= 400) {
         // Not inside it: its files would land in the parent, and CDUP would
@@ -265,24 +335,23 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
         return;
     }
 
-    CFindFile find;
-    if (find.First(folderPath + "\\*.*")) {
-        do {
-            const WIN32_FIND_DATAA& fd = find.Data();
-            const std::string entry = fd.cFileName;
-            if (entry == "." || entry == "..")
-                continue;
-            const std::string full = folderPath + "\\" + entry;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                UploadFolder(s, full);
-                SetCurrentDirectoryA(folderPath.c_str());
-            } else {
-                s.localPath = full;
-                if (!UploadFile(s, entry, false))
-                    s.notSent.push_back(full);
-            }
-        } while (find.Next());
+    s.folders.push_back({folderPath, name, &listing});
+    for (bool more = listed; more; more = listing.Next()) {
+        const WIN32_FIND_DATAA& fd = listing.Data();
+        const std::string entry = fd.cFileName;
+        if (entry == "." || entry == "..")
+            continue;
+        const std::string full = folderPath + "\\" + entry;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            UploadFolder(s, full);
+            SetCurrentDirectoryA(folderPath.c_str());
+        } else {
+            s.localPath = full;
+            if (!UploadFile(s, entry, false))
+                s.notSent.push_back(full);
+        }
     }
+    s.folders.pop_back();
 
     s.client.SendCommand(*s.control, "CDUP\r\n");
     s.window->AppendLog(s.client.LastReply());

@@ -51,18 +51,20 @@ void DottedAddressBytes(const char* host, unsigned char address[4])
     }
 }
 
-size_t FindCrLf(const char* text, size_t from, size_t length)
+// Where the next line feed is: servers end lines with "\r\n", some with a
+// bare "\n", and a line is complete at its line feed either way.
+size_t FindLineFeed(const char* text, size_t from, size_t length)
 {
-    for (size_t i = from; i + 1 < length; ++i) {
-        if (text[i] == '\r' && text[i + 1] == '\n')
+    for (size_t i = from; i < length; ++i) {
+        if (text[i] == '\n')
             return i;
     }
     return NotFound;
 }
 
-// Where the reply at the start of the buffer ends (just past the "\r\n" of
-// its last line), or 0 while the buffer does not reach that far yet.
-//   single line:  "220 Ready\r\n"       ends at its first "\r\n"
+// Where the reply at the start of the buffer ends (just past the line feed
+// of its last line), or 0 while the buffer does not reach that far yet.
+//   single line:  "220 Ready\r\n"       ends at its first line feed
 //   multi-line:   "230-Welcome\r\n"     the fourth character is "-", and the
 //                 "230 Done\r\n"        reply runs to the first line that
 //                                       begins with the code and a space
@@ -70,60 +72,22 @@ size_t FindCrLf(const char* text, size_t from, size_t length)
 // line that begins with it ends the reply.
 size_t FindReplyEnd(const char* text, size_t length)
 {
-    size_t eol = FindCrLf(text, 0, length);
-    if (eol != NotFound && eol < 3)  // "22\r\n": too short to be continued
-        return eol + 2;
+    size_t lf = FindLineFeed(text, 0, length);
+    if (lf != NotFound && lf < 3)  // "22\n": too short to be continued
+        return lf + 1;
     if (length < 4)
         return 0;
     if (text[3] != '-')
-        return eol == NotFound ? 0 : eol + 2;
-    for (; eol != NotFound; eol = FindCrLf(text, eol + 2, length)) {
-        size_t line = eol + 2;
+        return lf == NotFound ? 0 : lf + 1;
+    for (; lf != NotFound; lf = FindLineFeed(text, lf + 1, length)) {
+        size_t line = lf + 1;
         if (line + 4 <= length && std::memcmp(text + line, text, 3) == 0 && text[line + 3] == ' ') {
-            size_t last = FindCrLf(text, line + 4, length);
-            return last == NotFound ? 0 : last + 2;
+            size_t last = FindLineFeed(text, line + 4, length);
+            return last == NotFound ? 0 : last + 1;
         }
     }
     return 0;
 }
-
-class CInputFile {
-public:
-    explicit CInputFile(const char* path) : m_file(std::fopen(path, "rb")) {}
-    ~CInputFile()
-    {
-        if (m_file != nullptr)
-            std::fclose(m_file);
-    }
-    CInputFile(const CInputFile&) = delete;
-    CInputFile& operator=(const CInputFile&) = delete;
-
-    bool IsOpen() const { return m_file != nullptr; }
-
-    // 64-bit sizes on every target, so files over 4 GB go whole.
-    bool Size(uint64_t* size) const
-    {
-#ifdef _WIN32
-        struct _stati64 st;
-        if (_fstati64(_fileno(m_file), &st) != 0)
-            return false;
-#else
-        struct stat st;
-        if (fstat(fileno(m_file), &st) != 0)
-            return false;
-#endif
-        *size = static_cast<uint64_t>(st.st_size);
-        return true;
-    }
-
-    size_t Read(char* buffer, size_t length)
-    {
-        return std::fread(buffer, 1, length, m_file);
-    }
-
-private:
-    std::FILE* m_file;
-};
 
 class COutputFile {
 public:
@@ -248,9 +212,36 @@ std::string CFtpClient::FormatPortLine(const unsigned char address[4], unsigned 
     return line;
 }
 
-CFtpClient::DataEnd CFtpClient::SendFile(CStream& data, const char* path)
+CInputFile::CInputFile(const char* path) : m_file(std::fopen(path, "rb")) {}
+
+CInputFile::~CInputFile()
 {
-    CInputFile file(path);
+    if (m_file != nullptr)
+        std::fclose(m_file);
+}
+
+bool CInputFile::Size(uint64_t* size) const
+{
+#ifdef _WIN32
+    struct _stati64 st;
+    if (_fstati64(_fileno(m_file), &st) != 0)
+        return false;
+#else
+    struct stat st;
+    if (fstat(fileno(m_file), &st) != 0)
+        return false;
+#endif
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+size_t CInputFile::Read(char* buffer, size_t length)
+{
+    return std::fread(buffer, 1, length, m_file);
+}
+
+CFtpClient::DataEnd CFtpClient::SendFile(CStream& data, CInputFile& file)
+{
     uint64_t size = 0;
     if (!file.IsOpen() || !file.Size(&size))
         return DataEnd::LocalFile;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -16,6 +17,24 @@
 // The reply code given when the connection failed while a command was sent
 // or a reply was read.
 constexpr int ReplyFailed = 999;
+
+// A local file opened to be sent. An upload opens it before it says a word
+// to the server, so that a file it cannot read costs the server nothing.
+class CInputFile {
+public:
+    explicit CInputFile(const char* path);
+    ~CInputFile();
+    CInputFile(const CInputFile&) = delete;
+    CInputFile& operator=(const CInputFile&) = delete;
+
+    bool IsOpen() const { return m_file != nullptr; }
+    // 64-bit sizes on every target, so files over 4 GB go whole.
+    bool Size(uint64_t* size) const;
+    size_t Read(char* buffer, size_t length);
+
+private:
+    std::FILE* m_file;
+};
 
 class CFtpClient {
 public:
@@ -44,8 +63,8 @@ public:
     // Gives the code of its first line, or ReplyFailed.
     int ReadReply(CStream& control);
 
-    // The text of the last reply read, every line with its "\r\n"; valid
-    // until the next read.
+    // The text of the last reply read, every line with its line end as the
+    // server sent it ("\r\n", or "\n" alone); valid until the next read.
     const char* LastReply() const { return m_reply; }
     // The code of the last reply read, ReplyFailed after a failed send or read.
     int LastReplyCode() const { return m_replyCode; }
@@ -58,10 +77,10 @@ public:
     // How moving a file over a data connection ended.
     enum class DataEnd { Whole, LocalFile, Connection };
 
-    // Sends the file in blocks of BlockSize. LocalFile when it cannot be
-    // opened or read to the size it had at the start, Connection when a
+    // Sends the file in blocks of BlockSize. LocalFile when it is not open
+    // or cannot be read to the size it had at the start, Connection when a
     // send fails. Neither closes the data connection nor reads a reply.
-    DataEnd SendFile(CStream& data, const char* path);
+    DataEnd SendFile(CStream& data, CInputFile& file);
 
     // Creates or empties the file and fills it from the data connection
     // until the server closes it. LocalFile when the file cannot be

@@ -73,9 +73,9 @@ bool CTransfer::OpenPassive()
     return true;
 }
 
-TransferResult CTransfer::Upload(const std::string& command, const char* localPath)
+TransferResult CTransfer::Upload(const std::string& command, CInputFile& file)
 {
-    return Run(command, [&](CStream& data) { return m_ftp.SendFile(data, localPath); });
+    return Run(command, [&](CStream& data) { return m_ftp.SendFile(data, file); });
 }
 
 TransferResult CTransfer::Download(const std::string& command, const char* localPath,
@@ -169,9 +169,11 @@ bool CTransfer::AwaitDataConnection()
 void CTransfer::ReadCompletion(TransferResult::Outcome outcome, TransferStep step)
 {
     const int code = m_ftp.ReadReply(m_control);
+    // Only 2xx says the server kept the data: a line without a number (code
+    // 0) or a stray preliminary reply does not.
     if (outcome == TransferResult::Done && code == ReplyFailed)
         outcome = TransferResult::Connection;
-    else if (outcome == TransferResult::Done && !IsAccepted(code))
+    else if (outcome == TransferResult::Done && (code < 200 || code > 299))
         outcome = TransferResult::Refused;
     m_result.outcome = outcome;
     m_result.step = step;

@@ -29,8 +29,8 @@ enum class TransferStep { DataPort, Command, DataConnection, Data, Completion };
 
 struct TransferResult {
     enum Outcome {
-        Done,        // the data went whole and the completion reply is below 400
-        Refused,     // the server said no (the reply below)
+        Done,        // the data went whole and the completion reply is in the 2xx range
+        Refused,     // the server said no, or not clearly yes (the reply below)
         LocalFile,   // the local file could not be opened, read, created or written
         Connection,  // a socket call failed, or the server closed a connection
         Abandoned,   // the observer gave the transfer up; nothing more was read
@@ -82,9 +82,10 @@ public:
     bool OpenDataPort();
 
     // The rest: the command line (with its "\r\n"), then the local file
-    // sent or received. The client's progress callback sees every block
-    // sent; onReceive every receive call.
-    TransferResult Upload(const std::string& command, const char* localPath);
+    // sent (opened by the caller before the data port) or received. The
+    // client's progress callback sees every block sent; onReceive every
+    // receive call.
+    TransferResult Upload(const std::string& command, CInputFile& file);
     TransferResult Download(const std::string& command, const char* localPath,
                             const CFtpClient::ReceiveCallback& onReceive = CFtpClient::ReceiveCallback());
 

@@ -27,12 +27,23 @@ BOOL CLauncherDlg::OnInit()
 
 void CLauncherDlg::ListBoxes()
 {
+    if (FillBoxList() > 0)
+        return;
+    if (AskYesNo(m_hwnd, "No Sendora has been created.\r\nCreate one now?", kLauncherTitle))
+        StartCommandLine(kNewBoxCommand);
+    // The question bears the window's title: a box saved while it was open
+    // was announced to the question, not to this window.
+    FillBoxList();
+}
+
+int CLauncherDlg::FillBoxList()
+{
+    SendMessageA(Item(IDC_LAUNCHER_BOXES), LB_RESETCONTENT, 0, 0);
     HWND scratch = EnumerateBoxes(m_hwnd, Item(IDC_LAUNCHER_BOXES));
-    const bool none = SendMessageA(scratch, LB_GETCOUNT, 0, 0) <= 0;
+    const LRESULT count = SendMessageA(scratch, LB_GETCOUNT, 0, 0);
     if (scratch)
         DestroyWindow(scratch);
-    if (none && AskYesNo(m_hwnd, "No Sendora has been created.\r\nCreate one now?", kLauncherTitle))
-        StartCommandLine(kNewBoxCommand);
+    return count > 0 ? static_cast<int>(count) : 0;
 }
 
 void CLauncherDlg::OpenBrowser()
@@ -57,7 +68,6 @@ bool CLauncherDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
 {
     switch (msg) {
     case WM_BOXES_CHANGED:
-        SendMessageA(Item(IDC_LAUNCHER_BOXES), LB_RESETCONTENT, 0, 0);
         ListBoxes();
         result = 0;
         return true;

@@ -16,7 +16,10 @@ protected:
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
 
 private:
+    // Lists the boxes and, when there is none, asks whether to create one.
     void ListBoxes();
+    // Empties the list and fills it from the Boxes folder; gives the count.
+    int FillBoxList();
     void OpenBrowser();
 
     CProgramIcon m_icon;

@@ -1,6 +1,9 @@
 #include "manager/BoxFiles.h"
 
+#include <cstring>
+
 #include "boxconfig/SuiteNames.h"
+#include "win/Handles.h"
 #include "win/SuiteMessages.h"
 
 std::string ErrorText(DWORD error)
@@ -25,6 +28,18 @@ DWORD CopyEngine(const std::string& cwd, const std::string& box)
     if (CopyFileA((cwd + "\\Sendora.exe").c_str(), BoxEnginePath(cwd, box).c_str(), FALSE))
         return 0;
     return GetLastError();
+}
+
+bool FindBox(CProfile& profile, const std::string& cwd, const std::string& name, std::string& stored)
+{
+    stored = name;
+    CFindFile engine;
+    if (engine.First(BoxEnginePath(cwd, name))) {
+        const std::string file = engine.Data().cFileName;
+        stored = file.substr(0, file.size() - std::strlen(kEngineExtension));
+        return true;
+    }
+    return profile.HoldsValues(name);
 }
 
 void NotifyLauncher()

@@ -7,12 +7,20 @@
 
 #include <string>
 
+#include "boxconfig/Profile.h"
+
 // "error <n>: <the system's text>", for messages that name a failure.
 std::string ErrorText(DWORD error);
 
 // Creates cwd\Boxes if need be and copies cwd\Sendora.exe to
 // cwd\Boxes\<box>.exe over what is there. Returns 0 or the copy's error.
 DWORD CopyEngine(const std::string& cwd, const std::string& box);
+
+// True when a box of that name exists, in any case of its letters: its
+// settings key holds values or its engine copy is in cwd\Boxes. `stored` is
+// then the name as the engine copy spells it (else as given). Nothing is
+// created by looking.
+bool FindBox(CProfile& profile, const std::string& cwd, const std::string& name, std::string& stored);
 
 // Tells a running launcher that the boxes changed.
 void NotifyLauncher();

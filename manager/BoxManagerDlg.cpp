@@ -4,6 +4,7 @@
 
 #include "boxconfig/SuiteNames.h"
 #include "browser/BrowserRules.h"
+#include "ftp/CommandText.h"
 #include "manager/BoxFiles.h"
 #include "manager/BoxRecord.h"
 #include "manager/BoxRules.h"
@@ -189,16 +190,45 @@ void CBoxManagerDlg::OnOK()
         ShowFailure(m_hwnd, missing, kSuiteTitle);
         return;
     }
+    // These travel to the server in command lines, where a line break would
+    // start a second command.
+    const struct {
+        const std::string& text;
+        const char* name;
+        int control;
+    } sent[] = {{UserId, "User ID", IDC_MANAGER_USER_ID},
+                {Password, "Password", IDC_MANAGER_PASSWORD},
+                {Account, "Account", IDC_MANAGER_ACCOUNT},
+                {Directory, "Directory", IDC_MANAGER_DIRECTORY}};
+    for (const auto& entry : sent)
+        if (!IsSendableArgument(entry.text)) {
+            ShowFailure(m_hwnd, std::string("The ") + entry.name + " cannot contain a line break.", kSuiteTitle);
+            FocusItem(entry.control);
+            return;
+        }
     Alias = BoxNameFor(Alias, HostName);
     // Before anything is written: the name becomes a key, a file and shortcuts.
-    const std::string refusal = BoxNameRefusal(Alias);
+    const std::string refusal = BoxNameRefusal(Alias, LongestName());
     if (!refusal.empty()) {
         SetItemText(IDC_MANAGER_ALIAS, Alias);
         ShowFailure(m_hwnd, refusal, kSuiteTitle);
         FocusItem(IDC_MANAGER_ALIAS);
         return;
     }
+    // Another box of that name (the registry and the file system ignore the
+    // case) would lose its settings, engine copy and shortcuts.
+    std::string existing;
+    if (CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, Alias.c_str(), -1, m_state.CurrentBoxName.c_str(), -1) !=
+            CSTR_EQUAL &&
+        FindBox(m_profile, CurrentDirectory(), Alias, existing) &&
+        !AskYesNo(m_hwnd, Replace("A box named %s already exists. Replace it?", existing), kSuiteTitle))
+        return;
     SaveBox(Alias);
+}
+
+size_t CBoxManagerDlg::LongestName() const
+{
+    return LongestBoxName(CurrentDirectory(), m_state.DesktopFolder, m_state.SendToFolder);
 }
 
 void CBoxManagerDlg::SaveBox(const std::string& box)
@@ -220,7 +250,7 @@ void CBoxManagerDlg::SaveBox(const std::string& box)
         ShowFailure(m_hwnd,
                     "The box \"" + box + "\" has no up-to-date engine: copying\n" + cwd + "\\Sendora.exe\nto\n" +
                         engine + "\nfailed (" + ErrorText(error) +
-                        ").\n\nThe box's settings and shortcuts are saved, but its engine is "
+                        ").\n\nThe box's settings are saved, but its engine is "
                         "missing or out of date until this copy succeeds. Save the box again "
                         "once Sendora.exe is in " +
                         cwd + " and the box is not sending.",
@@ -239,6 +269,14 @@ void CBoxManagerDlg::DeleteBox()
 {
     // The box the manager was started for, whatever the Alias shows now.
     const std::string& box = m_state.CurrentBoxName;
+    // A name no box can have ("..\\Sendora") would aim the deletions at
+    // files outside the Boxes folder.
+    const std::string fault = BoxNameFault(box, LongestName());
+    if (!fault.empty()) {
+        ShowFailure(m_hwnd, "\"" + box + "\" cannot be the name of a box, so nothing is deleted: " + fault,
+                    kSuiteTitle);
+        return;
+    }
     if (!AskYesNo(m_hwnd, Replace("Are you sure you want to delete %s?", box), kSuiteTitle))
         return;
     const std::string cwd = CurrentDirectory();

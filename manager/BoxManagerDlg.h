@@ -39,6 +39,8 @@ private:
     void OnAnonymous();
     void OnGeoCities();
     void SaveBox(const std::string& box);
+    // The longest box name the suite's folder and the shortcut folders allow.
+    size_t LongestName() const;
     void DeleteBox();
     void Close(INT_PTR result);
     void Enable(int id, bool enabled) const { EnableWindow(Item(id), enabled ? TRUE : FALSE); }

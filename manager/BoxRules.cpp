@@ -1,8 +1,10 @@
 #include "manager/BoxRules.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "boxconfig/SuiteNames.h"
 
@@ -31,26 +33,53 @@ bool IsBlank(char c)
 
 }  // namespace
 
-std::string BoxNameRefusal(const std::string& name)
+size_t LongestBoxName(const std::string& suiteFolder, const std::string& desktopFolder, const std::string& sendToFolder)
 {
-    const std::string cannot = "The alias \"" + name + "\" cannot be used: ";
+    const size_t maxPath = 260 - 1;  // the ANSI file functions' limit, without the terminator
+    size_t longest = 255;            // a registry key name
+    auto fit = [&](size_t around) { longest = std::min(longest, around < maxPath ? maxPath - around : 0); };
+    fit(BoxEnginePath(suiteFolder, "").size());
+    for (const std::string* folder : {&desktopFolder, &sendToFolder})
+        fit(folder->size() + std::strlen("\\.LNK"));
+    return longest;
+}
+
+std::string BoxNameFault(const std::string& name, size_t longest)
+{
     switch (FileNameFaultOf(name)) {
     case FileNameFault::None:
-        return std::string();
+        break;
     case FileNameFault::Empty:
-        return "Please enter an Alias for the box.";
+        return "a box needs a name.";
     case FileNameFault::DotsAndBlanks:
-        return cannot + "a box's name needs more than blanks and dots.";
+        return "a box's name needs more than blanks and dots.";
     case FileNameFault::ControlCharacter:
-        return cannot + "it contains a control character.";
+        return "it contains a control character.";
     case FileNameFault::ReservedCharacter:
-        return cannot + "a box's name becomes a file name and must not contain any of "
-                        "the characters \\ / : * ? \" < > |";
+        return "a box's name becomes a file name and must not contain any of "
+               "the characters \\ / : * ? \" < > |";
     case FileNameFault::DeviceName:
         // "Boxes\NUL.exe" would be no file at all.
-        return cannot + "Windows reserves that name for a device.";
+        return "Windows reserves that name for a device.";
     }
+    // A command tail loses leading blanks; a name that ends in blanks or a
+    // dot looks the same as one without them.
+    if (name.front() == ' ' || name.back() == ' ')
+        return "a box's name cannot begin or end with a blank.";
+    if (name.back() == '.')
+        return "a box's name cannot end with a dot.";
+    if (name.size() > longest)
+        return "it is longer than the " + std::to_string(longest) +
+               " characters that its settings key, engine copy and shortcuts allow here.";
     return std::string();
+}
+
+std::string BoxNameRefusal(const std::string& name, size_t longest)
+{
+    if (name.empty())
+        return "Please enter an Alias for the box.";
+    const std::string fault = BoxNameFault(name, longest);
+    return fault.empty() ? fault : "The alias \"" + name + "\" cannot be used: " + fault;
 }
 
 bool ParseIntegerText(const std::string& text, int& value)

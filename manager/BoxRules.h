@@ -11,10 +11,20 @@ const char* MissingLogonEntry(const std::string& userId, const std::string& pass
 // The name a box is saved under: the Alias, or the Host Name when it is empty.
 std::string BoxNameFor(const std::string& alias, const std::string& hostName);
 
-// A box name becomes a registry key, a file name and two shortcut names, so
-// it must be a valid file name. Empty when it is; otherwise the message that
-// refuses it.
-std::string BoxNameRefusal(const std::string& name);
+// The longest box name whose settings key (255 characters), engine copy
+// "<suiteFolder>\Boxes\<name>.exe" and shortcuts "<folder>\<NAME>.LNK" all
+// stay within the 260 characters of a path, terminator included.
+size_t LongestBoxName(const std::string& suiteFolder, const std::string& desktopFolder,
+                      const std::string& sendToFolder);
+
+// A box name becomes a registry key, a file name, two shortcut names and an
+// argument on other programs' command lines, so it must be a valid file name
+// with nothing at its ends that Windows or a command tail would drop (blanks,
+// a trailing dot), no longer than `longest`. Why it cannot be one, or "".
+std::string BoxNameFault(const std::string& name, size_t longest);
+
+// The message that refuses an alias on OK, or "" when it can be saved.
+std::string BoxNameRefusal(const std::string& name, size_t longest);
 
 // The Port text: a decimal integer, optionally signed, with blanks or tabs
 // around it. False (value untouched) for anything else, an empty text or a

@@ -151,6 +151,17 @@ TEST_F(RegistryProfile, DeleteSectionRemovesTheKeyWithAllItsValues)
     EXPECT_TRUE(KeyExists(kApp));
 }
 
+TEST_F(RegistryProfile, HoldsValuesOnlyForAKeyWithValuesAndNeverMakesOne)
+{
+    EXPECT_FALSE(profile.HoldsValues(box));
+    EXPECT_FALSE(KeyExists(KeyOf(box)));
+    profile.GetString(box, BoxValue::HostName, "");  // a read leaves an empty key
+    EXPECT_FALSE(profile.HoldsValues(box));
+    profile.WriteString(box, BoxValue::HostName, "h");
+    EXPECT_TRUE(profile.HoldsValues(box));
+    EXPECT_FALSE(profile.HoldsValues(""));
+}
+
 TEST_F(RegistryProfile, AnEmptySectionIsTheApplicationKey)
 {
     profile.WriteInt("", "Test Value", 7);

@@ -326,6 +326,22 @@ def scripted_cases(s, folder):
             t.check(server.wait(10), "session over")
             t.eq(server.errors, [])
 
+    with t.case("a User ID holding a line break is never sent: \"Unable to logon to FTP host\""):
+        script = [{"reply": "220 Ready\r\n"}]
+        with scripted_ftpd.ScriptedFtpServer(script) as server:
+            set_box(d, server.port, **{"User ID": "ann\r\nDELE b.txt"})
+            b = Browser(s, folder)
+            box = b.message()
+            t.eq((box.text, box.icon), ("Unable to logon to FTP host", "warning"))
+            d.answer("ok", box=box)
+            # The queued listing may fail in turn on the refused connection.
+            late = suite.poll(lambda: d.find_message_box(pid=b.pid), 2.0)
+            if late:
+                d.answer("ok", box=late)
+            t.eq(b.close(), 0)
+            t.check(server.wait(10), "session over")
+            t.eq([c for c in server.commands if c.startswith("USER") or "DELE" in c], [], "no USER line sent")
+
     with t.case("a LIST answered 150 and then 425 fails, and the next command reaches the server"):
         cache = os.path.join(folder, BOX + ".lst")
         refused = scripted_ftpd.listing("")

@@ -17,7 +17,7 @@ std::vector<std::string> Split(const std::string& list)
 
 using Paths = std::vector<std::string>;
 
-TEST(PathList, PathsAreFoundByTheirDriveColons)
+TEST(PathList, PathsAreFoundByTheirDriveColonsAndNetworkStarts)
 {
     const struct {
         std::string list;
@@ -28,9 +28,15 @@ TEST(PathList, PathsAreFoundByTheirDriveColons)
         {"C:\\Web\\index.htm C:\\Web\\img", {"C:\\Web\\index.htm", "C:\\Web\\img"}},
         {"C:\\a  b\\c d e.txt E:\\f", {"C:\\a  b\\c d e.txt", "E:\\f"}},
         {"", {}},
-        {"\\\\server\\share\\file.txt", {}},  // no drive colon: not a path
         {"no colon at all", {}},
-        {"\\\\srv\\x.txt C:\\y.txt", {"C:\\y.txt"}},
+        // Explorer passes files of a network place without a drive letter.
+        {"\\\\server\\share\\file.txt", {"\\\\server\\share\\file.txt"}},
+        {"\\\\srv\\x.txt C:\\y.txt", {"\\\\srv\\x.txt", "C:\\y.txt"}},
+        {"C:\\y.txt \\\\srv\\my docs\\x.txt D:\\z", {"C:\\y.txt", "\\\\srv\\my docs\\x.txt", "D:\\z"}},
+        {"\\\\?\\C:\\long\\a.txt", {"\\\\?\\C:\\long\\a.txt"}},
+        // Only at a path's start: not a colon or backslashes inside a path.
+        {"C:\\a\\\\b.txt", {"C:\\a\\\\b.txt"}},
+        {"junk C:\\x", {"C:\\x"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Split(c.list), c.paths) << c.list;
@@ -38,9 +44,11 @@ TEST(PathList, PathsAreFoundByTheirDriveColons)
 
 TEST(PathList, DegenerateListsStayInBounds)
 {
-    EXPECT_EQ(Split(":"), Paths{":"});
-    EXPECT_EQ(Split("::"), (Paths{"", "::"}));
+    EXPECT_EQ(Split(":"), Paths{});
+    EXPECT_EQ(Split("::"), Paths{"::"});
     EXPECT_EQ(Split("C:"), Paths{"C:"});
+    EXPECT_EQ(Split("\\\\"), Paths{"\\\\"});
+    EXPECT_EQ(Split("C: D:"), (Paths{"C:", "D:"}));
     EXPECT_EQ(PathAt("C:\\x", 5), "");
 }
 
@@ -62,6 +70,7 @@ TEST(PathList, FolderSwitch)
     EXPECT_EQ(FolderSwitchArgument("/B\tNew Stuff"), "New Stuff");
     EXPECT_EQ(FolderSwitchArgument("/b"), "");
     EXPECT_EQ(FolderSwitchArgument("/b   "), "");
+    EXPECT_EQ(FolderSwitchArgument("/b \"New Stuff\""), "New Stuff");
 }
 
 TEST(PathList, FolderEntriesJoinIntoAPathList)

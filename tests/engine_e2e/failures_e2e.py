@@ -16,7 +16,6 @@ t = suite.Tests()
 NO_CONNECTION = "Unable to establish a connection to the FTP host"
 NO_LOGON = "Unable to logon to FTP host"
 NO_DIRECTORY = "Unable to locate specified directory"
-NOT_SENT = "File transfer was not successful"
 
 
 def closed_port():
@@ -29,7 +28,7 @@ def closed_port():
 def run_with(d, s, script, files, box_name="Fail", **settings):
     """Server, box and engine run for one case; yields (run, server)."""
     srv = ScriptedFtpServer(script).start()
-    box = boxes.make_box(d, s.tmp, box_name, port=srv.port, user="ann", password="pw", **settings)
+    box = boxes.make_box(d, s.tmp, box_name, port=srv.port, **dict({"user": "ann", "password": "pw"}, **settings))
     return srv, box, EngineRun(d, box, boxes.path_list(files))
 
 
@@ -54,10 +53,11 @@ with suite.Session() as s:
             ("PWD without a quoted directory",
              dialogue(["PORT", "TYPE A", ("PWD", "257 /home/u is the current directory\r\n")]), "www",
              NO_DIRECTORY, ["USER ann", "PASS pw", "PORT", "TYPE A", "PWD"]),
-            ("PORT 500", dialogue([("PORT", "500 PORT not understood\r\n")]), "", NOT_SENT,
+            # The abort names both files: the one refused and the one never tried.
+            ("PORT 500", dialogue([("PORT", "500 PORT not understood\r\n")]), "", not_sent_text([a_txt, b_txt]),
              ["USER ann", "PASS pw", "PORT"]),
             ("STOR 550", dialogue(["PORT", "TYPE A"]) +
-             [{"expect": "STOR a.txt", "reply": "550 Permission denied\r\n"}], "", NOT_SENT,
+             [{"expect": "STOR a.txt", "reply": "550 Permission denied\r\n"}], "", not_sent_text([a_txt, b_txt]),
              ["USER ann", "PASS pw", "PORT", "TYPE A", "STOR a.txt"]),
         ]
         for what, script, directory, text, commands in cases:
@@ -68,6 +68,38 @@ with suite.Session() as s:
                 srv.wait(10)
                 # Nothing after the failure: no second file, no QUIT.
                 t.eq(without_ports(srv.commands), commands, what)
+            finally:
+                box.delete(d)
+                srv.close()
+
+    with t.case("a setting holding a line break is never sent: its step fails"):
+        for setting, text, script in (
+                ({"user": "ann\r\nDELE index.html"}, NO_LOGON, [{"reply": GREETING}]),
+                ({"password": "pw\nDELE index.html"}, NO_LOGON,
+                 [{"reply": GREETING}, {"expect": "USER ann", "reply": USER_OK}]),
+                ({"directory": "/www\r\nDELE index.html"}, NO_DIRECTORY, dialogue(["PORT", "TYPE A"]))):
+            srv, box, run = run_with(d, s, script, [a_txt], **setting)
+            try:
+                with run:
+                    failure_box(t, run, text)
+                srv.wait(10)
+                t.eq([c for c in srv.commands if "DELE" in c or c.startswith("CWD")], [], str(setting))
+                t.eq(srv.errors, [])
+            finally:
+                box.delete(d)
+                srv.close()
+
+    with t.case("a server that never answers QUIT: the run ends by itself with the exit code it earned"):
+        for files, code in (([a_txt], 0), ([a_txt, os.path.join(src, "missing.txt")], 1)):
+            script = dialogue(["PORT", "TYPE A", "STOR a.txt"]) + [{"expect": "QUIT"}]
+            srv, box, run = run_with(d, s, script, files)
+            try:
+                with run:
+                    if code:
+                        d.answer("ok", box=run.message_box())
+                    t.eq(run.exit_code(timeout=20), code, "exit code")
+                t.eq(without_ports(srv.commands)[-1], "QUIT")
+                t.eq([x["data"] for x in srv.transfers], [b"alpha\n"])
             finally:
                 box.delete(d)
                 srv.close()
@@ -97,26 +129,27 @@ with suite.Session() as s:
                 box.delete(d)
                 srv.close()
 
-    with t.case("Erase: a file the server kept goes, one it refused (451) stays and is reported"):
-        kept = write(os.path.join(src, "erase", "kept.txt"), "refused by the server\n")
-        gone = write(os.path.join(src, "erase", "gone.txt"), "stored by the server\n")
-        script = dialogue(["PORT", "TYPE A", ("STOR kept.txt", "451 Local error in processing\r\n"),
-                           "PORT", "TYPE A", "STOR gone.txt", "QUIT"])
-        srv, box, run = run_with(d, s, script, [kept, gone], erase=1)
-        try:
-            with run:
-                report = run.message_box()
-                t.eq(report.text, not_sent_text([kept]))
-                t.check("QUIT" not in srv.commands, "reported before QUIT")
-                d.answer("ok", box=report)
-                t.eq(run.exit_code(), 1, "exit code")
-            t.check(os.path.exists(kept), "the refused file stays")
-            t.check(not os.path.exists(gone), "the stored file is erased")
-            srv.wait(10)
-            t.eq(srv.commands[-1], "QUIT")
-        finally:
-            box.delete(d)
-            srv.close()
+    with t.case("Erase: only a file kept with a 2xx goes; one refused (451) or answered without a number stays"):
+        for n, completion in enumerate(("451 Local error in processing\r\n", "Transfer complete\r\n")):
+            kept = write(os.path.join(src, "erase%d" % n, "kept.txt"), "refused by the server\n")
+            gone = write(os.path.join(src, "erase%d" % n, "gone.txt"), "stored by the server\n")
+            script = dialogue(["PORT", "TYPE A", ("STOR kept.txt", completion), "PORT", "TYPE A", "STOR gone.txt",
+                               "QUIT"])
+            srv, box, run = run_with(d, s, script, [kept, gone], erase=1)
+            try:
+                with run:
+                    report = run.message_box()
+                    t.eq(report.text, not_sent_text([kept]))
+                    t.check("QUIT" not in srv.commands, "reported before QUIT")
+                    d.answer("ok", box=report)
+                    t.eq(run.exit_code(), 1, "exit code")
+                t.check(os.path.exists(kept), "the refused file stays")
+                t.check(not os.path.exists(gone), "the stored file is erased")
+                srv.wait(10)
+                t.eq(srv.commands[-1], "QUIT")
+            finally:
+                box.delete(d)
+                srv.close()
 
     with t.case("a data connection that never comes (425) is reported; the next file goes"):
         script = dialogue(["PORT", "TYPE A"]) + [
@@ -183,6 +216,47 @@ with suite.Session() as s:
             box.delete(d)
             srv.close()
         write(a_txt, "alpha\n")
+
+    with t.case("replies that end in a bare line feed are read like any other"):
+        lf = [dict(step, **{k: step[k].replace("\r\n", "\n") for k in ("reply", "then") if k in step})
+              for step in dialogue(["PORT", "TYPE A", "STOR a.txt", "QUIT"])]
+        lf[0]["reply"] = "220-Welcome\n220 Ready\n"
+        srv, box, run = run_with(d, s, lf, [a_txt])
+        try:
+            with run:
+                t.eq(run.exit_code(timeout=30), 0, "exit code")
+            srv.wait(10)
+            t.eq(without_ports(srv.commands), ["USER ann", "PASS pw", "PORT", "TYPE A", "STOR a.txt", "QUIT"])
+            t.eq([x["data"] for x in srv.transfers], [b"alpha\n"])
+        finally:
+            box.delete(d)
+            srv.close()
+
+    with t.case("an abort names every path not sent: failed before, refused, and never tried"):
+        g = os.path.join(src, "g")
+        g1, g2 = write(os.path.join(g, "g1.txt"), "g1\n"), write(os.path.join(g, "g2.txt"), "g2\n")
+        script = dialogue(["PORT", "TYPE A", ("STOR a.txt", "451 Local error in processing\r\n"),
+                           "MKD g", "CWD g", "PORT", "TYPE A"])
+        script.append({"expect": "STOR *", "reply": "550 Permission denied\r\n"})
+        srv, box, run = run_with(d, s, script, [a_txt, g, b_txt])
+        try:
+            with run:
+                run.message_box()
+                first = g1 if "STOR g1.txt" in srv.commands else g2
+                failure_box(t, run, not_sent_text([a_txt, first, g2 if first == g1 else g1, b_txt]))
+        finally:
+            box.delete(d)
+            srv.close()
+        # A server that goes away: the next data port cannot be opened.
+        script = dialogue(["PORT", "TYPE A", "STOR a.txt"])
+        script[-1]["close"] = True
+        srv, box, run = run_with(d, s, script, [a_txt, b_txt, g])
+        try:
+            with run:
+                failure_box(t, run, not_sent_text([b_txt, g]))
+        finally:
+            box.delete(d)
+            srv.close()
 
     with t.case("a folder that cannot be entered is skipped whole, without CDUP"):
         folder = os.path.join(src, "locked")

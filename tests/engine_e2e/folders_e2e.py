@@ -144,6 +144,41 @@ with suite.Session() as s:
         with open(os.path.join(home, "a b.txt"), "rb") as f:
             t.eq(f.read(), b"a b\n")
 
+    with t.case("a path without a drive letter (a network path) is sent like any other, also after a drive path"):
+        net_file = write(os.path.join(src, "net", "n.bin"), os.urandom(2000))
+        net_folder = os.path.join(src, "net", "share")
+        write(os.path.join(net_folder, "s.txt"), "shared\n")
+        drive = write(os.path.join(src, "drive.txt"), "drive\n")
+        # Wine has no network client; "\\?\unix\..." is a path of that form it can read.
+        network = ["\\\\?\\unix" + p.replace("/", "\\") for p in (net_file, net_folder)]
+        cmds = upload(" ".join([suite.win_path(drive)] + network))
+        t.eq([c for c in cmds if c.startswith("STOR")], ["STOR drive.txt", "STOR n.bin", "STOR s.txt"])
+        for name, local in (("drive.txt", drive), ("n.bin", net_file), ("share/s.txt", os.path.join(net_folder, "s.txt"))):
+            with open(os.path.join(home, name), "rb") as f, open(local, "rb") as g:
+                t.eq(f.read(), g.read(), name)
+
+    with t.case("a network path that cannot be read is reported exactly as given"):
+        srv.clear_log()
+        here = write(os.path.join(src, "here.txt"), "here\n")
+        gone = "\\\\nosuch-e2e\\share\\gone.txt"
+        box = boxes.make_box(d, s.tmp, "Tree", port=srv.port, user="ann", password="pw")
+        try:
+            with EngineRun(d, box, gone + " " + suite.win_path(here)) as run:
+                report = run.message_box()
+                t.eq(report.text, not_sent_text([gone]))
+                d.answer("ok", box=report)
+                t.eq(run.exit_code(), 1, "exit code")
+        finally:
+            box.delete(d)
+        t.check(os.path.exists(os.path.join(home, "here.txt")), "the readable path arrived")
+
+    with t.case('"/b" takes its folder name without the quotation marks'):
+        quoted = os.path.join(s.tmp, "Boxes", "In Quotes")
+        write(os.path.join(quoted, "q.txt"), "quoted\n")
+        upload('/b "In Quotes"')
+        with open(os.path.join(home, "q.txt"), "rb") as f:
+            t.eq(f.read(), b"quoted\n")
+
     with t.case("a path that does not exist is reported; the others arrive"):
         first = write(os.path.join(src, "first.txt"), "first\n")
         missing = os.path.join(src, "missing.txt")

@@ -60,6 +60,12 @@ const ReplyStream ReplyStreams[] = {
      {"211-Features:\r\n MDTM\r\n200 not the end\r\n211 End\r\n"},
      {211}},
     {"22\r\n-9 Odd\r\n", {"22\r\n", "-9 Odd\r\n"}, {22, -9}},
+    // Some servers end their lines with a bare line feed, some mix the two.
+    {"220 Ready\n331 Next\r\n", {"220 Ready\n", "331 Next\r\n"}, {220, 331}},
+    {"230-Welcome\n230-Second\r\n230 Done\n200 Next\n",
+     {"230-Welcome\n230-Second\r\n230 Done\n", "200 Next\n"},
+     {230, 200}},
+    {"22\n-9 Odd\n", {"22\n", "-9 Odd\n"}, {22, -9}},
     {"abc-x\r\nabc y\r\n\r\n", {"abc-x\r\nabc y\r\n", "\r\n"}, {0, 0}},
 };
 
@@ -309,8 +315,9 @@ TEST_F(FtpFake, EveryFailingCallEndsTheTransferWithEverythingClosed)
             TransferResult result;
             {
                 CTransfer transfer(ftp, control);
+                CInputFile file(dir.Path("f").c_str());
                 transfer.OpenDataPort();
-                result = upload ? transfer.Upload("STOR f\r\n", dir.Path("f").c_str())
+                result = upload ? transfer.Upload("STOR f\r\n", file)
                                 : transfer.Download("RETR f\r\n", dir.Path("f").c_str());
                 EXPECT_EQ(Fake().OpenCount(), 1) << "closed before the transfer ends";
             }
@@ -347,7 +354,8 @@ TEST_F(FtpFake, FilesGoInBlocks)
 
         CTransfer transfer(ftp, Control({"200 PORT ok\r\n150 Go\r\n226 Transfer complete.\r\n"}));
         ASSERT_TRUE(transfer.OpenDataPort());
-        EXPECT_TRUE(transfer.Upload("STOR f\r\n", dir.Path("f").c_str()).IsDone());
+        CInputFile file(dir.Path("f").c_str());
+        EXPECT_TRUE(transfer.Upload("STOR f\r\n", file).IsDone());
         const FakeStream& data = Fake().Stream(Fake().lastAccepted);
         EXPECT_EQ(data.sendCalls, c.sendCalls);
         EXPECT_TRUE(data.sent == content);

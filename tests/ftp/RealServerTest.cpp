@@ -31,7 +31,8 @@ TEST(FtpRealServer, UploadAndDownloadAreByteIdentical)
 
     CTransfer up(ftp, control);
     ASSERT_TRUE(up.OpenDataPort()) << ftp.LastReply();
-    TransferResult result = up.Upload("STOR remote.bin\r\n", local.Path("up.bin").c_str());
+    CInputFile file(local.Path("up.bin").c_str());
+    TransferResult result = up.Upload("STOR remote.bin\r\n", file);
     EXPECT_TRUE(result.IsDone()) << result.text;
     EXPECT_EQ(result.code, 226);
     EXPECT_TRUE(ReadFile(root.Path("remote.bin")) == content);

@@ -17,20 +17,21 @@ struct Expected {
     int code;
 };
 
-// The reply at the front of `s`, read line by line ("\r\n" ends a line):
-// one line, unless the first line's fourth character is "-"; then up to
-// the first later line that begins with the first three characters and a
-// space. At most ReplySize bytes; a stream that ends early ends the reply,
-// one that breaks (`broken`) makes it fail.
+// The reply at the front of `s`, read line by line (a line feed ends a
+// line, with or without a carriage return before it): one line, unless the
+// first line's fourth character is "-"; then up to the first later line
+// that begins with the first three characters and a space. At most
+// ReplySize bytes; a stream that ends early ends the reply, one that breaks
+// (`broken`) makes it fail.
 Expected Oracle(const std::string& s, bool broken)
 {
-    std::vector<std::string> lines;  // complete lines with their "\r\n"
+    std::vector<std::string> lines;  // complete lines with their line ends
     size_t at = 0;
-    for (size_t eol; (eol = s.find("\r\n", at)) != std::string::npos; at = eol + 2)
-        lines.push_back(s.substr(at, eol + 2 - at));
+    for (size_t lf; (lf = s.find('\n', at)) != std::string::npos; at = lf + 1)
+        lines.push_back(s.substr(at, lf + 1 - at));
 
     size_t end = std::string::npos;
-    bool multi = s.size() >= 4 && s[3] == '-' && (lines.empty() || lines[0].size() > 5);
+    bool multi = s.size() >= 4 && s[3] == '-' && (lines.empty() || lines[0].size() > 4);
     if (!multi && !lines.empty()) {
         end = lines[0].size();
     } else if (multi && !lines.empty()) {

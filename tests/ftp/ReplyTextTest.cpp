@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 
+#include "ftp/CommandText.h"
 #include "ftp/ReplyText.h"
 
 namespace {
@@ -105,6 +106,16 @@ TEST(PasvReply, FuzzedRepliesGiveTheirPortOrNone)
             EXPECT_NE(port, 0) << noise;
         }
     }
+
+// A line break in an argument would make the rest a second command.
+TEST(CommandArgument, ALineBreakAnywhereKeepsTheCommandFromBeingSent)
+{
+    for (const char* bad : {"ann\r\nDELE x", "pw\n", "\rx", "/www\r\nDELE index.html"})
+        EXPECT_FALSE(IsSendableArgument(bad)) << bad;
+    for (const char* good : {"", "ann", "p w\t#\xe9", "[MN]'USER.DATA'", "/a b/c"})
+        EXPECT_TRUE(IsSendableArgument(good)) << good;
+    EXPECT_EQ(CommandLine("USER", "ann"), "USER ann\r\n");
+    EXPECT_EQ(CommandLine("QUIT"), "QUIT\r\n");
 }
 
 }  // namespace

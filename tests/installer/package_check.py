@@ -92,7 +92,8 @@ def check(tree, arch, version):
         t.eq(props["UpgradeCode"], "{CFE4828F-E061-464F-9371-D62DA406E49E}", "the same for every version")
         sequence = {row[0]: (row[1], int(row[2])) for row in table(msi, "InstallExecuteSequence")}
         t.check(sequence["RefreshBoxes"][1] > sequence["InstallFinalize"][1], "refresh after the new files")
-        t.check(sequence["RemoveBoxes"][1] < sequence["RemoveFiles"][1], "boxes removed before the programs")
+        t.check(sequence["CostFinalize"][1] < sequence["RemoveBoxes"][1] < sequence["RemoveFiles"][1],
+                "boxes removed once the folders are known, before the programs")
         t.check(sequence["RemoveExistingProducts"][1] > sequence["RefreshBoxes"][1],
                 "the older version goes after the newer is in")
         actions = {row[0]: (int(row[1]), row[2], row[3]) for row in table(msi, "CustomAction")}

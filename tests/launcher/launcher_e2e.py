@@ -211,7 +211,12 @@ def case_follows_the_manager_saving_and_deleting(s):
             box = d.message_box(title=TITLE, pid=pid, timeout=10)
             t.eq(box.text, QUESTION)
             t.eq(d.list_items(win, BOXES), [])
+        with t.case("a box saved in SndMgr while the question is open is listed once it closes"):
+            # The message went to the question, which bears the launcher's title.
+            t.eq(manage("", create, ["ok"]), ["New Box has been created"])
             d.answer("no", box=box)
+            t.eq(wait_items(d, win, 1), ["New Box"])
+            t.eq(d.find_message_box(pid=pid), None, "asked once")
         close(d, win, pid)
     finally:
         for name in ("New Box", "Old"):

@@ -59,7 +59,8 @@ TEST(LogonEntries, TheFirstMissingEntryIsNamed)
 }
 
 // Which names are file names lives in SuiteNamesTest; here the message
-// the manager gives for each kind of refusal.
+// the manager gives for each kind of refusal, and what a box name must be
+// beyond a file name.
 TEST(BoxNames, EachRefusalNamesTheAliasAndWhy)
 {
     const struct {
@@ -69,13 +70,26 @@ TEST(BoxNames, EachRefusalNamesTheAliasAndWhy)
         {"...", "a box's name needs more than blanks and dots."},
         {"tab\there", "it contains a control character."},
         {"a/b", "a box's name becomes a file name and must not contain any of the characters \\ / : * ? \" < > |"},
+        {"..\\Sendora",
+         "a box's name becomes a file name and must not contain any of the characters \\ / : * ? \" < > |"},
         {"Nul.txt", "Windows reserves that name for a device."},
         {"LPT0", "Windows reserves that name for a device."},
+        {" Site", "a box's name cannot begin or end with a blank."},
+        {"Site ", "a box's name cannot begin or end with a blank."},
+        {"Site.", "a box's name cannot end with a dot."},
+        {"Site .", "a box's name cannot end with a dot."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(BoxNameRefusal(c.name), "The alias \"" + std::string(c.name) + "\" cannot be used: " + c.why);
-    EXPECT_EQ(BoxNameRefusal("site.one"), "");
-    EXPECT_EQ(BoxNameRefusal(""), "Please enter an Alias for the box.");
+        EXPECT_EQ(BoxNameRefusal(c.name, 255), "The alias \"" + std::string(c.name) + "\" cannot be used: " + c.why);
+    EXPECT_EQ(BoxNameRefusal("site.one", 255), "");
+    EXPECT_EQ(BoxNameRefusal("my  site", 255), "");
+    EXPECT_EQ(BoxNameRefusal("", 255), "Please enter an Alias for the box.");
+    EXPECT_EQ(BoxNameFault("", 255), "a box needs a name.");
+    // The limit comes from the suite's and the shortcut folders' paths (the e2e test meets it).
+    EXPECT_EQ(BoxNameRefusal(std::string(41, 'x'), 40),
+              "The alias \"" + std::string(41, 'x') +
+                  "\" cannot be used: it is longer than the 40 characters that its settings key, engine copy and "
+                  "shortcuts allow here.");
 }
 
 TEST(PortText, ADecimalIntegerWithBlanksOrTabsAroundIt)

@@ -6,7 +6,7 @@ Menu entry."""
 import os
 import sys
 
-from manager_support import (ALIAS, APP_KEY, BINARY, CANCEL, CAPTION, DELETE, ENTRY_VALUES, FETCHORA,
+from manager_support import (ACCOUNT, ALIAS, APP_KEY, BINARY, CANCEL, CAPTION, DELETE, DIRECTORY, ENTRY_VALUES, FETCHORA,
                              HOST_NAME, LOWERCASE, MORE_OPTIONS, NEW, OK, OPTION_VALUES, OPTIONS_TITLE,
                              PASSWORD, PORT, PROBE, SHELL_FOLDERS, TITLE, USER_ID, Suite, box_key,
                              entries, fill, link_names, read_link, shell_folder, suite, type_text,
@@ -15,8 +15,10 @@ from manager_support import (ALIAS, APP_KEY, BINARY, CANCEL, CAPTION, DELETE, EN
 t = suite.Tests()
 
 ONE, TWO, DOT, DOT_ONE = "E2E Mgr One", "E2E Mgr Two", "E2E Mgr Dot", "E2E Mgr Dot.one"
+BROKEN = "E2E Mgr Broken"
 NO_ENGINE, NO_SENDTO, HOST_ONLY = "E2E Mgr No Engine", "E2E Mgr No SendTo", "e2e-mgr-host.invalid"
-ALL_BOXES = (ONE, TWO, DOT, DOT_ONE, NO_ENGINE, NO_SENDTO, HOST_ONLY)
+ALL_BOXES = [ONE, TWO, DOT, DOT_ONE, NO_ENGINE, NO_SENDTO, HOST_ONLY, BROKEN]
+DEVICE = "Windows reserves that name for a device."
 # Longer than anything a fixed buffer would hold, with every kind of symbol.
 LONG_PASSWORD = "pw-" + "".join(chr(33 + (i * 11) % 94) for i in range(200)).replace(" ", "")
 
@@ -200,6 +202,98 @@ def main():
             t.eq(sorted(os.listdir(os.path.join(m.dir, "Boxes"))),
                  sorted(a + ".exe" for a in (TWO, DOT)), "no engine copy for a refused name")
 
+        with t.case("blanks or a dot at an alias's ends, more device names and a name too long are refused; "
+                    "the longest name that fits is saved whole"):
+            # Boxes\<alias>.exe and <folder>\<ALIAS>.LNK within 259 characters.
+            longest = min([259 - len(m.win_dir + "\\Boxes\\.exe")] +
+                          [259 - len(d.reg_get(SHELL_FOLDERS, f).data + "\\.LNK") for f in ("Desktop", "SendTo")])
+            fits = ("E2E Mgr Long " + "x" * 300)[:longest]
+            ALL_BOXES.append(fits)
+            pid, w = m.open()
+            fill(d, w, user="ann", password="pw", host="127.0.0.1")
+            refused = [(" E2E Mgr Lead", "a box's name cannot begin or end with a blank."),
+                       ("E2E Mgr Trail ", "a box's name cannot begin or end with a blank."),
+                       ("E2E Mgr Dot.", "a box's name cannot end with a dot."),
+                       ("CONIN$", DEVICE), ("conout$.txt", DEVICE), ("COM0", DEVICE), ("lpt0", DEVICE),
+                       ("COM\xb9", DEVICE),
+                       (fits + "x", "it is longer than the %d characters that its settings key, engine copy and "
+                                    "shortcuts allow here." % longest)]
+            for alias, why in refused:
+                d.set_text(w, ALIAS, alias)
+                d.click(w, OK)
+                box = d.message_box(pid=pid)
+                t.eq((box.text, box.icon), ('The alias "%s" cannot be used: %s' % (alias, why), "warning"))
+                d.answer("ok", box=box)
+            t.check(d.exists(TITLE, pid=pid), "dialog stays open")
+            keys = [k.lower() for k in d.reg_keys(APP_KEY)]
+            t.eq([a for a, _ in refused if a.lower() in keys], [], "no key for a refused name")
+            d.set_text(w, ALIAS, fits)
+            d.click(w, OK)
+            finish_created(d, pid, fits)
+            t.check(os.path.exists(m.engine_copy(fits)), "the engine copy bears the whole name")
+            check_shortcuts(s, m, fits, folders)
+
+        with t.case("a User ID, Password, Account or Directory holding a line break is refused on OK"):
+            pid, w = m.open()
+            for name, ctl in (("User ID", USER_ID), ("Password", PASSWORD), ("Account", ACCOUNT),
+                              ("Directory", DIRECTORY)):
+                fill(d, w, user="ann", password="pw", account="", directory="", host="127.0.0.1", alias=BROKEN)
+                d.set_text(w, ctl, "ann\r\nDELE index.html")
+                d.click(w, OK)
+                box = d.message_box(pid=pid)
+                t.eq((box.text, box.icon), ("The %s cannot contain a line break." % name, "warning"))
+                d.answer("ok", box=box)
+                t.check(d.exists(TITLE, pid=pid), "dialog stays open")
+            d.click(w, CANCEL)
+            t.eq(d.wait_pid(pid, timeout=20), 0)
+            t.check(not d.reg_exists(box_key(BROKEN)) and not os.path.exists(m.engine_copy(BROKEN)), "nothing saved")
+
+        with t.case("saving over another box asks first (in any case of its name); No writes nothing, Yes replaces"):
+            key = box_key(TWO)
+            values = {n: d.reg_get(key, n) for n in ENTRY_VALUES + OPTION_VALUES}
+            with open(m.engine_copy(TWO), "wb") as f:
+                f.write(b"the engine copy as it was")
+            links = {f: os.stat(os.path.join(f, TWO.upper() + ".LNK")).st_mtime_ns for f in folders}
+            question = "A box named %s already exists. Replace it?" % TWO
+            # A new box, and a box whose Alias was changed to another's name.
+            pid, w = m.open()
+            fill(d, w, user="eve", password="other", host="localhost", alias=TWO.lower())
+            p2, w2 = m.open(DOT)
+            d.set_text(w2, ALIAS, TWO)
+            for pid_, win in ((pid, w), (p2, w2)):
+                d.click(win, OK)
+                box = d.message_box(pid=pid_)
+                t.eq((box.text, box.icon, [b for _, b in box.buttons]), (question, "question", ["&Yes", "&No"]))
+                d.answer("no", box=box)
+                t.check(d.exists(TITLE, pid=pid_), "dialog stays open after No")
+            t.eq({n: d.reg_get(key, n) for n in ENTRY_VALUES + OPTION_VALUES}, values, "settings untouched")
+            t.eq(open(m.engine_copy(TWO), "rb").read(), b"the engine copy as it was", "engine copy untouched")
+            t.eq({f: os.stat(os.path.join(f, TWO.upper() + ".LNK")).st_mtime_ns for f in folders}, links,
+                 "shortcuts untouched")
+            d.click(w2, CANCEL)
+            d.click(w, OK)
+            d.answer("yes", box=d.message_box(pid=pid))
+            finish_created(d, pid, TWO.lower())
+            t.eq(d.reg_get(key, "User ID").data, "eve", "replaced")
+            t.check(open(m.engine_copy(TWO), "rb").read() == engine_bytes, "a fresh engine copy")
+
+        with t.case("Delete refuses a name no box can have: \"..\\Sendora\" deletes nothing"):
+            outside = os.path.join(os.path.dirname(m.dir), "Sendora.lst")
+            open(outside, "wb").close()
+            pid, w = m.open("..\\Sendora")
+            d.click(w, DELETE)
+            box = d.message_box(pid=pid)
+            t.eq((box.text, box.icon),
+                 ('"..\\Sendora" cannot be the name of a box, so nothing is deleted: a box\'s name becomes a file '
+                  'name and must not contain any of the characters \\ / : * ? " < > |', "warning"))
+            d.answer("ok", box=box)
+            t.check(d.exists(TITLE, pid=pid), "dialog stays open")
+            d.click(w, CANCEL)
+            t.eq(d.wait_pid(pid, timeout=20), 0)
+            t.check(open(os.path.join(m.dir, "Sendora.exe"), "rb").read() == engine_bytes, "Sendora.exe stays")
+            t.check(os.path.exists(outside), "nothing outside the Boxes folder is deleted")
+            d.reg_delete_key(APP_KEY + "\\..")  # the dialog's reading made it
+
         with t.case("an empty Alias saves the box under its Host Name"):
             pid, w = m.open()
             fill(d, w, user="ann", password="pw", host=HOST_ONLY)
@@ -214,6 +308,7 @@ def main():
             t.eq(box.icon, "warning")
             t.check(bare.win_dir + "\\Sendora.exe" in box.text and
                     "%s\\Boxes\\%s.exe" % (bare.win_dir, NO_ENGINE) in box.text, box.text)
+            t.check("shortcuts" not in box.text, "the shortcuts are made after this message: " + box.text)
             d.answer("ok", box=box)
             finish_created(d, pid, NO_ENGINE)
             t.check(d.reg_exists(box_key(NO_ENGINE)), "settings written")

@@ -31,6 +31,7 @@ servers and closes the driver, also when the script fails or is killed.
 
 import atexit
 import collections
+import contextlib
 import logging
 import os
 import select
@@ -69,8 +70,9 @@ def win64_bin(*parts):
 
 def win_path(path):
     """Linux path -> Windows path as Wine sees it (/tmp/x -> Z:\\tmp\\x).
-    A path that already has a drive letter is returned as it is."""
-    if len(path) >= 2 and path[1] == ":":
+    A path that already has a drive letter, or is a network path, is returned
+    as it is."""
+    if len(path) >= 2 and (path[1] == ":" or path.startswith("\\\\")):
         return path
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
@@ -556,6 +558,25 @@ class Driver:
     def setenv(self, name, value=None):
         """Sets (None: removes) a variable in the driver; programs it starts inherit it."""
         self.command("setenv", name, *([] if value is None else [value]))
+
+    def hold(self, path):
+        """Holds a file or folder open without sharing, as another program
+        may; returns an id for release(). Usable as a context manager:
+
+            with d.holding(path): ...run the engine...
+        """
+        return self.command("hold", win_path(path))[0]
+
+    def release(self, held):
+        self.command("release", held)
+
+    @contextlib.contextmanager
+    def holding(self, path):
+        held = self.hold(path)
+        try:
+            yield held
+        finally:
+            self.release(held)
 
     # -- registry, HKEY_CURRENT_USER --
 

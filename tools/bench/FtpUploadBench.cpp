@@ -36,8 +36,9 @@ int main(int argc, char** argv)
     for (int i = count ? 1 : 0; ok && i <= count; ++i) {
         const std::string remote = count ? argv[6] + std::to_string(i) : std::string(argv[6]);
         CTransfer transfer(ftp, control);
+        CInputFile file(argv[5]);
         ok = transfer.OpenDataPort() && ftp.SendCommand(control, "TYPE I\r\n") < 400 &&
-             transfer.Upload("STOR " + remote + "\r\n", argv[5]).IsDone();
+             transfer.Upload("STOR " + remote + "\r\n", file).IsDone();
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!ok) {

@@ -146,6 +146,36 @@ void CmdSetEnv(const CArgs& args, CReply&)
         ThrowLastError("SetEnvironmentVariable");
 }
 
+// --- files held open ---
+
+// Handles opened without sharing, as a program that keeps a file (or a
+// folder) open to itself: others then cannot open the file or list the folder.
+std::map<int64_t, HANDLE> Held;
+int64_t NextHeld = 1;
+
+void CmdHold(const CArgs& args, CReply& reply)
+{
+    const std::string& path = args.Text(0);
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    // A folder opens only with backup semantics; reading it means listing it.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        ThrowLastError("CreateFile " + QuoteText(path));
+    Held[NextHeld] = h;
+    reply.Add(NextHeld++);
+}
+
+void CmdRelease(const CArgs& args, CReply&)
+{
+    const auto it = Held.find(args.Number(0));
+    if (it == Held.end())
+        throw CDriverError("notfound", "nothing held as " + std::to_string(args.Number(0)));
+    CloseHandle(it->second);
+    Held.erase(it);
+}
+
 // --- screenshots ---
 
 void WriteBmp(const std::string& path, HDC source, const RECT& r)
@@ -437,6 +467,8 @@ extern const CCommand SystemCommands[] = {
     {"chdir", "", "<dir>", CmdChdir},
     {"cwd", "", "-> dir", CmdCwd},
     {"setenv", "", "<name> [value] (no value removes it)", CmdSetEnv},
+    {"hold", "", "<path> -> id (the file or folder held open without sharing)", CmdHold},
+    {"release", "", "<id> (closes what hold opened)", CmdRelease},
     {"screenshot", WINDOW_OPTIONS, "<win|@0> <path.bmp> [ctl] -> width height", CmdScreenshot},
     {"regget", "raw", "<key> <name> [-raw] -> type data", CmdRegGet},
     {"regset", "", "<key> <name> <REG_SZ|REG_EXPAND_SZ|REG_DWORD|REG_QWORD|REG_BINARY hex|type number + hex> <data>",
