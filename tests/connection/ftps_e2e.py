@@ -19,7 +19,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import links  # noqa: E402
-from links import EngineRun, boxes, suite  # noqa: E402
+from links import EngineRun, boxes, not_sent_text, suite  # noqa: E402
 import tls_certs  # noqa: E402
 from vsftpd import Vsftpd  # noqa: E402
 
@@ -97,8 +97,8 @@ def engine_cases(d, s, paths, trusted, untrusted, other_name):
     with t.case("vsftpd insisting on session reuse: its 522 is shown, the run ends"):
         with Vsftpd(root, writable=True, tls=trusted) as srv:
             with Secure(d, s, srv.port, user="anonymous", password="guest@", directory="active") as box:
-                with box.run(paths[:1]) as run:
-                    failure(d, run.pid, REUSE)
+                with box.run(paths[:2]) as run:
+                    failure(d, run.pid, REUSE + "\r\n\r\n" + not_sent_text(paths[:2]))
                     t.eq(run.exit_code(), 1)
 
     srv = s.ftp_server(user="ann", password="pw", tls=untrusted)

@@ -15,7 +15,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "engine_e2e"))
-from engine_run import EngineRun, boxes, failure_box, suite  # noqa: E402,F401
+from engine_run import EngineRun, boxes, failure_box, not_sent_text, suite  # noqa: E402,F401
 
 TREE = {
     "a.txt": b"alpha\r\nbeta\r\n",

@@ -9,11 +9,10 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import links  # noqa: E402
-from links import EngineRun, boxes, suite  # noqa: E402
+from links import EngineRun, boxes, failure_box, not_sent_text, suite  # noqa: E402
 from scripted_ftpd import ScriptedFtpServer, listing, login  # noqa: E402
 from vsftpd import Vsftpd  # noqa: E402
 
-NOT_SENT = "File transfer was not successful"
 NO_DATA_CHANNEL = "Unable to establish a data channel to the FTP host"
 
 t = suite.Tests()
@@ -21,15 +20,6 @@ t = suite.Tests()
 
 def verbs(commands):
     return [c.split(" ", 1)[0].upper() for c in commands]
-
-
-def check_failure(run, text):
-    """The run shows the failure (and what it did not send), ends on OK with 1."""
-    box = run.message_box()
-    t.check(box.text.startswith(text), "message %r" % box.text)
-    t.eq(box.icon, "warning")
-    run.driver.answer("ok", box=box)
-    t.eq(run.exit_code(), 1, "exit code")
 
 
 def main():
@@ -66,7 +56,7 @@ def main():
                                      directory="refused", transfer_type=1)
                 try:
                     with EngineRun(d, box, boxes.path_list(paths[:1])) as run:
-                        check_failure(run, NOT_SENT)
+                        failure_box(t, run, not_sent_text(paths[:1]))
                 finally:
                     box.delete(d)
                 t.eq(os.listdir(refused), [], "nothing arrived")
@@ -107,8 +97,8 @@ def main():
                 srv = ScriptedFtpServer(login() + [{"expect": "PASV", "reply": reply}]).start()
                 box = boxes.make_box(d, s.tmp, "Hostile", port=srv.port, user="ann", password="pw", passive=1)
                 try:
-                    with EngineRun(d, box, boxes.path_list(paths[:1])) as run:
-                        check_failure(run, NOT_SENT)
+                    with EngineRun(d, box, boxes.path_list(paths[:2])) as run:
+                        failure_box(t, run, not_sent_text(paths[:2]))
                 finally:
                     box.delete(d)
                     srv.wait(10)

@@ -49,7 +49,6 @@ struct FakeNet {
     bool connectFails = false;
     bool listenFails = false;
     bool localNameFails = false;
-    bool peerNameFails = false;
     bool acceptFails = false;
     bool waitFails = false;
     // An accepted socket takes sends of at most this much, fails them, or

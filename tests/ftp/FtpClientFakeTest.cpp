@@ -231,36 +231,6 @@ TEST_F(FtpFake, DataPortNamesTheControlAddressAndListeningPort)
     EXPECT_EQ(Fake().OpenCount(), 2);
 }
 
-TEST_F(FtpFake, PassiveConnectsToThePortAtTheControlConnectionsPeer)
-{
-    CStream& control = Control({"227 Entering Passive Mode (10,1,2,3,4,1).\r\n"});
-    CTransfer transfer(ftp, control, nullptr, DataMode::Passive);
-    ASSERT_TRUE(transfer.OpenDataPort());
-    EXPECT_EQ(Fake().Stream(control.Socket()).sent, "PASV\r\n");
-    EXPECT_EQ(Fake().connects, std::vector<std::string>{"192.0.2.7:1025"});
-    EXPECT_EQ(Fake().OpenCount(), 2);
-}
-
-TEST_F(FtpFake, AFailedPassiveConnectionSendsNoCommandAndLeavesNothingOpen)
-{
-    for (bool FakeNet::*flag : {&FakeNet::peerNameFails, &FakeNet::socketFails, &FakeNet::connectFails}) {
-        Fake() = FakeNet();
-        CStream& control = Control({"227 Entering Passive Mode (127,0,0,1,4,1).\r\n"});
-        Fake().*flag = true;
-        TransferResult result;
-        {
-            CTransfer transfer(ftp, control, nullptr, DataMode::Passive);
-            EXPECT_FALSE(transfer.OpenDataPort());
-            result = transfer.Download("RETR f\r\n", "unused");
-        }
-        EXPECT_EQ(result.outcome, TransferResult::Connection);
-        EXPECT_EQ(static_cast<int>(result.step), static_cast<int>(TransferStep::DataPort));
-        EXPECT_EQ(result.code, 227);
-        EXPECT_EQ(Fake().Stream(control.Socket()).sent, "PASV\r\n");
-        EXPECT_EQ(Fake().OpenCount(), 1);
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Transfers over failing calls: each ends with one result, leaves only the
 // control socket open and, once the command was accepted, has read the

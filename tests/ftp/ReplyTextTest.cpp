@@ -106,6 +106,7 @@ TEST(PasvReply, FuzzedRepliesGiveTheirPortOrNone)
             EXPECT_NE(port, 0) << noise;
         }
     }
+}
 
 // A line break in an argument would make the rest a second command.
 TEST(CommandArgument, ALineBreakAnywhereKeepsTheCommandFromBeingSent)
