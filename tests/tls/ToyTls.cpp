@@ -100,7 +100,7 @@ bool CToyProvider::Shutdown(std::string* output)
 
 bool CToyProvider::ServerCertificate(TlsCertificate* certificate)
 {
-    *certificate = m_certificate;
+    *certificate = TlsCertificate();
     return true;
 }
 

@@ -20,11 +20,7 @@ std::string ToyServerHandshake();
 
 class CToyProvider : public CTlsProvider {
 public:
-    explicit CToyProvider(size_t maxRecordData, TlsCertificate certificate = TlsCertificate())
-        : m_maxRecordData(maxRecordData),
-          m_certificate(std::move(certificate))
-    {
-    }
+    explicit CToyProvider(size_t maxRecordData) : m_maxRecordData(maxRecordData) {}
 
     TlsStatus Handshake(char* input, size_t length, size_t* consumed, std::string* output) override;
     size_t MaxRecordData() const override { return m_maxRecordData; }
@@ -36,7 +32,6 @@ public:
 
 private:
     size_t m_maxRecordData;
-    TlsCertificate m_certificate;  // what the server shows
     bool m_helloSent = false;
     std::string m_error;
 };
