@@ -21,6 +21,7 @@ const TextRow kTexts[] = {
     {BoxText::Directory, BoxValue::Directory, {"", kNotFound, kNotFound}},
     {BoxText::CurrentDirectory, BoxValue::CurrentDirectory, {"", "", kNotFound}},
     {BoxText::TargetDirectory, BoxValue::TargetDirectory, {"", "", ""}},
+    {BoxText::Certificate, BoxValue::Certificate, {"", "", ""}},
 };
 
 struct NumberRow {
@@ -38,6 +39,8 @@ const NumberRow kNumbers[] = {
     {BoxNumber::Erase, BoxValue::Erase, 0},
     {BoxNumber::Details, BoxValue::Details, 0},
     {BoxNumber::SortOrder, BoxValue::SortOrder, 0},
+    {BoxNumber::Passive, BoxValue::Passive, 0},
+    {BoxNumber::Tls, BoxValue::Tls, 0},
 };
 
 template <class Row, size_t N, class Value>

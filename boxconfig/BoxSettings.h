@@ -27,6 +27,9 @@ constexpr char Details[] = "Details";
 constexpr char CurrentDirectory[] = "Current Directory";
 constexpr char SortOrder[] = "Sort Order";
 constexpr char TargetDirectory[] = "Target Directory";
+constexpr char Passive[] = "Passive";
+constexpr char Tls[] = "TLS";
+constexpr char Certificate[] = "Certificate";
 }  // namespace BoxValue
 
 // Who reads: the defaults differ (the engine and the browser see "Not Found"
@@ -34,8 +37,23 @@ constexpr char TargetDirectory[] = "Target Directory";
 enum class BoxReader { Manager, Engine, Browser };
 
 // The values that are strings (REG_SZ) and those that are numbers (REG_DWORD).
-enum class BoxText { HostName, UserId, Password, Account, Directory, CurrentDirectory, TargetDirectory };
-enum class BoxNumber { GeoCitiesLogin, Port, TransferType, Filenames, FileExtensions, Erase, Details, SortOrder };
+// "Passive" (1: passive data connections) and "TLS" (1: FTP over TLS
+// required) are missing from boxes made before them, which then work as
+// boxes always did; "Certificate" holds the fingerprint of a server
+// certificate the user chose to trust for the box.
+enum class BoxText { HostName, UserId, Password, Account, Directory, CurrentDirectory, TargetDirectory, Certificate };
+enum class BoxNumber {
+    GeoCitiesLogin,
+    Port,
+    TransferType,
+    Filenames,
+    FileExtensions,
+    Erase,
+    Details,
+    SortOrder,
+    Passive,
+    Tls
+};
 
 const char* BoxValueName(BoxText value);
 const char* BoxValueName(BoxNumber value);
@@ -60,6 +78,10 @@ public:
     TransferType Transfer() const { return static_cast<TransferType>(Number(BoxNumber::TransferType)); }
     FilenameCase NameCase() const { return static_cast<FilenameCase>(Number(BoxNumber::Filenames)); }
     ExtensionChange Extensions() const { return static_cast<ExtensionChange>(Number(BoxNumber::FileExtensions)); }
+    // The connection options; any number but 0 turns one on, so that a box
+    // meant to be encrypted never goes out plain.
+    bool Passive() const { return Number(BoxNumber::Passive) != 0; }
+    bool Tls() const { return Number(BoxNumber::Tls) != 0; }
 
 private:
     CProfile& m_profile;

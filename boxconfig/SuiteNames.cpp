@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+std::string WithReason(const char* message, std::string reason)
+{
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+        reason.pop_back();
+    return std::string(message) + ":\n\n" + reason;
+}
+
 std::string EngineFileName(const std::string& box)
 {
     return box + kEngineExtension;

@@ -13,6 +13,15 @@ constexpr char kSuiteTitle[] = "FTP Sendora";
 // and what a shell folder that cannot be read is held as.
 constexpr char kNotFound[] = "Not Found";
 
+// The failures of FTP over TLS, the same in the engine and the browser.
+constexpr char kTlsNotOffered[] =
+    "The FTP host does not offer FTP over TLS, which this box requires.\nThe user name and password were not sent.";
+constexpr char kTlsFailed[] = "Unable to establish an encrypted connection to the FTP host";
+constexpr char kTlsDataRefused[] = "The FTP host refused the encrypted data connection";
+// A message and what caused it (a server's reply, the TLS layer's words)
+// below it, without the reason's trailing line end.
+std::string WithReason(const char* message, std::string reason);
+
 // The folder beside the programs that holds one engine copy per box.
 constexpr char kBoxesFolder[] = "Boxes";
 

@@ -71,7 +71,7 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     ftp.SendCommand(s.Control(), CommandLine("TYPE", IsTextName(name) ? "A" : "I").c_str());
     SetStatus(s, "Establishing data channel.  Please wait...");
     CSessionTransferObserver observer(s);
-    CTransfer transfer(ftp, s.Control(), &observer);
+    CTransfer transfer(ftp, s.Control(), &observer, DataModeOf(s));
     const char* refused = "Unable to download the requested file";
     if (!transfer.OpenDataPort())
         return Fail(s, TransferFailure(transfer.Result(), refused));
@@ -83,8 +83,8 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
         received += count;
         SetProgress(s, ProgressPosition(received, command.size));
     });
-    const char* failure = TransferFailure(result, refused);
-    if (!failure && result.outcome != TransferResult::Abandoned) {
+    const std::string failure = TransferFailure(result, refused);
+    if (failure.empty() && result.outcome != TransferResult::Abandoned) {
         if (command.copy)
             command.copy->Arrived(name);
         SetStatus(s, "Download completed");

@@ -11,14 +11,18 @@
 #include "browser/BrowserRules.h"
 #include "browser/Download.h"
 #include "browser/Listing.h"
+#include "ftp/ExplicitTls.h"
 #include "ftp/FtpClient.h"
 #include "ftp/ReplyText.h"
+#include "ftp/TlsSchannel.h"
 #include "win/Handles.h"
+#include "win/MsgBox.h"
 
 namespace {
 
 const char NoDataChannel[] = "Unable to establish a data channel to the FTP host";
 const char NoWorkingDirectory[] = "Unable to get the present working directory";
+const char NoLogon[] = "Unable to logon to FTP host";
 const DWORD KeepAlivePeriod = 120000;
 
 struct WorkerTask {
@@ -44,14 +48,14 @@ void SetStatus(CBrowserSession& s, const std::string& text)
 // for a step cut short by the window closing, which shows nothing).
 struct Outcome {
     bool ok;
-    const char* message;
+    std::string message;
 };
-const Outcome Success = {true, nullptr};
-Outcome Failure(const char* message)
+const Outcome Success = {true, ""};
+Outcome Failure(const std::string& message)
 {
     return {false, message};
 }
-const Outcome Silent = {false, nullptr};
+const Outcome Silent = {false, ""};
 
 // Sends "VERB argument"; an argument that would split the line is never
 // sent and counts as a failed reply.
@@ -67,6 +71,43 @@ int Send(CBrowserSession& s, CFtpClient& ftp, const std::string& verb)
     return ftp.SendCommand(s.Control(), CommandLine(verb).c_str());
 }
 
+// Yes stores the certificate's fingerprint: the box trusts it from now on.
+bool TrustCertificate(CBrowserSession& s, const TlsCertificate& certificate, const std::string& host)
+{
+    if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, host), kSuiteTitle) || s.Closing())
+        return false;
+    s.profile.WriteString(s.box, BoxValue::Certificate, certificate.fingerprint);
+    return true;
+}
+
+// AUTH TLS on the fresh control connection, whose encrypted stream then
+// takes the plain one's place for every later worker. On failure the
+// connection is closed: nothing may follow in clear.
+Outcome Encrypt(CBrowserSession& s, CFtpClient& ftp, const std::string& host, SocketHandle control)
+{
+    std::string why;
+    const std::shared_ptr<CTlsCredentials> credentials = MakeSchannelCredentials(host, &why);
+    TlsStartResult started;
+    started.why = why;
+    if (credentials)
+        started = StartTls(ftp, std::unique_ptr<CStream>(new CPlainStream(control)), credentials,
+                           s.settings.Text(BoxText::Certificate),
+                           [&](const TlsCertificate& certificate) { return TrustCertificate(s, certificate, host); });
+    if (started.outcome == TlsStart::Secured)
+        return s.SetControl(std::move(started.stream)) ? Success : Silent;
+    s.SetControl(nullptr);
+    if (s.Closing())
+        return Silent;
+    switch (started.outcome) {
+    case TlsStart::NotOffered:
+        return Failure(kTlsNotOffered);
+    case TlsStart::Untrusted:
+        return Failure(NoLogon);
+    default:
+        return Failure(WithReason(kTlsFailed, started.why));
+    }
+}
+
 Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
 {
     s.connected = true;
@@ -80,13 +121,25 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
         return Failure("Unable to establish a connection to the FTP host");
     }
     SetStatus(s, "Connected to " + s.box);
+    const bool encrypted = s.settings.Tls();
+    if (encrypted) {
+        const Outcome secured = Encrypt(s, ftp, host, control);
+        if (!secured.ok) {
+            s.connected = false;
+            return secured;
+        }
+    }
     const std::string user = s.settings.Text(BoxText::UserId);
     SetStatus(s, "Logging in to " + s.box + ".  Please wait...");
     // PASS follows every USER reply below 400, 230 included.
     if (IsFailureCode(Send(s, ftp, "USER", user)) ||
         IsFailureCode(Send(s, ftp, "PASS", DecodePassword(s.settings.Text(BoxText::Password))))) {
         s.connected = false;
-        return Failure("Unable to logon to FTP host");
+        return Failure(NoLogon);
+    }
+    if (encrypted && !ProtectDataConnections(ftp, s.Control())) {
+        s.connected = false;
+        return Failure(WithReason(kTlsFailed, ftp.LastReply()));
     }
     SetStatus(s, "Logged in to " + s.box);
     if (!s.Closing())
@@ -160,13 +213,14 @@ Outcome List(CBrowserSession& s, CFtpClient& ftp)
     Send(s, ftp, "TYPE", "A");
     SetStatus(s, "Establishing data channel.  Please wait...");
     CSessionTransferObserver observer(s);
-    CTransfer transfer(ftp, s.Control(), &observer);
+    CTransfer transfer(ftp, s.Control(), &observer, DataModeOf(s));
     if (!transfer.OpenDataPort())
         return Failure(NoDataChannel);
     const TransferResult result = transfer.Download(CommandLine("LIST"), ListingTempFile);
     if (result.outcome == TransferResult::Abandoned)
         return Silent;
-    if (const char* failure = TransferFailure(result, "Unable to retrieve host directory"))
+    const std::string failure = TransferFailure(result, "Unable to retrieve host directory");
+    if (!failure.empty())
         return Failure(failure);
     std::string path;
     if (IsFailureCode(Send(s, ftp, "PWD")) || !QuotedPath(ftp.LastReply(), path))
@@ -247,8 +301,8 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
     } catch (...) {
         outcome = Silent;
     }
-    if (!outcome.ok && outcome.message && !s.Closing())
-        MessageBoxA(s.window, outcome.message, kSuiteTitle, MB_OK | MB_ICONEXCLAMATION);
+    if (!outcome.ok && !outcome.message.empty() && !s.Closing())
+        MessageBoxA(s.window, outcome.message.c_str(), kSuiteTitle, MB_OK | MB_ICONEXCLAMATION);
     Signal(s, SignalStopAnimation);
     hold.Release();
     Signal(s, SignalEnableClose);
@@ -309,10 +363,18 @@ DWORD WINAPI WorkerProc(LPVOID parameter)
 
 }  // namespace
 
-const char* TransferFailure(const TransferResult& result, const char* refused)
+DataMode DataModeOf(const CBrowserSession& s)
+{
+    return s.settings.Passive() ? DataMode::Passive : DataMode::Active;
+}
+
+std::string TransferFailure(const TransferResult& result, const char* refused)
 {
     if (result.outcome == TransferResult::Abandoned)
-        return nullptr;
+        return "";
+    // A server that wants the encrypted data connection otherwise says why.
+    if (result.code == DataTlsRefused)
+        return WithReason(kTlsDataRefused, result.text);
     switch (result.step) {
     case TransferStep::DataPort:
     case TransferStep::DataConnection:
@@ -323,8 +385,7 @@ const char* TransferFailure(const TransferResult& result, const char* refused)
     case TransferStep::Completion:
         break;
     }
-    const bool complete = result.IsDone() && result.code >= 200 && result.code < 300;
-    return complete ? nullptr : "Unable to receive data from the FTP host";
+    return result.IsDone() ? "" : "Unable to receive data from the FTP host";
 }
 
 bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command)

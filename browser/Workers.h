@@ -54,13 +54,16 @@ private:
     CBrowserSession& m_session;
 };
 
-// The message for a transfer that failed, null for one that went through
+// How the box's data connections are made.
+DataMode DataModeOf(const CBrowserSession& s);
+
+// The message for a transfer that failed, empty for one that went through
 // or was given up. A transfer went through only when its data connection
 // ended normally and the completion reply is 2xx: data cut off, a 426 after
 // the data or a control connection lost before the reply leave a file or a
 // listing that may lack its end, whatever its size. `refused` is the
 // message for a transfer command the server refused.
-const char* TransferFailure(const TransferResult& result, const char* refused);
+std::string TransferFailure(const TransferResult& result, const char* refused);
 
 // Files of the current directory.
 constexpr char ListingTempFile[] = "list.tmp";

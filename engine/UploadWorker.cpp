@@ -12,7 +12,9 @@
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
 #include "ftp/CommandText.h"
+#include "ftp/ExplicitTls.h"
 #include "ftp/ReplyText.h"
+#include "ftp/TlsSchannel.h"
 #include "ftp/Transfer.h"
 #include "win/Handles.h"
 #include "win/MsgBox.h"
@@ -44,8 +46,9 @@ std::string NotSentText(const std::vector<std::string>& paths)
 // Ends the run when the server will not take the file being sent: the
 // message names every path that did not arrive, in the order they were
 // taken: those that failed before, this one, and those not tried yet (the
-// rest of each folder being sent, innermost first, then of the path list).
-[[noreturn]] void FailSending(UploadSession& s)
+// rest of each folder being sent, innermost first, then of the path list);
+// why, when given, stands above it.
+[[noreturn]] void FailSending(UploadSession& s, const std::string& why = std::string())
 {
     std::vector<std::string> missing = s.notSent;
     missing.push_back(s.localPath);
@@ -57,13 +60,53 @@ std::string NotSentText(const std::vector<std::string>& paths)
         }
     for (size_t n = s.pathIndex + 1; n < CountPaths(s.pathList); ++n)
         missing.push_back(PathAt(s.pathList, n));
-    Fail(s, NotSentText(missing));
+    Fail(s, why.empty() ? NotSentText(missing) : why + "\r\n\r\n" + NotSentText(missing));
 }
 
 // Read at each use: the box may be changed while a run goes on.
 CBoxSettings Settings(UploadSession& s)
 {
     return CBoxSettings(*s.profile, s.boxName, BoxReader::Engine);
+}
+
+DataMode Mode(UploadSession& s)
+{
+    return Settings(s).Passive() ? DataMode::Passive : DataMode::Active;
+}
+
+// Yes stores the certificate's fingerprint: the box trusts it from now on.
+bool TrustCertificate(UploadSession& s, const TlsCertificate& certificate, const std::string& host)
+{
+    if (!AskYesNo(s.window->Handle(), CertificateQuestion(certificate, host), kSuiteTitle))
+        return false;
+    s.profile->WriteString(s.boxName, BoxValue::Certificate, certificate.fingerprint);
+    return true;
+}
+
+// AUTH TLS on the fresh control connection; ends the program unless it is
+// encrypted now and its certificate accepted, so nothing of the log-in is
+// ever sent in clear for such a box.
+void Encrypt(UploadSession& s, const std::string& host)
+{
+    std::string why;
+    const std::shared_ptr<CTlsCredentials> credentials = MakeSchannelCredentials(host, &why);
+    if (!credentials)
+        Fail(s, WithReason(kTlsFailed, why));
+    TlsStartResult started =
+        StartTls(s.client, std::move(s.control), credentials, Settings(s).Text(BoxText::Certificate),
+                 [&](const TlsCertificate& certificate) { return TrustCertificate(s, certificate, host); });
+    switch (started.outcome) {
+    case TlsStart::Secured:
+        break;
+    case TlsStart::NotOffered:
+        Fail(s, kTlsNotOffered);
+    case TlsStart::Untrusted:
+        Fail(s, kNoLogon);
+    case TlsStart::Failed:
+        Fail(s, WithReason(kTlsFailed, started.why));
+    }
+    s.control = std::move(started.stream);
+    s.window->AppendLog(s.client.LastReply());
 }
 
 // Sends "VERB argument" and gives the reply code; an argument that would
@@ -117,6 +160,9 @@ void Run(UploadSession& s)
         Fail(s, kNoConnection);
     s.control.reset(new CPlainStream(control));
     s.window->AppendLog(s.client.LastReply());
+    const bool encrypted = Settings(s).Tls();
+    if (encrypted)
+        Encrypt(s, host);
 
     const std::string user = Settings(s).Text(BoxText::UserId);
     if (Send(s, "USER", user) > 399)
@@ -127,6 +173,12 @@ void Run(UploadSession& s)
     if (Send(s, "PASS", password) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
+    if (encrypted) {
+        std::string replies;
+        if (!ProtectDataConnections(s.client, *s.control, &replies))
+            Fail(s, WithReason(kTlsFailed, s.client.LastReply()));
+        s.window->AppendLog(replies);
+    }
 
     s.window->SetStatus("Connected to " + s.boxName);
     s.rememberedTarget.clear();
@@ -206,7 +258,7 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
 {
     CUploadObserver observer(s);
     observer.remote = remote;
-    CTransfer transfer(s.client, *s.control, &observer);
+    CTransfer transfer(s.client, *s.control, &observer, Mode(s));
     const bool open = transfer.OpenDataPort();
     s.window->AppendLog(s.client.LastReply());
     if (!open)
@@ -227,6 +279,9 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     // The completion reply, also of a transfer that failed here, or the
     // reply with which the server gave up before connecting.
     s.window->AppendLog(s.client.LastReply());
+    // Every later file would meet the same refusal.
+    if (result.code == DataTlsRefused)
+        FailSending(s, WithReason(kTlsDataRefused, result.text));
     return result.IsDone();
 }
 

@@ -15,3 +15,34 @@ bool QuotedPath(const std::string& reply, std::string& path)
     path = inner;
     return true;
 }
+
+bool PassivePort(const std::string& reply, unsigned short& port)
+{
+    const size_t afterCode = reply.size() < 4 ? reply.size() : 4;
+    size_t at = reply.find_first_of("(0123456789", afterCode);
+    if (at == std::string::npos)
+        return false;
+    if (reply[at] == '(')
+        ++at;
+    int numbers[6];
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            if (at >= reply.size() || reply[at] != ',')
+                return false;
+            ++at;
+        }
+        const size_t start = at;
+        int value = 0;
+        for (; at < reply.size() && reply[at] >= '0' && reply[at] <= '9'; ++at)
+            if (value <= 255)  // past a byte already: no need to grow, nor to overflow
+                value = value * 10 + (reply[at] - '0');
+        if (at == start || value > 255)
+            return false;
+        numbers[i] = value;
+    }
+    const int value = numbers[4] * 256 + numbers[5];
+    if (value == 0)
+        return false;
+    port = static_cast<unsigned short>(value);
+    return true;
+}

@@ -196,15 +196,30 @@ bool ListenOnFreePort(SocketHandle s)
     return listen(s, 1) == 0;
 }
 
-bool LocalSocketName(SocketHandle s, unsigned char address[4], unsigned short* port)
+namespace {
+
+template <typename Call>
+bool SocketName(Call name, SocketHandle s, unsigned char address[4], unsigned short* port)
 {
     sockaddr_in sa;
     SockLen length = sizeof sa;
-    if (getsockname(s, reinterpret_cast<sockaddr*>(&sa), &length) != 0 || sa.sin_family != AF_INET)
+    if (name(s, reinterpret_cast<sockaddr*>(&sa), &length) != 0 || sa.sin_family != AF_INET)
         return false;
     std::memcpy(address, &sa.sin_addr, 4);
     *port = ntohs(sa.sin_port);
     return true;
+}
+
+}  // namespace
+
+bool LocalSocketName(SocketHandle s, unsigned char address[4], unsigned short* port)
+{
+    return SocketName(getsockname, s, address, port);
+}
+
+bool PeerSocketName(SocketHandle s, unsigned char address[4], unsigned short* port)
+{
+    return SocketName(getpeername, s, address, port);
 }
 
 SocketHandle AcceptConnection(SocketHandle listener)

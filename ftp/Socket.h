@@ -36,6 +36,8 @@ bool ConnectSocket(SocketHandle s, const unsigned char address[4], unsigned shor
 // Binds to any local address and port 0, then listens with a backlog of 1.
 bool ListenOnFreePort(SocketHandle s);
 bool LocalSocketName(SocketHandle s, unsigned char address[4], unsigned short* port);
+// The address and port a connected socket talks to.
+bool PeerSocketName(SocketHandle s, unsigned char address[4], unsigned short* port);
 SocketHandle AcceptConnection(SocketHandle listener);
 
 // Waits until first or second (InvalidSocket for none) has something to

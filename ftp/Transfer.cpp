@@ -1,5 +1,7 @@
 #include "ftp/Transfer.h"
 
+#include "ftp/ReplyText.h"
+
 namespace {
 
 // A reply that lets the transfer go on; 999 and codes below 0 do not.
@@ -15,10 +17,11 @@ bool IsPreliminary(int code)
 
 }  // namespace
 
-CTransfer::CTransfer(CFtpClient& ftp, CStream& control, CTransferObserver* observer)
+CTransfer::CTransfer(CFtpClient& ftp, CStream& control, CTransferObserver* observer, DataMode mode)
     : m_ftp(ftp),
       m_control(control),
-      m_observer(observer)
+      m_observer(observer),
+      m_mode(mode)
 {
 }
 
@@ -28,6 +31,11 @@ CTransfer::~CTransfer()
 }
 
 bool CTransfer::OpenDataPort()
+{
+    return m_mode == DataMode::Passive ? OpenPassive() : OpenActive();
+}
+
+bool CTransfer::OpenActive()
 {
     CSocketOwner listener(OpenStreamSocket());
     if (!listener.IsValid() || !ListenOnFreePort(listener.Get()))
@@ -46,6 +54,25 @@ bool CTransfer::OpenDataPort()
     return true;
 }
 
+// A reply that cannot be read, or a port nobody answers on, fails the data
+// port as a refused PORT does: the command is never sent.
+bool CTransfer::OpenPassive()
+{
+    const int code = m_ftp.SendCommand(m_control, "PASV\r\n");
+    unsigned short port = 0;
+    if (code != 227 || !PassivePort(m_ftp.LastReply(), port))
+        return Stop(code == ReplyFailed ? TransferResult::Connection : TransferResult::Refused, TransferStep::DataPort,
+                    true);
+    unsigned char peer[4];
+    unsigned short controlPort;
+    CSocketOwner data(OpenStreamSocket());
+    if (!PeerSocketName(m_control.Socket(), peer, &controlPort) || !data.IsValid() ||
+        !ConnectSocket(data.Get(), peer, port))
+        return Stop(TransferResult::Connection, TransferStep::DataPort, true);
+    m_connected.Reset(data.Release());
+    return true;
+}
+
 TransferResult CTransfer::Upload(const std::string& command, CInputFile& file)
 {
     return Run(command, [&](CStream& data) { return m_ftp.SendFile(data, file); });
@@ -60,7 +87,7 @@ TransferResult CTransfer::Download(const std::string& command, const char* local
 template <typename Move>
 TransferResult CTransfer::Run(const std::string& command, Move move)
 {
-    if (!m_listener.IsValid())
+    if (!m_listener.IsValid() && !m_connected.IsValid())
         return m_result;  // no data port: OpenDataPort's failure
     const int code = m_ftp.SendCommand(m_control, command.c_str());
     if (!IsAccepted(code)) {
@@ -93,9 +120,10 @@ TransferResult CTransfer::Run(const std::string& command, Move move)
 
 // Waits on the listener and the control connection together: a server that
 // cannot connect says so on the control connection (425) and never comes.
+// In passive mode the connection is up already.
 bool CTransfer::AwaitDataConnection()
 {
-    for (;;) {
+    while (m_listener.IsValid()) {
         // A stream may hold a reply already that a wait on its socket would not see.
         const int ready =
             m_control.Pending() ? ReadableSecond : WaitReadable(m_listener.Get(), m_control.Socket(), PollMs);
@@ -108,8 +136,11 @@ bool CTransfer::AwaitDataConnection()
             ReadCompletion(TransferResult::Connection, TransferStep::DataConnection);
             return false;
         }
-        if (ready & ReadableFirst)
+        if (ready & ReadableFirst) {
+            m_connected.Reset(AcceptConnection(m_listener.Get()));
+            m_listener.Reset();
             break;
+        }
         const int code = m_ftp.ReadReply(m_control);
         if (IsPreliminary(code))
             continue;
@@ -117,8 +148,7 @@ bool CTransfer::AwaitDataConnection()
                     TransferStep::DataConnection, true);
     }
 
-    m_dataSocket = AcceptConnection(m_listener.Get());
-    m_listener.Reset();
+    m_dataSocket = m_connected.Release();
     if (m_dataSocket == InvalidSocket) {
         ReadCompletion(TransferResult::Connection, TransferStep::DataConnection);
         return false;
@@ -154,6 +184,7 @@ void CTransfer::ReadCompletion(TransferResult::Outcome outcome, TransferStep ste
 bool CTransfer::Stop(TransferResult::Outcome outcome, TransferStep step, bool replyRead)
 {
     m_listener.Reset();
+    m_connected.Reset();
     CloseData();
     m_result.outcome = outcome;
     m_result.step = step;

@@ -5,13 +5,12 @@
 // has accepted the command its completion reply is read on every path but
 // an abandoned one, so the next command reads its own reply.
 //
-// How the data connection is made is decided here alone: today active mode
-// (a listener and PORT before the command, the server's connection accepted
-// after it). Passive mode belongs beside it in OpenDataPort (PASV and a
-// connect) and AwaitDataConnection (nothing left to wait for). The data
-// connection is read and written through the stream the control stream
-// makes for it (CStream::DataStream), so encryption follows the control
-// connection.
+// How the data connection is made is decided here alone: in active mode a
+// listener and PORT before the command, the server's connection accepted
+// after it; in passive mode PASV and our connect before the command. Either
+// way the data connection is read and written through the stream the
+// control stream makes for it (CStream::DataStream) once the command has
+// its preliminary reply, so encryption follows the control connection.
 #pragma once
 
 #include <memory>
@@ -20,6 +19,10 @@
 #include "ftp/FtpClient.h"
 #include "ftp/Socket.h"
 #include "ftp/Stream.h"
+
+// Who opens the data connection: the server (active, PORT) or we (passive,
+// PASV), as a box's "Passive" value says.
+enum class DataMode { Active, Passive };
 
 // Where a transfer stopped.
 enum class TransferStep { DataPort, Command, DataConnection, Data, Completion };
@@ -64,15 +67,18 @@ public:
 
     // The client, the control stream and the observer are the caller's and
     // must outlive the transfer.
-    CTransfer(CFtpClient& ftp, CStream& control, CTransferObserver* observer = nullptr);
+    CTransfer(CFtpClient& ftp, CStream& control, CTransferObserver* observer = nullptr,
+              DataMode mode = DataMode::Active);
     ~CTransfer();
     CTransfer(const CTransfer&) = delete;
     CTransfer& operator=(const CTransfer&) = delete;
 
-    // The first step, before the caller's own commands: a listener on a
-    // free port, and PORT with the control connection's local address (the
-    // server reaches us through the interface it already talks to). Only
-    // 200 accepts it. False when that failed; Result() says why.
+    // The first step, before the caller's own commands. Active: a listener
+    // on a free port, and PORT with the control connection's local address
+    // (the server reaches us through the interface it already talks to);
+    // only 200 accepts it. Passive: PASV, whose 227 reply gives the port,
+    // and a connection to that port at the control connection's peer
+    // address. False when that failed; Result() says why.
     bool OpenDataPort();
 
     // The rest: the command line (with its "\r\n"), then the local file
@@ -88,6 +94,8 @@ public:
 private:
     template <typename Move>
     TransferResult Run(const std::string& command, Move move);
+    bool OpenActive();
+    bool OpenPassive();
     bool AwaitDataConnection();
     bool Stop(TransferResult::Outcome outcome, TransferStep step, bool replyRead);
     void ReadCompletion(TransferResult::Outcome failure, TransferStep step);
@@ -97,7 +105,9 @@ private:
     CFtpClient& m_ftp;
     CStream& m_control;
     CTransferObserver* m_observer;
-    CSocketOwner m_listener;
+    DataMode m_mode;
+    CSocketOwner m_listener;   // active mode, until the server has connected
+    CSocketOwner m_connected;  // passive mode, until the command is accepted
     SocketHandle m_dataSocket = InvalidSocket;
     std::unique_ptr<CStream> m_data;
     TransferResult m_result;

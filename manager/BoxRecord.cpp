@@ -33,6 +33,8 @@ void WriteBoxEntries(CProfile& profile, const std::string& box, const BoxEntries
     profile.WriteInt(box, BoxValue::FileExtensions, pending.ExtensionRule);
     profile.WriteInt(box, BoxValue::Port, pending.Port);
     profile.WriteInt(box, BoxValue::Erase, pending.Erase);
+    profile.WriteInt(box, BoxValue::Passive, pending.Passive);
+    profile.WriteInt(box, BoxValue::Tls, pending.Tls);
     pending.Confirmed = false;
 }
 
@@ -43,4 +45,6 @@ void ReadStoredOptions(CProfile& profile, const std::string& box, BoxOptions& op
     options.NameCase = stored.Number(BoxNumber::Filenames);
     options.ExtensionRule = stored.Number(BoxNumber::FileExtensions);
     options.Erase = stored.Number(BoxNumber::Erase);
+    options.Passive = stored.Passive() ? 1 : 0;
+    options.Tls = stored.Tls() ? 1 : 0;
 }

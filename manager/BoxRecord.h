@@ -21,11 +21,11 @@ struct BoxEntries {
 // An empty stored password stays empty without being decoded.
 BoxEntries ReadBoxEntries(CProfile& profile, const std::string& box);
 
-// Writes the entries under box, password encoded. The five options follow
-// only when pending was confirmed, and the confirmation is then used up;
+// Writes the entries under box, password encoded. The options follow only
+// when pending was confirmed, and the confirmation is then used up;
 // otherwise whatever the key holds for them is left alone.
 void WriteBoxEntries(CProfile& profile, const std::string& box, const BoxEntries& entries, BoxOptions& pending);
 
-// The four options More Options opens with, as stored, each with its default.
+// The options More Options opens with, as stored, each with its default.
 // The port is not among them: it comes from the pending options.
 void ReadStoredOptions(CProfile& profile, const std::string& box, BoxOptions& options);

@@ -7,14 +7,16 @@
 
 #include "boxconfig/BoxSettings.h"
 
-// The five transfer options of a box, as More Options hands them over.
-// Radio numbers are kept as chosen: -1 means the group had no choice.
+// The transfer and connection options of a box, as More Options hands them
+// over. Radio numbers are kept as chosen: -1 means the group had no choice.
 struct BoxOptions {
     int TransferMode = BoxNumberDefault(BoxNumber::TransferType);
     int NameCase = BoxNumberDefault(BoxNumber::Filenames);
     int ExtensionRule = BoxNumberDefault(BoxNumber::FileExtensions);
     int Erase = BoxNumberDefault(BoxNumber::Erase);
     int Port = BoxNumberDefault(BoxNumber::Port);
+    int Passive = BoxNumberDefault(BoxNumber::Passive);
+    int Tls = BoxNumberDefault(BoxNumber::Tls);
     // Set by More Options' OK, cleared by the save that wrote the values.
     bool Confirmed = false;
 };

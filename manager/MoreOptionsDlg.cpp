@@ -32,6 +32,14 @@ bool CMoreOptionsDlg::Exchange(bool save)
     radio(IDC_OPTIONS_ASCII, TransferMode);
     radio(IDC_OPTIONS_LOWERCASE, NameCase);
     radio(IDC_OPTIONS_HTM_TO_HTML, ExtensionRule);
+    auto check = [&](int id, int& field) {
+        if (save)
+            field = IsDlgButtonChecked(m_hwnd, id) == BST_CHECKED ? 1 : 0;
+        else
+            CheckDlgButton(m_hwnd, id, field != 0 ? BST_CHECKED : BST_UNCHECKED);
+    };
+    check(IDC_OPTIONS_PASSIVE, Passive);
+    check(IDC_OPTIONS_TLS, Tls);
     if (save) {
         Erase = IsDlgButtonChecked(m_hwnd, IDC_OPTIONS_ERASE) == BST_CHECKED ? 1 : 0;
         return ParseIntegerText(GetItemText(IDC_OPTIONS_PORT), Port);
@@ -50,6 +58,8 @@ BOOL CMoreOptionsDlg::OnInit()
     NameCase = stored.NameCase;
     ExtensionRule = stored.ExtensionRule;
     Erase = stored.Erase;
+    Passive = stored.Passive;
+    Tls = stored.Tls;
     Port = m_state.PendingOptions.Port;
     Exchange(false);
     return TRUE;
@@ -69,6 +79,8 @@ void CMoreOptionsDlg::OnOK()
     pending.ExtensionRule = ExtensionRule;
     pending.Erase = Erase;
     pending.Port = Port;
+    pending.Passive = Passive;
+    pending.Tls = Tls;
     pending.Confirmed = true;
     End(IDOK);
 }

@@ -1,4 +1,4 @@
-// "More Options": the five transfer options of the box. It writes nothing
+// "More Options": the transfer and connection options of the box. It writes nothing
 // itself: OK hands the choices to the run's pending options, which the main
 // dialog's save writes.
 #pragma once
@@ -18,6 +18,8 @@ public:
     int ExtensionRule = 0;
     int Erase = 0;
     int Port = 0;
+    int Passive = 0;  // 0 or 1, as the check boxes
+    int Tls = 0;
 
 protected:
     BOOL OnInit() override;

@@ -41,6 +41,8 @@
 #define IDC_OPTIONS_KEEP_EXTENSION 1109
 #define IDC_OPTIONS_ERASE          1110
 #define IDC_OPTIONS_PORT           1111
+#define IDC_OPTIONS_PASSIVE        1112
+#define IDC_OPTIONS_TLS            1113
 
 #define IDC_ABOUT_ICON    1200
 #define IDC_ABOUT_VERSION 1201

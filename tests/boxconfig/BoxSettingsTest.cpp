@@ -21,6 +21,7 @@ TEST(BoxSettings, EveryMissingTextGivesEachReaderItsDefault)
         {BoxText::Directory, "Directory", {"", "Not Found", "Not Found"}},
         {BoxText::CurrentDirectory, "Current Directory", {"", "", "Not Found"}},
         {BoxText::TargetDirectory, "Target Directory", {"", "", ""}},
+        {BoxText::Certificate, "Certificate", {"", "", ""}},
     };
     CMemoryProfile p;
     for (const auto& c : cases) {
@@ -48,6 +49,8 @@ TEST(BoxSettings, ABoxWithoutOptionsGivesEveryReader21And2And2And2And0)
         {BoxNumber::Erase, "Erase", 0},
         {BoxNumber::Details, "Details", 0},
         {BoxNumber::SortOrder, "Sort Order", 0},
+        {BoxNumber::Passive, "Passive", 0},
+        {BoxNumber::Tls, "TLS", 0},
     };
     CMemoryProfile p;
     p.WriteString("Site", BoxValue::HostName, "ftp.example.org");

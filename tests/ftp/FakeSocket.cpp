@@ -168,6 +168,15 @@ bool LocalSocketName(SocketHandle s, unsigned char address[4], unsigned short* p
     return true;
 }
 
+bool PeerSocketName(SocketHandle s, unsigned char address[4], unsigned short* port)
+{
+    if (Find(s, "getpeername") == nullptr)
+        return false;
+    std::memcpy(address, Fake().peerAddress, 4);
+    *port = 21;
+    return true;
+}
+
 SocketHandle AcceptConnection(SocketHandle listener)
 {
     FakeStream* st = Find(listener, "accept");

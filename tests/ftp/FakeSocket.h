@@ -58,6 +58,7 @@ struct FakeNet {
     bool acceptedBreaks = false;
     SocketHandle lastAccepted = InvalidSocket;
     unsigned char localAddress[4] = {10, 0, 0, 5};
+    unsigned char peerAddress[4] = {192, 0, 2, 7};
     unsigned short listenPort = 1025;
 
     int created = 0;

@@ -136,6 +136,9 @@ struct Step {
     long arrived;  // bytes the server received or the local file holds; -1: none
     Setup setup = Plain;
     const char* port = "200 PORT ok";
+    // Passive mode, with this answer to PASV: {pasv} and {port} stand for
+    // the server's passive port (see scripted_ftpd.py).
+    const char* pasv = nullptr;
 };
 
 const char Go[] = R"(150 Opening data connection.\r\n)";
@@ -210,6 +213,21 @@ const Step Steps[] = {
      R"({"expect": "STOR up.bin", "reply": "$go", "data": "receive", "then": "$aborted"})", R::Connection, S::Data, 426,
      Moved, 1500, ShutdownFails},
 
+    // Passive: we connect to the port of the 227 reply at the control
+    // connection's peer, before the command.
+    {"passive upload", true, 2500, false, Stored, R::Done, S::Completion, 226, Moved, 2500, Plain, "", "$pasv"},
+    {"passive download", false, 2500, false, Sent, R::Done, S::Completion, 226, Moved, 2500, Plain, "", "$pasv"},
+    {"passive: the address in the reply is not followed", false, 700, false, Sent, R::Done, S::Completion, 226, Moved,
+     700, Plain, "", "227 Entering Passive Mode (10,99,0,1,{port})"},
+    {"passive: the server closes the data connection early", true, 2 << 20, false,
+     R"({"expect": "STOR up.bin", "reply": "$go", "data": "probe", "then": "$aborted"})", R::Connection, S::Data, 426,
+     Moved, -1, Plain, "", "$pasv"},
+    {"PASV refused", true, 10, false, "", R::Refused, S::DataPort, 500, "", -1, Plain, "", "500 PASV not understood"},
+    {"a 227 without its numbers", false, 10, false, "", R::Refused, S::DataPort, 227, "", -1, Plain, "",
+     "227 Entering Passive Mode"},
+    {"nobody at the passive port", false, 10, false, "", R::Connection, S::DataPort, 227, "", -1, Plain, "",
+     "227 Entering Passive Mode (127,0,0,1,0,1)"},
+
     // Given up by the caller (the window closing): nothing more is read.
     {"given up while waiting", false, 0, false, R"({"expect": "RETR down.txt", "reply": "$go"})", R::Abandoned,
      S::DataConnection, 0, Accepted, -1, GiveUp},
@@ -230,10 +248,19 @@ struct StepRun {
 
 std::string Script(const Step& c)
 {
-    std::string script = std::string("[") + Greeting + R"(, {"expect": "PORT *", "reply": ")" + c.port + R"(\r\n"})";
+    std::string script = std::string("[") + Greeting;
+    if (c.pasv == nullptr)
+        script += R"(, {"expect": "PORT *", "reply": ")" + std::string(c.port) + R"(\r\n"})";
+    else if (std::string(c.pasv) == "$pasv")
+        script += R"(, {"expect": "PASV", "passive": true})";
+    else
+        script += R"(, {"expect": "PASV", "passive": true, "reply": ")" + std::string(c.pasv) + R"(\r\n"})";
     if (*c.transfer != 0)
         script += R"(, {"expect": "TYPE I", "reply": "200 Type set\r\n"}, )" + std::string(c.transfer);
-    script += R"(, {"expect": "NOOP", "data": "probe", "reply": "200 In step\r\n"}])";
+    // Active: the announced data port must be closed by now. (Passive: the
+    // socket count shows the data connection closed.)
+    script += c.pasv == nullptr ? R"(, {"expect": "NOOP", "data": "probe", "reply": "200 In step\r\n"}])"
+                                : R"(, {"expect": "NOOP", "reply": "200 In step\r\n"}])";
     return Replace(Replace(Replace(script, "$go", Go), "$aborted", Aborted), "$payload", Payload(c.size));
 }
 
@@ -269,7 +296,7 @@ StepRun RunStep(const Step& c)
         // A transfer that would never end fails after 5 s.
         observer.abandonAfter = c.setup == GiveUp ? 3 : 25;
         {
-            CTransfer transfer(ftp, *control, &observer);
+            CTransfer transfer(ftp, *control, &observer, c.pasv != nullptr ? DataMode::Passive : DataMode::Active);
             // An upload's file is opened first, as the engine opens it.
             std::unique_ptr<CInputFile> file(c.upload ? new CInputFile(path.c_str()) : nullptr);
             if (transfer.OpenDataPort()) {
@@ -295,9 +322,10 @@ StepRun RunStep(const Step& c)
 
 std::vector<std::string> Commands(const Step& c)
 {
+    const char* port = c.pasv != nullptr ? "PASV" : "PORT";
     if (c.step == S::DataPort)
-        return {"PORT", "NOOP"};
-    return {"PORT", "TYPE I", c.upload ? "STOR up.bin" : "RETR down.txt", "NOOP"};
+        return {port, "NOOP"};
+    return {port, "TYPE I", c.upload ? "STOR up.bin" : "RETR down.txt", "NOOP"};
 }
 
 // The PORT line names the control connection's address (loopback here).
@@ -329,17 +357,20 @@ void Check(const Step& c, const StepRun& run)
     EXPECT_EQ(run.events, c.events);
 
     std::vector<std::string> commands = run.record.commands;
-    if (!commands.empty()) {
+    if (!commands.empty() && c.pasv == nullptr) {
         EXPECT_TRUE(NamesLoopback(commands[0])) << commands[0];
         commands[0] = commands[0].substr(0, 4);
     }
     EXPECT_EQ(commands, Commands(c));
     EXPECT_EQ(run.record.errors, std::vector<std::string>());
-    ASSERT_FALSE(run.record.transfers.empty());
-    EXPECT_EQ(run.record.transfers.back().result, "refused") << "the data port is still open";
+    if (c.pasv == nullptr) {
+        ASSERT_FALSE(run.record.transfers.empty());
+        EXPECT_EQ(run.record.transfers.back().result, "refused") << "the data port is still open";
+    }
 
     if (c.upload) {
-        const bool received = run.record.transfers.size() == 2 && run.record.transfers[0].kind == "receive";
+        const size_t transfers = c.pasv == nullptr ? 2 : 1;  // active: the probe too
+        const bool received = run.record.transfers.size() == transfers && run.record.transfers[0].kind == "receive";
         EXPECT_EQ(received ? static_cast<long>(run.record.transfers[0].data.size()) : -1, c.arrived);
         if (received) {
             EXPECT_TRUE(run.record.transfers[0].data == PatternBytes(c.size).substr(0, c.arrived));

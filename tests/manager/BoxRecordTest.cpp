@@ -49,6 +49,7 @@ TEST(SavingABox, TheSixEntriesThenConfirmedOptionsOnceAndNeverUnconfirmedOnes)
     pending.ExtensionRule = 1;
     pending.Erase = 1;
     pending.Port = 2121;
+    pending.Passive = 1;
     pending.Confirmed = true;
     WriteBoxEntries(p, "Site", Entries(), pending);
     const std::vector<std::string> entries = {
@@ -60,8 +61,8 @@ TEST(SavingABox, TheSixEntriesThenConfirmedOptionsOnceAndNeverUnconfirmedOnes)
         "Site|GeoCities Login#1",
     };
     std::vector<std::string> expected = entries;
-    for (const char* option :
-         {"Site|Transfer Type#-1", "Site|Filenames#0", "Site|File Extensions#1", "Site|Port#2121", "Site|Erase#1"})
+    for (const char* option : {"Site|Transfer Type#-1", "Site|Filenames#0", "Site|File Extensions#1", "Site|Port#2121",
+                               "Site|Erase#1", "Site|Passive#1", "Site|TLS#0"})
         expected.push_back(option);
     EXPECT_EQ(p.writes, expected);
     EXPECT_FALSE(pending.Confirmed);

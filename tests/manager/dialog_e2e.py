@@ -12,8 +12,8 @@ import time
 from manager_support import (ACCOUNT, ALIAS, ASCII, AUTO_DETECT, BINARY, CANCEL, CAPTION,
                              DELETE, DIRECTORY, ERASE, FETCHORA, GEOCITIES, HOST_NAME, HTM_TO_HTML,
                              HTML_TO_HTM, IDM_ABOUTBOX, KEEP_CASE, KEEP_EXTENSION, LOWERCASE,
-                             MORE_OPTIONS, NEW, OK, OPTION_VALUES, OPTIONS_TITLE, PASSWORD, PORT, TITLE,
-                             UPPERCASE, USER_ID, ANONYMOUS, WM_SYSCOMMAND, Suite, box_key, entries, fill,
+                             MORE_OPTIONS, NEW, OK, OPTION_VALUES, OPTIONS_TITLE, PASSIVE, PASSWORD, PORT, TITLE,
+                             TLS, UPPERCASE, USER_ID, ANONYMOUS, WM_SYSCOMMAND, Suite, box_key, entries, fill,
                              poll, suite)
 
 t = suite.Tests()
@@ -88,9 +88,13 @@ def main():
                  directory="public_html")
             screenshot(s, d, w, "manager")
 
-        with t.case("More Options of a new box: Auto-detect, no conversion, no change, erase off, port 21"):
+        with t.case("More Options of a new box: Auto-detect, no conversion, no change, erase, passive, TLS off, "
+                    "port 21"):
             o = open_options(d, pid, w)
-            t.eq(checks(d, o, TRANSFER + CASES + EXTENSIONS + (ERASE,)), [0, 0, 1, 0, 0, 1, 0, 0, 1, 0])
+            t.eq(checks(d, o, TRANSFER + CASES + EXTENSIONS + (ERASE, PASSIVE, TLS)),
+                 [0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 0])
+            t.eq([d.get_text(o, i) for i in (PASSIVE, TLS)],
+                 ["&Passive mode (behind a router or firewall)", "Use FTP over &TLS (encrypted)"])
             t.eq(d.get_text(o, PORT), "21")
             screenshot(s, d, o, "more_options")
 
@@ -117,16 +121,25 @@ def main():
             d.set_check(o, ASCII)
             d.set_check(o, UPPERCASE)
             d.set_check(o, ERASE, 1)
+            d.set_check(o, TLS, 1)
             d.set_text(o, PORT, " 2121\t")
             d.click(o, OK)
             d.wait_gone(OPTIONS_TITLE, pid=pid)
             o = open_options(d, pid, w)
-            t.eq(checks(d, o, TRANSFER + CASES + (ERASE,)), [0, 0, 1, 0, 0, 1, 0])
+            t.eq(checks(d, o, TRANSFER + CASES + (ERASE, PASSIVE, TLS)), [0, 0, 1, 0, 0, 1, 0, 0, 0])
             t.eq(d.get_text(o, PORT), "2121")
             d.click(o, CANCEL)
             save(d, pid, w, PORT_BOX)
-            t.eq([d.reg_get(box_key(PORT_BOX), n).data for n in OPTION_VALUES], [0, 1, 2, 2121, 1],
+            t.eq([d.reg_get(box_key(PORT_BOX), n).data for n in OPTION_VALUES], [0, 1, 2, 2121, 1, 0, 1],
                  "the confirmed choices, not the second opening's")
+
+        with t.case("stored connection options are shown, any number but 0 as checked"):
+            d.reg_set_dword(box_key(PORT_BOX), "Passive", 7)
+            pid, w = m.open(PORT_BOX)
+            o = open_options(d, pid, w)
+            t.eq(checks(d, o, (PASSIVE, TLS)), [1, 1])
+            d.click(o, CANCEL)
+            close(d, pid, w)
 
         with t.case("confirming and then pressing Cancel in the main dialog writes nothing"):
             d.reg_delete_value(box_key(PORT_BOX), "Port")

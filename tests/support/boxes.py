@@ -35,7 +35,8 @@ class Box:
 
     def set(self, driver, **values):
         """Writes settings by keyword (host, port, user, password, directory,
-        transfer_type, filenames, file_extensions, erase, details); None
+        transfer_type, filenames, file_extensions, erase, details, passive,
+        tls, certificate); None
         deletes the value, so the engine falls back to its default."""
         for arg, value in values.items():
             name, kind = VALUES[arg]
@@ -70,20 +71,24 @@ VALUES = {
     "file_extensions": ("File Extensions", "dword"),
     "erase": ("Erase", "dword"),
     "details": ("Details", "dword"),
+    "passive": ("Passive", "dword"),
+    "tls": ("TLS", "dword"),
+    "certificate": ("Certificate", "sz"),
 }
 
 
 def make_box(driver, suite_dir, name, host="127.0.0.1", port=21, user="test", password="secret",
-             directory="", transfer_type=2, filenames=2, file_extensions=2, erase=0, details=0):
+             directory="", transfer_type=2, filenames=2, file_extensions=2, erase=0, details=0, **options):
     """Copies the engine to suite_dir\\Boxes\\<name>.exe and writes a fresh
-    settings key (an old one of the same name is removed first)."""
+    settings key (an old one of the same name is removed first); options
+    are further values by their keywords (passive, tls, certificate)."""
     box = Box(name, suite_dir)
     os.makedirs(box.boxes_dir, exist_ok=True)
     shutil.copyfile(suite.win64_bin("Sendora.exe"), box.exe)
     box.delete(driver)
     box.set(driver, host=host, port=port, user=user, password=password, directory=directory,
             transfer_type=transfer_type, filenames=filenames, file_extensions=file_extensions,
-            erase=erase, details=details)
+            erase=erase, details=details, **options)
     return box
 
 

@@ -11,12 +11,19 @@ these keys, which are carried out in this order:
   "sleep":      seconds to wait before answering
   "reply":      text to send ("220 Ready\\r\\n"), or a list of pieces sent
                 apart with "pause" seconds (default 0.05) between them
-  "data":       open a data connection to the address of the last PORT line:
+  "passive":    true: listen on a free port for the next data step, and put
+                that port in the reply where it says {pasv} (as
+                127,0,0,1,p1,p2) or {port} (as p1,p2); the
+                default reply is "227 Entering Passive Mode ({pasv}).\r\n"
+  "data":       open a data connection to the address of the last PORT line,
+                or take the client's on the port a "passive" step opened:
                   "receive"  read until the client closes it
                   "send"     send "payload" (text) or "payload_file", close
                   "probe"    only try to connect ("accepted" or "refused")
                   "connect"  connect and keep it open, sending nothing
-                "data_delay" seconds are waited before connecting
+                "data_delay" seconds are waited before connecting; a client
+                that does not connect to a passive port within 10 seconds
+                counts as refused
   "then":       text or pieces sent after the data step (a completion reply)
   "close":      true: close the control connection after this step
 
@@ -70,6 +77,7 @@ class Session:
 
     def __init__(self):
         self.commands = []
+        self.raw = b""  # every byte the client sent on the control connection
         self.transfers = []
         self.errors = []
         self.done = threading.Event()
@@ -82,6 +90,7 @@ class _Control:
         self.log = log
         self.pending = b""
         self.data_address = None
+        self.listener = None  # the passive port, until its data step
 
     def read_line(self):
         while b"\n" not in self.pending:
@@ -90,6 +99,7 @@ class _Control:
                 return None
             self.pending += chunk
         raw, self.pending = self.pending.split(b"\n", 1)
+        self.session.raw += raw + b"\n"
         if raw.endswith(b"\r"):
             raw = raw[:-1]
         line = raw.decode("latin-1")
@@ -110,15 +120,44 @@ class _Control:
             self.conn.sendall(piece.encode("latin-1"))
 
 
+def _passive_reply(control, step):
+    control.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    control.listener.bind((HOST, 0))
+    control.listener.listen(1)
+    port = control.listener.getsockname()[1]
+    numbers = "%d,%d" % (port >> 8, port & 0xFF)
+    reply = step.get("reply", "227 Entering Passive Mode ({pasv}).\r\n")
+    return reply.replace("{pasv}", "127,0,0,1," + numbers).replace("{port}", numbers)
+
+
+def _connect(control):
+    """The data connection of the step: ours to the client's PORT, or the
+    client's to the passive port; None when it does not come about."""
+    if control.listener is not None:
+        listener, control.listener = control.listener, None
+        with listener:
+            listener.settimeout(10)
+            try:
+                return listener.accept()[0]
+            except OSError:
+                return None
+    if control.data_address is None:
+        control.session.errors.append("data step without a PORT line")
+        raise OSError("no data address")
+    try:
+        return socket.create_connection(control.data_address, timeout=30)
+    except OSError:
+        return None
+
+
 def _data_step(control, step):
     kind = step["data"]
     time.sleep(step.get("data_delay", 0))
-    if control.data_address is None:
-        control.session.errors.append("data step without a PORT line")
-        return
     try:
-        data = socket.create_connection(control.data_address, timeout=30)
+        data = _connect(control)
     except OSError:
+        return
+    if data is None:
         control.session.transfers.append({"kind": kind, "result": "refused", "bytes": 0, "data": b""})
         return
     data.settimeout(None)
@@ -164,7 +203,9 @@ def play(conn, script, session, log=None):
                     session.errors.append("expected %r, got %r" % (pattern, line))
             time.sleep(step.get("sleep", 0))
             pause = step.get("pause", 0.05)
-            if "reply" in step:
+            if step.get("passive"):
+                control.send(_passive_reply(control, step), pause)
+            elif "reply" in step:
                 control.send(step["reply"], pause)
             if "data" in step:
                 _data_step(control, step)
@@ -177,6 +218,8 @@ def play(conn, script, session, log=None):
     except OSError as e:
         session.errors.append("control connection: %s" % e)
     finally:
+        if control.listener is not None:
+            control.listener.close()
         conn.close()
         session.done.set()
 

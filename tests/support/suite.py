@@ -636,11 +636,15 @@ class FtpServer:
     defaults to a new temporary folder). Every command line the server
     receives is logged as it arrived, PASS included, for all sessions in order,
     with the time.monotonic() of its arrival; so is each session's connection.
+    tls: a tls_certs.Certificate: FTP over TLS, required for the log-in and
+    every data connection. handler: attributes and methods that replace the
+    handler's own (e.g. {"ftp_PORT": ...} for a server that refuses PORT).
     """
 
-    def __init__(self, user="test", password="secret", home=None, users=None, perm="elradfmwMT"):
+    def __init__(self, user="test", password="secret", home=None, users=None, perm="elradfmwMT", tls=None,
+                 handler=None):
         from pyftpdlib.authorizers import DummyAuthorizer
-        from pyftpdlib.handlers import FTPHandler
+        from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
         from pyftpdlib.ioloop import IOLoop
         from pyftpdlib.servers import FTPServer
 
@@ -667,7 +671,7 @@ class FtpServer:
         self._connected = []    # each session's connection time
         fixture = self
 
-        class RecordingHandler(FTPHandler):
+        class RecordingHandler(TLS_FTPHandler if tls else FTPHandler):
             def on_connect(self):
                 with fixture._lock:
                     fixture._connected.append(time.monotonic())
@@ -681,6 +685,11 @@ class FtpServer:
 
         RecordingHandler.authorizer = authorizer
         RecordingHandler.banner = "suite test server ready."
+        if tls:
+            RecordingHandler.certfile, RecordingHandler.keyfile = tls.certfile, tls.keyfile
+            RecordingHandler.tls_control_required = RecordingHandler.tls_data_required = True
+        for name, value in (handler or {}).items():
+            setattr(RecordingHandler, name, value)
         self._ioloop = IOLoop()
         self._server = FTPServer(("127.0.0.1", 0), RecordingHandler, ioloop=self._ioloop)
         self.host = "127.0.0.1"

@@ -1,5 +1,6 @@
 #include "tls/ToyTls.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -110,6 +111,15 @@ int CScriptedWire::Send(const char* data, int length)
     const int n = length < sendLimit ? length : sendLimit;
     written.append(data, static_cast<size_t>(n));
     return n;
+}
+
+int CScriptedWire::Peek(char* buffer, int length)
+{
+    if (reads.empty())
+        return endResult;
+    const size_t n = std::min(reads.front().size(), static_cast<size_t>(length));
+    std::memcpy(buffer, reads.front().data(), n);
+    return static_cast<int>(n);
 }
 
 int CScriptedWire::Receive(char* buffer, int length)

@@ -37,13 +37,14 @@ private:
 };
 
 // Receive gives the scripted reads in order, cut to the caller's buffer,
-// then endResult. Send takes at most sendLimit bytes a call, or fails.
+// then endResult; Peek shows what Receive would give. Send takes at most
+// sendLimit bytes a call, or fails.
 class CScriptedWire : public CStream {
 public:
     explicit CScriptedWire(std::deque<std::string> scriptedReads) : reads(std::move(scriptedReads)) {}
     int Send(const char* data, int length) override;
     int Receive(char* buffer, int length) override;
-    int Peek(char*, int) override { return -1; }
+    int Peek(char* buffer, int length) override;
     SocketHandle Socket() const override { return InvalidSocket; }
 
     std::deque<std::string> reads;

@@ -9,6 +9,7 @@ import time
 sys.path.insert(0, os.path.join(os.environ["SUITE_SOURCE_DIR"], "tests", "support"))
 from codec import encode_password  # noqa: E402
 from suite import FtpServer, win_path as win  # noqa: E402
+import tls_certs  # noqa: E402
 
 WINE = os.environ["SUITE_WINE"]
 BIN = os.path.join(os.environ["SUITE_WIN64_DIR"], "bin")
@@ -29,6 +30,31 @@ def timed(*args, cwd=None, check=True):
     t = time.perf_counter()
     quiet(*args, cwd=cwd, check=check)
     return time.perf_counter() - t
+
+
+def set_box(key, values):
+    for name, kind, value in values:
+        quiet(WINE, "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f")
+
+
+def connection_options(engine, suite, key, big, tree, home, out):
+    """The file and the tree again, passive and over TLS: (label, file s, tree s, all arrived)."""
+    cert = tls_certs.make_certificate(out, "localhost")
+    tls_certs.trust(cert)
+    rows = []
+    for label, passive, tls in (("passive, plain", 1, 0), ("active, TLS", 0, 1), ("passive, TLS", 1, 1)):
+        shutil.rmtree(home, ignore_errors=True)
+        os.makedirs(home)
+        server = FtpServer(USER, PASSWORD, home, tls=cert if tls else None)
+        set_box(key, [("Host Name", "REG_SZ", "localhost"), ("Port", "REG_DWORD", str(server.port)),
+                      ("Passive", "REG_DWORD", str(passive)), ("TLS", "REG_DWORD", str(tls))])
+        t_file = timed(WINE, engine, win(big), cwd=suite)
+        t_tree = timed(WINE, engine, win(tree), cwd=suite)
+        server.stop()
+        whole = open(big, "rb").read() == open(os.path.join(home, "big.bin"), "rb").read() and \
+            sum(len(f) for _, _, f in os.walk(os.path.join(home, "tree"))) == 1000
+        rows.append((label, t_file, t_tree, whole))
+    return rows
 
 
 def probe_message_cost():
@@ -58,10 +84,9 @@ def main(out, mb):
     os.makedirs(os.path.join(suite, "Boxes"))
     shutil.copy(os.path.join(BIN, "Sendora.exe"), os.path.join(suite, "Boxes", "Bench.exe"))
     key = r"HKCU\Software\FTP Sendora\FTP Sendora\Bench"
-    for name, kind, value in [("Host Name", "REG_SZ", "127.0.0.1"), ("Port", "REG_DWORD", str(port)),
-                              ("User ID", "REG_SZ", USER), ("Password", "REG_SZ", encode_password(PASSWORD)),
-                              ("Directory", "REG_SZ", ""), ("Transfer Type", "REG_DWORD", "1")]:
-        quiet(WINE, "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f")
+    set_box(key, [("Host Name", "REG_SZ", "127.0.0.1"), ("Port", "REG_DWORD", str(port)),
+                  ("User ID", "REG_SZ", USER), ("Password", "REG_SZ", encode_password(PASSWORD)),
+                  ("Directory", "REG_SZ", ""), ("Transfer Type", "REG_DWORD", "1")])
     engine = os.path.join(suite, "Boxes", "Bench.exe")
 
     message = probe_message_cost()
@@ -85,6 +110,7 @@ def main(out, mb):
 
     ok_file = open(big, "rb").read() == open(os.path.join(home, "big.bin"), "rb").read()
     ok_tree = sum(len(f) for _, _, f in os.walk(os.path.join(home, "tree"))) == 1000
+    options = connection_options(engine, suite, key, big, tree, home, out + "/data")
 
     blocks = (mb << 20) // BLOCK
     limit_file = t_curl + (blocks + PER_FILE_MESSAGES) * message
@@ -104,6 +130,11 @@ def main(out, mb):
           f" engine beyond core and messages {t_engine_tree - t_core_files - tree_messages * message:+.2f} s")
     print(f"  message-bound limit {limit_tree:6.2f} s ({tree_messages} messages)   engine/limit {t_engine_tree / limit_tree:5.2f}"
           f"   overhead beyond limit {t_engine_tree - limit_tree:+.2f} s")
+    print(f"The engine by connection option ({mb} MB file; tree of 1000 x 4 KB), pyftpdlib:")
+    print(f"  {'active, plain':16} file {t_engine_file:8.2f} s   tree {t_engine_tree:8.2f} s")
+    for label, t_file, t_tree, whole in options:
+        print(f"  {label:16} file {t_file:8.2f} s   tree {t_tree:8.2f} s"
+              f"   {'all arrived' if whole else 'NOT ALL ARRIVED'}")
     shutil.rmtree(out + "/data", ignore_errors=True)
     return 0
 
