@@ -53,8 +53,8 @@ def main():
     try:
         shutil.copy(args.wxs, os.path.join(stage, "package.wxs"))
         versions = {}
-        for spec in args.files:
-            name, path = spec.split("=", 1)
+        for entry in args.files:
+            name, path = entry.split("=", 1)
             shutil.copy(path, os.path.join(stage, name))
             if name.lower().endswith(".exe"):
                 versions[name] = file_version(path)
