@@ -42,6 +42,7 @@ protected:
     void OnTimer(UINT_PTR id) override;
 
 private:
+    static LRESULT CALLBACK CatchUpFirst(HWND control, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
     void ShowPending();
     void ShowBar();
     void ShowStatus(const std::string& text);
@@ -56,6 +57,7 @@ private:
     CPendingDisplay m_pending;
     int m_barWanted = 0;
     DWORD m_lastShown = 0;
+    bool m_showing = false;
     bool m_dialUpWasActive = false;
     bool m_detailsShown = false;
     CWindowDC m_dc;
