@@ -15,8 +15,8 @@
 // How long the completion waits for the QUIT reply.
 const int kQuitReplyWaitMs = 3000;
 // How often the worker's display changes reach the screen: every repaint
-// costs as much as several blocks of data, and no eye sees a faster one.
-const UINT kShowPeriodMs = 40;
+// costs as much as several blocks of data, and ten a second look smooth.
+const UINT kShowPeriodMs = 100;
 const UINT_PTR kShowTimer = 1;
 
 // The active dial-up connection, asked for with room for one entry: more
@@ -87,6 +87,8 @@ void CProgressDlg::ShowDetails(bool shown)
 {
     m_detailsShown = shown;
     SetItemText(IDC_PROGRESS_DETAILS, shown ? "<< &Details" : "&Details >>");
+    if (shown)
+        ShowPending(true);
     ShowItem(IDC_PROGRESS_LOG, shown);
 }
 
@@ -124,11 +126,11 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
         m_pending.DropBarReset();
         m_barWanted = ProgressPercent(static_cast<uint64_t>(wp), static_cast<uint64_t>(lp));
         if (GetTickCount() - m_lastShown >= kShowPeriodMs)
-            ShowPending();
+            ShowPending(false);
         result = 0;
         return true;
     case WM_PROGRESS_FLUSH:
-        ShowPending();
+        ShowPending(true);
         result = 0;
         return true;
     case WM_UPLOAD_DONE:
@@ -152,7 +154,7 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
 void CProgressDlg::OnTimer(UINT_PTR id)
 {
     if (id == kShowTimer)
-        ShowPending();
+        ShowPending(false);
 }
 
 // Painting is paced, reading is not: whoever asks the status, the log or the
@@ -160,11 +162,11 @@ void CProgressDlg::OnTimer(UINT_PTR id)
 LRESULT CALLBACK CProgressDlg::CatchUpFirst(HWND control, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self)
 {
     if (msg == WM_GETTEXT || msg == WM_GETTEXTLENGTH || msg == PBM_GETPOS)
-        reinterpret_cast<CProgressDlg*>(self)->ShowPending();
+        reinterpret_cast<CProgressDlg*>(self)->ShowPending(true);
     return DefSubclassProc(control, msg, wp, lp);
 }
 
-void CProgressDlg::ShowPending()
+void CProgressDlg::ShowPending(bool wholeLog)
 {
     if (m_showing)
         return;  // its own reads of the controls
@@ -172,8 +174,13 @@ void CProgressDlg::ShowPending()
     CPendingDisplay::Changes changes = m_pending.Take();
     if (changes.hasStatus)
         ShowStatus(changes.status);
-    if (!changes.log.empty())
-        AppendLogHere(changes.log);
+    // A hidden log is filled when someone looks: each edit of it costs as
+    // much as painting all the rest.
+    m_unshownLog += changes.log;
+    if (!m_unshownLog.empty() && (m_detailsShown || wholeLog)) {
+        AppendLogHere(m_unshownLog);
+        m_unshownLog.clear();
+    }
     if (changes.resetBar)
         m_barWanted = 0;
     ShowBar();
@@ -189,7 +196,7 @@ void CProgressDlg::ShowBar()
 
 void CProgressDlg::Complete()
 {
-    ShowPending();  // the worker recorded all it did before it sent this
+    ShowPending(true);  // the worker recorded all it did before it sent this
     const bool allSent = m_session.notSent.empty();
     if (allSent)
         ShowStatus("Send complete");

@@ -43,7 +43,8 @@ protected:
 
 private:
     static LRESULT CALLBACK CatchUpFirst(HWND control, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
-    void ShowPending();
+    // With wholeLog also a hidden log gets its replies.
+    void ShowPending(bool wholeLog);
     void ShowBar();
     void ShowStatus(const std::string& text);
     void AppendLogHere(const std::string& text);
@@ -58,6 +59,7 @@ private:
     int m_barWanted = 0;
     DWORD m_lastShown = 0;
     bool m_showing = false;
+    std::string m_unshownLog;
     bool m_dialUpWasActive = false;
     bool m_detailsShown = false;
     CWindowDC m_dc;
