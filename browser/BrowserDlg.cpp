@@ -41,7 +41,6 @@ BOOL CBrowserDlg::OnInit()
     s.window = m_hwnd;
     s.status = Item(IDC_BROWSER_STATUS);
     s.connection = Item(IDC_BROWSER_CONNECTION);
-    s.list = m_list;
     s.directories = Item(IDC_BROWSER_DIRECTORIES);
 
     CProgramIcon(IDI_SNDMGR).Apply(m_hwnd);
@@ -368,11 +367,18 @@ void CBrowserDlg::OnWorkerSignal(WPARAM signal)
     }
 }
 
-bool CBrowserDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
+bool CBrowserDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
 {
     switch (msg) {
     case WM_BROWSER_WORKER:
         OnWorkerSignal(wp);
+        result = 0;
+        return true;
+    case WM_BROWSER_ROWS:
+        if (!m_shutDown) {
+            SendMessageA(m_list, LVM_DELETEALLITEMS, 0, 0);
+            InsertListingRows(m_list, *reinterpret_cast<const std::vector<ListingRecord>*>(lp));
+        }
         result = 0;
         return true;
     case WM_BOX_FINISHED:

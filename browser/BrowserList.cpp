@@ -61,6 +61,18 @@ void InsertListingRow(HWND list, const ListingRecord& record, int& row)
     row = IsListSorted(list) ? index : index + 1;
 }
 
+void InsertListingRows(HWND list, const std::vector<ListingRecord>& records)
+{
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    const LRESULT rows = SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    SendMessageA(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows) + records.size(), 0);
+    int row = static_cast<int>(rows);
+    for (const ListingRecord& record : records)
+        InsertListingRow(list, record, row);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
 bool IsListSorted(HWND list)
 {
     return (GetWindowLongPtrA(list, GWL_STYLE) & (LVS_SORTASCENDING | LVS_SORTDESCENDING)) != 0;
@@ -112,10 +124,11 @@ bool LoadCacheRows(HWND list, const std::string& path)
     const CStdFile in(path, "rb");
     if (!in)
         return false;
+    std::vector<ListingRecord> records;
     ListingRecord record;
-    int row = 0;
     while (std::fread(&record, sizeof record, 1, in.Get()) == 1)
-        InsertListingRow(list, record, row);
+        records.push_back(record);
+    InsertListingRows(list, records);
     return true;
 }
 

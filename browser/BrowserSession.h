@@ -25,6 +25,9 @@
 // Sent by a worker to the window, whose thread owns the animation's timer
 // and the system menu. wParam: a WorkerSignal; lParam 0.
 #define WM_BROWSER_WORKER (WM_USER + 700)
+// Sent by the list worker: replace the rows with those of a new listing.
+// lParam: the listing's records (const std::vector<ListingRecord>*).
+#define WM_BROWSER_ROWS (WM_USER + 701)
 
 enum WorkerSignal : WPARAM {
     SignalGreyClose = 1,
@@ -50,7 +53,6 @@ public:
     HWND window = nullptr;
     HWND status = nullptr;
     HWND connection = nullptr;
-    HWND list = nullptr;
     HWND directories = nullptr;
 
     // Up, or a connect queued and not yet failed: the queuing rule's test.

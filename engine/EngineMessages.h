@@ -12,6 +12,6 @@
 // wParam, lParam: 0. A failure was shown; end the program.
 #define WM_UPLOAD_ABORT (WM_USER + 502)
 
-// Inside the window only: lParam is a reply text to append to the details
-// log, sent by the worker so that the edit is done on the window's thread.
-#define WM_PROGRESS_APPEND_LOG (WM_USER + 510)
+// Inside the window only: show what the worker recorded for display, sent
+// by the worker before it shows a message box.
+#define WM_PROGRESS_FLUSH (WM_USER + 510)

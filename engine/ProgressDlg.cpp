@@ -14,6 +14,10 @@
 
 // How long the completion waits for the QUIT reply.
 const int kQuitReplyWaitMs = 3000;
+// How often the worker's display changes reach the screen: every repaint
+// costs as much as several blocks of data, and ten a second look smooth.
+const UINT kShowPeriodMs = 100;
+const UINT_PTR kShowTimer = 1;
 
 // The active dial-up connection, asked for with room for one entry: more
 // than one does not fit and counts as none.
@@ -58,6 +62,9 @@ BOOL CProgressDlg::OnInit()
     m_animator.CreateOver(m_hwnd, IDC_PROGRESS_ANIMATION, IDC_PROGRESS_ANIMATOR, m_dc.Acquire(m_hwnd), IDB_UPLOAD_FIRST,
                           IDB_UPLOAD_END, m_colorMap);
     m_animator.Start();
+    SetTimer(m_hwnd, kShowTimer, kShowPeriodMs, nullptr);
+    for (int id : {IDC_PROGRESS_STATUS, IDC_PROGRESS_LOG, IDC_PROGRESS_BAR})
+        SetWindowSubclass(Item(id), CatchUpFirst, 0, reinterpret_cast<DWORD_PTR>(this));
 
     SetForegroundWindow(m_hwnd);
     // The window comes to the front while the user may be typing elsewhere:
@@ -80,6 +87,8 @@ void CProgressDlg::ShowDetails(bool shown)
 {
     m_detailsShown = shown;
     SetItemText(IDC_PROGRESS_DETAILS, shown ? "<< &Details" : "&Details >>");
+    if (shown)
+        ShowPending(true);
     ShowItem(IDC_PROGRESS_LOG, shown);
 }
 
@@ -110,16 +119,18 @@ void CProgressDlg::OnCancel()
 bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
 {
     switch (msg) {
-    case WM_UPLOAD_PROGRESS: {
-        const int percent = ProgressPercent(static_cast<uint64_t>(wp), static_cast<uint64_t>(lp));
-        // The bar repaints on every position set; most blocks do not move it.
-        if (SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0) != percent)
-            SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    case WM_UPLOAD_PROGRESS:
+        // The worker waits for each block's message: a repaint per block would
+        // cost more than the block. The bar shows the newest position at once
+        // when the last showing is long enough ago, else a moment later.
+        m_pending.DropBarReset();
+        m_barWanted = ProgressPercent(static_cast<uint64_t>(wp), static_cast<uint64_t>(lp));
+        if (GetTickCount() - m_lastShown >= kShowPeriodMs)
+            ShowPending(false);
         result = 0;
         return true;
-    }
-    case WM_PROGRESS_APPEND_LOG:
-        AppendLogHere(reinterpret_cast<const char*>(lp));
+    case WM_PROGRESS_FLUSH:
+        ShowPending(true);
         result = 0;
         return true;
     case WM_UPLOAD_DONE:
@@ -130,6 +141,7 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
         Abort(kExitFailed);
         return true;
     case WM_DESTROY:
+        KillTimer(m_hwnd, kShowTimer);
         // The animation draws into the window's context until here.
         m_animator.Destroy();
         m_dc.Release();
@@ -139,11 +151,55 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
     }
 }
 
+void CProgressDlg::OnTimer(UINT_PTR id)
+{
+    if (id == kShowTimer)
+        ShowPending(false);
+}
+
+// Painting is paced, reading is not: whoever asks the status, the log or the
+// bar (a screen reader, a test driver) gets what the worker last recorded.
+LRESULT CALLBACK CProgressDlg::CatchUpFirst(HWND control, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self)
+{
+    if (msg == WM_GETTEXT || msg == WM_GETTEXTLENGTH || msg == PBM_GETPOS)
+        reinterpret_cast<CProgressDlg*>(self)->ShowPending(true);
+    return DefSubclassProc(control, msg, wp, lp);
+}
+
+void CProgressDlg::ShowPending(bool wholeLog)
+{
+    if (m_showing)
+        return;  // its own reads of the controls
+    m_showing = true;
+    CPendingDisplay::Changes changes = m_pending.Take();
+    if (changes.hasStatus)
+        ShowStatus(changes.status);
+    // A hidden log is filled when someone looks: each edit of it costs as
+    // much as painting all the rest.
+    m_unshownLog += changes.log;
+    if (!m_unshownLog.empty() && (m_detailsShown || wholeLog)) {
+        AppendLogHere(m_unshownLog);
+        m_unshownLog.clear();
+    }
+    if (changes.resetBar)
+        m_barWanted = 0;
+    ShowBar();
+    m_lastShown = GetTickCount();
+    m_showing = false;
+}
+
+void CProgressDlg::ShowBar()
+{
+    if (SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0) != m_barWanted)
+        SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(m_barWanted), 0);
+}
+
 void CProgressDlg::Complete()
 {
+    ShowPending(true);  // the worker recorded all it did before it sent this
     const bool allSent = m_session.notSent.empty();
     if (allSent)
-        SetStatus("Send complete");
+        ShowStatus("Send complete");
     // The worker waits inside WM_UPLOAD_DONE, so the connection is ours now.
     // Everything is sent: a server that never answers QUIT must not keep the
     // window (and Cancel with it) waiting, so its reply gets a few seconds.
@@ -181,35 +237,43 @@ void CProgressDlg::HangUp()
     if (!FirstDialUpConnection(connection))
         return;
     if (RasHangUpA(connection) == 0) {
-        SetStatus("Hanging up modem...");
+        ShowStatus("Hanging up modem...");
         Sleep(3000);  // give the line time to drop before the program ends
     }
 }
 
 void CProgressDlg::SetStatus(const std::string& text)
 {
-    SetItemText(IDC_PROGRESS_STATUS, text);
+    m_pending.SetStatus(text);
 }
 
 void CProgressDlg::AppendLog(const std::string& reply)
 {
-    // One message to the window's thread, which edits the log locally: each
-    // cross-thread message costs as much as a block of data.
-    SendMessageA(m_hwnd, WM_PROGRESS_APPEND_LOG, 0, reinterpret_cast<LPARAM>(reply.c_str()));
-}
-
-void CProgressDlg::AppendLogHere(const char* reply)
-{
-    HWND log = Item(IDC_PROGRESS_LOG);
-    const LRESULT end = SendMessageA(log, WM_GETTEXTLENGTH, 0, 0);
-    SendMessageA(log, EM_SETSEL, static_cast<WPARAM>(end), end);
-    SendMessageA(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(reply));
-    SendMessageA(log, EM_SCROLLCARET, 0, 0);
+    m_pending.AppendLog(reply);
 }
 
 void CProgressDlg::ResetProgress()
 {
-    SendDlgItemMessageA(m_hwnd, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+    m_pending.ResetBar();
+}
+
+void CProgressDlg::Flush()
+{
+    SendMessageA(m_hwnd, WM_PROGRESS_FLUSH, 0, 0);
+}
+
+void CProgressDlg::ShowStatus(const std::string& text)
+{
+    SetItemText(IDC_PROGRESS_STATUS, text);
+}
+
+void CProgressDlg::AppendLogHere(const std::string& text)
+{
+    HWND log = Item(IDC_PROGRESS_LOG);
+    const LRESULT end = SendMessageA(log, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageA(log, EM_SETSEL, static_cast<WPARAM>(end), end);
+    SendMessageA(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageA(log, EM_SCROLLCARET, 0, 0);
 }
 
 void CProgressDlg::SetTitle(const std::string& text)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/PendingDisplay.h"
 #include "engine/animator/Animator.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
@@ -17,11 +18,14 @@ class CProgressDlg : public CDialog {
 public:
     explicit CProgressDlg(UploadSession& session);
 
-    // Display operations; the worker calls them from its own thread.
+    // Display operations; the worker calls them from its own thread. The
+    // first three are recorded and shown by the window's thread soon after.
     void SetStatus(const std::string& text);
     void AppendLog(const std::string& reply);
     void ResetProgress();
     void SetTitle(const std::string& text);
+    // Shows everything recorded; the worker calls it before a message box.
+    void Flush();
 
     // The progress notification of the FTP client: moves the bar.
     void ReportProgress(uint64_t size, uint64_t sent);
@@ -35,9 +39,15 @@ protected:
     void OnOK() override {}  // Enter does not close the window
     void OnCancel() override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
+    void OnTimer(UINT_PTR id) override;
 
 private:
-    void AppendLogHere(const char* reply);
+    static LRESULT CALLBACK CatchUpFirst(HWND control, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+    // With wholeLog also a hidden log gets its replies.
+    void ShowPending(bool wholeLog);
+    void ShowBar();
+    void ShowStatus(const std::string& text);
+    void AppendLogHere(const std::string& text);
     void ToggleDetails();
     void ShowDetails(bool shown);
     void Complete();
@@ -45,6 +55,11 @@ private:
     void HangUp();
 
     UploadSession& m_session;
+    CPendingDisplay m_pending;
+    int m_barWanted = 0;
+    DWORD m_lastShown = 0;
+    bool m_showing = false;
+    std::string m_unshownLog;
     bool m_dialUpWasActive = false;
     bool m_detailsShown = false;
     CWindowDC m_dc;

@@ -26,6 +26,8 @@ struct UploadSession {
     std::string boxName;
     std::string pathList;
     CProfile* profile = nullptr;
+    // The same settings as the worker reads them: once per run.
+    CProfile* runProfile = nullptr;
     CProgressDlg* window = nullptr;
 
     CFtpClient client;

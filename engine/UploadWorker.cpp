@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "boxconfig/BoxSettings.h"
+#include "boxconfig/CachedProfile.h"
 #include "boxconfig/PasswordCodec.h"
 #include "boxconfig/SuiteNames.h"
 #include "engine/EngineMessages.h"
@@ -29,6 +30,7 @@ const char kNotSent[] = "File transfer was not successful";
 // Shows the failure and ends the program: the window's handler does not return.
 [[noreturn]] void Fail(UploadSession& s, const std::string& text)
 {
+    s.window->Flush();
     ShowFailure(s.window->Handle(), text, kSuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, 0, 0);
     ExitProcess(1);  // not reached while the window exists
@@ -63,10 +65,9 @@ std::string NotSentText(const std::vector<std::string>& paths)
     Fail(s, why.empty() ? NotSentText(missing) : why + "\r\n\r\n" + NotSentText(missing));
 }
 
-// Read at each use: the box may be changed while a run goes on.
 CBoxSettings Settings(UploadSession& s)
 {
-    return CBoxSettings(*s.profile, s.boxName, BoxReader::Engine);
+    return CBoxSettings(*s.runProfile, s.boxName, BoxReader::Engine);
 }
 
 DataMode Mode(UploadSession& s)
@@ -77,9 +78,10 @@ DataMode Mode(UploadSession& s)
 // Yes stores the certificate's fingerprint: the box trusts it from now on.
 bool TrustCertificate(UploadSession& s, const TlsCertificate& certificate, const std::string& host)
 {
+    s.window->Flush();
     if (!AskYesNo(s.window->Handle(), CertificateQuestion(certificate, host), kSuiteTitle))
         return false;
-    s.profile->WriteString(s.boxName, BoxValue::Certificate, certificate.fingerprint);
+    s.runProfile->WriteString(s.boxName, BoxValue::Certificate, certificate.fingerprint);
     return true;
 }
 
@@ -150,6 +152,9 @@ private:
 
 void Run(UploadSession& s)
 {
+    // Each file would read the same values again, at a registry call each.
+    CCachedProfile settings(*s.profile);
+    s.runProfile = &settings;
     s.window->SetStatus("Connecting to " + s.boxName + "...");
     s.window->SetTitle(std::string(kSuiteTitle) + " - [" + s.boxName + "]");
 
@@ -203,8 +208,10 @@ void Run(UploadSession& s)
         }
     }
 
-    if (!s.notSent.empty())
+    if (!s.notSent.empty()) {
+        s.window->Flush();
         ShowFailure(s.window->Handle(), NotSentText(s.notSent), kSuiteTitle);
+    }
     SendMessageA(s.window->Handle(), WM_UPLOAD_DONE, 0, 0);
 }
 

@@ -115,7 +115,7 @@ private:
 
 }  // namespace
 
-CFtpClient::CFtpClient() : m_replyCode(0)
+CFtpClient::CFtpClient() : m_block(BlockSize * SendBlocks), m_replyCode(0)
 {
     std::memset(m_reply, 0, sizeof m_reply);
     std::memset(m_lookAhead, 0, sizeof m_lookAhead);
@@ -247,22 +247,26 @@ CFtpClient::DataEnd CFtpClient::SendFile(CStream& data, CInputFile& file)
         return DataEnd::LocalFile;
 
     // Never more than the size taken now: a file that grows meanwhile is
-    // sent as it was, one that shrinks runs dry and fails.
+    // sent as it was, one that shrinks runs dry and fails. Every block of
+    // a send call is reported once the call has taken it.
     uint64_t sent = 0;
-    auto nextBlock = [&] { return static_cast<size_t>(std::min<uint64_t>(BlockSize, size - sent)); };
-    size_t length = file.Read(m_block, nextBlock());
+    auto nextSend = [&] { return static_cast<size_t>(std::min<uint64_t>(BlockSize * SendBlocks, size - sent)); };
+    size_t length = file.Read(m_block.data(), nextSend());
     if (length == 0 && size != 0)
         return DataEnd::LocalFile;
     for (;;) {
         // An empty file is one empty block: nothing to send, one notification.
-        if (!SendAll(data, m_block, length))
+        if (!SendAll(data, m_block.data(), length))
             return DataEnd::Connection;
-        sent += length;
-        if (m_progress)
-            m_progress(size, sent);
+        const uint64_t end = sent + length;
+        do {
+            sent = std::min<uint64_t>(sent + BlockSize, end);
+            if (m_progress)
+                m_progress(size, sent);
+        } while (sent < end);
         if (sent >= size)
             return DataEnd::Whole;
-        length = file.Read(m_block, nextBlock());
+        length = file.Read(m_block.data(), nextSend());
         if (length == 0)
             return DataEnd::LocalFile;
     }
@@ -274,14 +278,14 @@ CFtpClient::DataEnd CFtpClient::ReceiveToFile(CStream& data, const char* path, c
     if (!file.IsOpen())
         return DataEnd::LocalFile;
     for (;;) {
-        int n = data.Receive(m_block, static_cast<int>(BlockSize));
+        int n = data.Receive(m_block.data(), static_cast<int>(BlockSize));
         if (n < 0)
             return DataEnd::Connection;
         if (onReceive)
             onReceive(static_cast<size_t>(n));
         if (n == 0)
             break;  // the server closes the data connection after the last byte
-        if (!file.Write(m_block, static_cast<size_t>(n)))
+        if (!file.Write(m_block.data(), static_cast<size_t>(n)))
             return DataEnd::LocalFile;
     }
     return file.Close() ? DataEnd::Whole : DataEnd::LocalFile;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ftp/Socket.h"
 #include "ftp/Stream.h"
@@ -40,6 +41,9 @@ class CFtpClient {
 public:
     static constexpr size_t ReplySize = 4096;
     static constexpr size_t BlockSize = 1024;
+    // A send call takes up to this many blocks (one TLS record's worth):
+    // each call costs far more than its bytes, under Wine above all.
+    static constexpr size_t SendBlocks = 16;
 
     // Called after every block sent, synchronously: the file's size and the
     // bytes sent so far.
@@ -98,7 +102,7 @@ private:
 
     char m_reply[ReplySize + 1];
     char m_lookAhead[ReplySize];
-    char m_block[BlockSize];
+    std::vector<char> m_block;
     std::string m_command;
     int m_replyCode;
     ProgressCallback m_progress;

@@ -141,6 +141,10 @@ def main():
             f.write("inner")
         with open(srv.path("home", "h.txt"), "w") as f:
             f.write("home")
+        os.makedirs(srv.path("many"))
+        for i in range(600):
+            with open(srv.path("many", ("File%03d.txt" if i % 3 else "file%03d.bin") % (599 - i)), "w") as f:
+                f.write("x" * i)
         server_order = listed(srv.home)
         folder = os.path.join(s.tmp, "suite")
         os.makedirs(folder)
@@ -250,6 +254,20 @@ def main():
                 d.lv_column_click(b.w, LIST, 0)
                 b.wait_names(order)
                 t.eq(d.reg_get(KEY, "Sort Order").data, stored)
+
+        with t.case("a listing of 600 rows: every row, its size, the cache, and the three orders"):
+            root = b.names()
+            d.lv_double_click(b.w, LIST, root.index("many"))
+            many = listed(srv.path("many"))
+            b.wait_names(many)
+            sizes = {name: str(os.path.getsize(srv.path("many", name))) for name in many}
+            t.eq({r[0]: r[2] for r in b.rows()}, sizes)
+            t.eq([c[0] for c in cache_records(folder)], many, "cache in the server's order")
+            for order in (sorted(many, key=str.lower), sorted(many, key=str.lower, reverse=True), many):
+                d.lv_column_click(b.w, LIST, 0)
+                b.wait_names(order)
+            d.click(b.w, BACK)
+            b.wait_names(root)
 
         with t.case("a failed command shows its message and the next queued command still runs"):
             srv.clear_log()

@@ -9,8 +9,8 @@ import subprocess
 import sys
 import time
 
-from engine_run import (BAR, DETAILS, GREETING, LOG, STATUS, STOR_OPEN, STORED, EngineRun, ScriptedFtpServer,
-                        boxes, dialogue, suite, write)
+from engine_run import (BAR, DETAILS, GREETING, LOG, PASS_OK, PORT_OK, QUIT, STATUS, STOR_OPEN, STORED, TYPE_OK,
+                        USER_OK, EngineRun, ScriptedFtpServer, boxes, dialogue, suite, write)
 
 t = suite.Tests()
 WM_NEXTDLGCTL = 0x0028
@@ -134,6 +134,31 @@ with suite.Session() as s:
                 held.release()
                 box.delete(d)
                 srv.close()
+
+    with t.case("a run of many files: the hidden log, opened, holds every reply so far; status and bar current"):
+        many = [write(os.path.join(src, "many", "f%02d.txt" % i), "file %d\n" % i) for i in range(40)]
+        held = boxes.HeldReply(STORED)
+        script = dialogue(sum((["PORT", "TYPE A", "STOR f%02d.txt" % i] for i in range(39)), []))
+        script += [{"expect": "PORT *", "reply": PORT_OK}, {"expect": "TYPE A", "reply": TYPE_OK},
+                   {"expect": "STOR f39.txt", "reply": STOR_OPEN, "data": "receive", "then": held}, QUIT]
+        srv = ScriptedFtpServer(script).start()
+        box = boxes.make_box(d, s.tmp, "Win", port=srv.port, user="ann", password="pw", details=0)
+        try:
+            with EngineRun(d, box, boxes.path_list(many)) as run:
+                w = run.window()
+                t.check(held.wait_reached(), "the server holds the last completion")
+                t.eq(d.get_text(w, STATUS), "Sending f39.txt...")
+                t.eq(tuple(d.progress(w, BAR)), (100, 0, 100))
+                d.click(w, DETAILS)
+                t.eq(d.get_text(w, LOG), GREETING + USER_OK + PASS_OK + (PORT_OK + TYPE_OK + STOR_OPEN + STORED) * 39 +
+                     PORT_OK + TYPE_OK + STOR_OPEN)
+                held.release()
+                t.eq(run.exit_code(), 0, "exit code")
+            t.eq(len(srv.transfers), 40, "all stored")
+        finally:
+            held.release()
+            box.delete(d)
+            srv.close()
 
     with t.case("picture of the window during an upload, log open"):
         big = write(os.path.join(src, "site-backup.zip"), os.urandom(3 << 20))  # about 3 s under Wine

@@ -300,23 +300,31 @@ TEST_F(FtpFake, EveryFailingCallEndsTheTransferWithEverythingClosed)
 }
 
 // ---------------------------------------------------------------------------
-// Sending a file: one send call per block unless the socket takes less, and
-// then the rest goes in further calls.
+// Sending a file: a send call takes up to 16 blocks, the rest goes in
+// further calls, and every 1 KB block is reported once it is taken.
 
 TEST_F(FtpFake, FilesGoInBlocks)
 {
+    const std::vector<uint64_t> blocksOf1500 = {1024, 1500};
+    std::vector<uint64_t> blocksOf20000;
+    for (uint64_t sent = 1024; sent < 20000; sent += 1024)
+        blocksOf20000.push_back(sent);
+    blocksOf20000.push_back(20000);
     const struct {
+        size_t size;
         int sendLimit;
         std::vector<int> sendCalls;
+        const std::vector<uint64_t>& progress;
     } cases[] = {
-        {INT_MAX, {1024, 476}},
-        {400, {400, 400, 224, 400, 76}},
+        {1500, INT_MAX, {1500}, blocksOf1500},
+        {1500, 400, {400, 400, 400, 300}, blocksOf1500},
+        {20000, INT_MAX, {16384, 3616}, blocksOf20000},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE("sends of up to " + std::to_string(c.sendLimit));
+        SCOPED_TRACE(std::to_string(c.size) + " bytes, sends of up to " + std::to_string(c.sendLimit));
         Fake() = FakeNet();
         CTempDir dir;
-        std::string content = PatternBytes(1500);
+        std::string content = PatternBytes(c.size);
         WriteFile(dir.Path("f"), content);
         Fake().acceptedSendLimit = c.sendLimit;
         std::vector<uint64_t> progress;
@@ -329,7 +337,7 @@ TEST_F(FtpFake, FilesGoInBlocks)
         const FakeStream& data = Fake().Stream(Fake().lastAccepted);
         EXPECT_EQ(data.sendCalls, c.sendCalls);
         EXPECT_TRUE(data.sent == content);
-        EXPECT_EQ(progress, (std::vector<uint64_t>{1024, 1500}));
+        EXPECT_EQ(progress, c.progress);
         EXPECT_TRUE(data.closed);
     }
 }

@@ -466,7 +466,7 @@ class Driver:
         return self.command("lvitems", win, ctl, row=row, **kw)[2:]
 
     def lv_count(self, win, ctl, **kw):
-        return len(self.lv_items(win, ctl, **kw))
+        return self.command("lvcount", win, ctl, **kw)[0]
 
     def lv_columns(self, win, ctl, **kw):
         return self.command("lvcolumns", win, ctl, **kw)[1:]

@@ -91,6 +91,10 @@ def main(out, mb):
 
     message = probe_message_cost()
     start_cost = timed(WINE, engine, "/b", "NoSuchFolder", check=False)  # start-up and exit, no connection
+    # The fixed cost of a run: start, connect, log in, one 0-byte file, QUIT, end.
+    empty = os.path.join(data, "empty.bin")
+    open(empty, "wb").close()
+    fixed = sorted(timed(WINE, engine, win(empty), cwd=suite) for _ in range(5))[2]
 
     url = f"ftp://127.0.0.1:{port}"
     t_engine_file = timed(WINE, engine, win(big), cwd=suite)
@@ -99,6 +103,16 @@ def main(out, mb):
     t_core = float(core.stdout.split()[0]) if core.returncode == 0 else float("nan")
     t_curl = timed("curl", "-sS", "-P", "-", "-T", big, "--user", f"{USER}:{PASSWORD}", f"{url}/curl.bin")
     t_engine_tree = timed(WINE, engine, win(tree), cwd=suite)
+    before = os.environ.get("BENCH_BEFORE")  # an earlier Sendora.exe, timed in the same run
+    if before:
+        shutil.copy(before, os.path.join(suite, "Boxes", "Before.exe"))
+        set_box(key.replace("Bench", "Before"), [("Host Name", "REG_SZ", "127.0.0.1"), ("Port", "REG_DWORD", str(port)),
+                                                  ("User ID", "REG_SZ", USER), ("Password", "REG_SZ", encode_password(PASSWORD)),
+                                                  ("Directory", "REG_SZ", ""), ("Transfer Type", "REG_DWORD", "1")])
+        old = os.path.join(suite, "Boxes", "Before.exe")
+        t_before_file = timed(WINE, old, win(big), cwd=suite)
+        t_before_tree = timed(WINE, old, win(tree), cwd=suite)
+        t_before_fixed = sorted(timed(WINE, old, win(empty), cwd=suite) for _ in range(5))[2]
     one = os.path.join(tree, "dir00", "f000.dat")
     many = subprocess.run([WINE, os.path.join(BIN, "tools", "ftp_upload_bench.exe"), "127.0.0.1", str(port),
                            USER, PASSWORD, win(one), "core", "1000"], capture_output=True, text=True)
@@ -118,6 +132,7 @@ def main(out, mb):
     limit_tree = t_lftp + tree_messages * message
 
     print(f"Cross-thread SendMessage under this Wine: {message * 1e6:.1f} us; engine start and exit: {start_cost:.2f} s")
+    print(f"Engine fixed cost (0-byte file: start, connect, log in, QUIT, end; median of 5): {fixed:.2f} s")
     print(f"{mb} MB file ({'arrived whole' if ok_file else 'ARRIVED DIFFERENT'}):")
     print(f"  engine {t_engine_file:8.2f} s   curl {t_curl:6.2f} s   ratio {t_engine_file / t_curl:6.1f}")
     print(f"  the FTP core alone under Wine (same blocks, no window): {t_core:6.2f} s;"
@@ -130,6 +145,11 @@ def main(out, mb):
           f" engine beyond core and messages {t_engine_tree - t_core_files - tree_messages * message:+.2f} s")
     print(f"  message-bound limit {limit_tree:6.2f} s ({tree_messages} messages)   engine/limit {t_engine_tree / limit_tree:5.2f}"
           f"   overhead beyond limit {t_engine_tree - limit_tree:+.2f} s")
+    if before:
+        print(f"The earlier engine ({before}), same run:")
+        print(f"  {mb} MB file {t_before_file:8.2f} s   engine/limit {t_before_file / limit_file:5.2f}")
+        print(f"  tree       {t_before_tree:8.2f} s   engine/limit {t_before_tree / limit_tree:5.2f}")
+        print(f"  fixed cost {t_before_fixed:8.2f} s")
     print(f"The engine by connection option ({mb} MB file; tree of 1000 x 4 KB), pyftpdlib:")
     print(f"  {'active, plain':16} file {t_engine_file:8.2f} s   tree {t_engine_tree:8.2f} s")
     for label, t_file, t_tree, whole in options:

@@ -6,8 +6,9 @@
 # cross-thread message per block and per display call, timed by a probe);
 # then the engine again over both in passive mode and over TLS (a certificate
 # for "localhost" made for the run and trusted in its prefix).
-# A measurement, not a test.
-#   tools/bench/engine_bench.sh [SIZE-MB]
+# With BENCH_BEFORE naming an earlier Sendora.exe, that one is timed on the
+# same workloads in the same run. A measurement, not a test.
+#   [BENCH_BEFORE=old/Sendora.exe] tools/bench/engine_bench.sh [SIZE-MB]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 bash tools/setup.sh

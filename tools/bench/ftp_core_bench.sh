@@ -48,7 +48,7 @@ awk -v mb="$MB" -v a="$t0" -v b="$t1" -v c="$t2" -v core="$(verdict core.bin)" -
   -v blocks="$(cat "$WORK/core.out")" 'BEGIN {
     tc = b - a; tu = c - b
     printf "%d MB upload to pyftpdlib on 127.0.0.1\n", mb
-    printf "  FTP core (1024-byte blocks): %7.2f s  %7.1f MB/s  %s (%s)\n", tc, mb / tc, core, blocks
-    printf "  curl -P - -T:                %7.2f s  %7.1f MB/s  %s\n", tu, mb / tu, curl
-    printf "  ratio core/curl:             %7.2f\n", tc / tu
+    printf "  FTP core (1 KB progress blocks): %7.2f s  %7.1f MB/s  %s (%s)\n", tc, mb / tc, core, blocks
+    printf "  curl -P - -T:                    %7.2f s  %7.1f MB/s  %s\n", tu, mb / tu, curl
+    printf "  core time / curl time:           %7.2f   (core rate = %.2f of curl rate)\n", tc / tu, tu / tc
   }'

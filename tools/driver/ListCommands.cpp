@@ -255,6 +255,13 @@ void CmdLvItems(const CArgs& args, CReply& reply)
     }
 }
 
+void CmdLvCount(const CArgs& args, CReply& reply)
+{
+    HWND lv = FindTarget(args, 0);
+    RequireListView(lv);
+    reply.Add(ItemCount(lv));
+}
+
 void CmdLvColumns(const CArgs& args, CReply& reply)
 {
     HWND lv = FindTarget(args, 0);
@@ -364,6 +371,7 @@ extern const CCommand ListCommands[] = {
     {"listselect", LIST_OPTIONS " add", "<win> <ctl> <index|-1> [-add] -> n {index}*", CmdListSelect},
     {"listdblclick", LIST_OPTIONS, "<win> <ctl> <index>", CmdListDblClick},
     {"lvitems", WINDOW_OPTIONS " row", "<win> <ctl> [-row=N] -> rows cols {text}*", CmdLvItems},
+    {"lvcount", WINDOW_OPTIONS, "<win> <ctl> -> rows", CmdLvCount},
     {"lvcolumns", WINDOW_OPTIONS, "<win> <ctl> -> n {text}*", CmdLvColumns},
     {"lvsel", WINDOW_OPTIONS, "<win> <ctl> -> n {index}*", CmdLvSel},
     {"lvselect", LIST_OPTIONS " add", "<win> <ctl> <index|-1> [-add] -> n {index}*", CmdLvSelect},
