@@ -2,6 +2,17 @@
 
 #include "boxconfig/SuiteNames.h"
 
+namespace {
+
+template <class Map, class Match>
+void EraseIf(Map& map, Match match)
+{
+    for (auto it = map.begin(); it != map.end();)
+        it = match(it->first) ? map.erase(it) : std::next(it);
+}
+
+}  // namespace
+
 std::string CCachedProfile::GetString(const std::string& section, const std::string& name, const std::string& def)
 {
     const auto key = std::make_tuple(section, AsciiLower(name), def);
@@ -34,10 +45,9 @@ void CCachedProfile::WriteInt(const std::string& section, const std::string& nam
 
 void CCachedProfile::DeleteSection(const std::string& section)
 {
-    for (auto it = m_strings.begin(); it != m_strings.end();)
-        it = std::get<0>(it->first) == section ? m_strings.erase(it) : std::next(it);
-    for (auto it = m_ints.begin(); it != m_ints.end();)
-        it = std::get<0>(it->first) == section ? m_ints.erase(it) : std::next(it);
+    auto inSection = [&](const auto& key) { return std::get<0>(key) == section; };
+    EraseIf(m_strings, inSection);
+    EraseIf(m_ints, inSection);
     m_below.DeleteSection(section);
 }
 
@@ -45,8 +55,7 @@ void CCachedProfile::DeleteSection(const std::string& section)
 void CCachedProfile::Forget(const std::string& section, const std::string& name)
 {
     const std::string lower = AsciiLower(name);
-    for (auto it = m_strings.begin(); it != m_strings.end();)
-        it = std::get<0>(it->first) == section && std::get<1>(it->first) == lower ? m_strings.erase(it) : std::next(it);
-    for (auto it = m_ints.begin(); it != m_ints.end();)
-        it = std::get<0>(it->first) == section && std::get<1>(it->first) == lower ? m_ints.erase(it) : std::next(it);
+    auto isValue = [&](const auto& key) { return std::get<0>(key) == section && std::get<1>(key) == lower; };
+    EraseIf(m_strings, isValue);
+    EraseIf(m_ints, isValue);
 }

@@ -375,10 +375,8 @@ bool CBrowserDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
         result = 0;
         return true;
     case WM_BROWSER_ROWS:
-        if (!m_shutDown) {
-            SendMessageA(m_list, LVM_DELETEALLITEMS, 0, 0);
-            InsertListingRows(m_list, *reinterpret_cast<const std::vector<ListingRecord>*>(lp));
-        }
+        if (!m_shutDown)
+            ReplaceListingRows(m_list, *reinterpret_cast<const std::vector<ListingRecord>*>(lp));
         result = 0;
         return true;
     case WM_BOX_FINISHED:

@@ -61,12 +61,12 @@ void InsertListingRow(HWND list, const ListingRecord& record, int& row)
     row = IsListSorted(list) ? index : index + 1;
 }
 
-void InsertListingRows(HWND list, const std::vector<ListingRecord>& records)
+void ReplaceListingRows(HWND list, const std::vector<ListingRecord>& records)
 {
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    const LRESULT rows = SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    SendMessageA(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows) + records.size(), 0);
-    int row = static_cast<int>(rows);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageA(list, LVM_SETITEMCOUNT, records.size(), 0);
+    int row = 0;
     for (const ListingRecord& record : records)
         InsertListingRow(list, record, row);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
@@ -128,7 +128,7 @@ bool LoadCacheRows(HWND list, const std::string& path)
     ListingRecord record;
     while (std::fread(&record, sizeof record, 1, in.Get()) == 1)
         records.push_back(record);
-    InsertListingRows(list, records);
+    ReplaceListingRows(list, records);
     return true;
 }
 

@@ -19,9 +19,9 @@ void InsertListColumns(HWND list);
 // is sorted (the control places each row by its name). A directory's size
 // stays empty. A record whose name could not be sent back gives no row.
 void InsertListingRow(HWND list, const ListingRecord& record, int& row);
-// The records' rows, one after another as above, painted once at the end:
-// a repaint per row costs more than the row. On the list's own thread.
-void InsertListingRows(HWND list, const std::vector<ListingRecord>& records);
+// Replaces the rows with the records' rows, placed as above and painted
+// once at the end: a repaint per row costs more than the row.
+void ReplaceListingRows(HWND list, const std::vector<ListingRecord>& records);
 bool IsListSorted(HWND list);
 // Sets the list view's sort style for a stored sort order (0, 16 or 32).
 void SetListSortOrder(HWND list, int sortOrder);

@@ -129,10 +129,6 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
             ShowPending(false);
         result = 0;
         return true;
-    case WM_PROGRESS_FLUSH:
-        ShowPending(true);
-        result = 0;
-        return true;
     case WM_UPLOAD_DONE:
         Complete();
         result = 0;
@@ -255,11 +251,6 @@ void CProgressDlg::AppendLog(const std::string& reply)
 void CProgressDlg::ResetProgress()
 {
     m_pending.ResetBar();
-}
-
-void CProgressDlg::Flush()
-{
-    SendMessageA(m_hwnd, WM_PROGRESS_FLUSH, 0, 0);
 }
 
 void CProgressDlg::ShowStatus(const std::string& text)

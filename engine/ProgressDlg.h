@@ -24,8 +24,6 @@ public:
     void AppendLog(const std::string& reply);
     void ResetProgress();
     void SetTitle(const std::string& text);
-    // Shows everything recorded; the worker calls it before a message box.
-    void Flush();
 
     // The progress notification of the FTP client: moves the bar.
     void ReportProgress(uint64_t size, uint64_t sent);

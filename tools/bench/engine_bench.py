@@ -32,6 +32,11 @@ def timed(*args, cwd=None, check=True):
     return time.perf_counter() - t
 
 
+def fixed_cost(engine, empty, suite):
+    """The median of five runs on a 0-byte file: start, connect, log in, QUIT, end."""
+    return sorted(timed(WINE, engine, win(empty), cwd=suite) for _ in range(5))[2]
+
+
 def set_box(key, values):
     for name, kind, value in values:
         quiet(WINE, "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f")
@@ -84,17 +89,17 @@ def main(out, mb):
     os.makedirs(os.path.join(suite, "Boxes"))
     shutil.copy(os.path.join(BIN, "Sendora.exe"), os.path.join(suite, "Boxes", "Bench.exe"))
     key = r"HKCU\Software\FTP Sendora\FTP Sendora\Bench"
-    set_box(key, [("Host Name", "REG_SZ", "127.0.0.1"), ("Port", "REG_DWORD", str(port)),
+    box_values = [("Host Name", "REG_SZ", "127.0.0.1"), ("Port", "REG_DWORD", str(port)),
                   ("User ID", "REG_SZ", USER), ("Password", "REG_SZ", encode_password(PASSWORD)),
-                  ("Directory", "REG_SZ", ""), ("Transfer Type", "REG_DWORD", "1")])
+                  ("Directory", "REG_SZ", ""), ("Transfer Type", "REG_DWORD", "1")]
+    set_box(key, box_values)
     engine = os.path.join(suite, "Boxes", "Bench.exe")
 
     message = probe_message_cost()
     start_cost = timed(WINE, engine, "/b", "NoSuchFolder", check=False)  # start-up and exit, no connection
-    # The fixed cost of a run: start, connect, log in, one 0-byte file, QUIT, end.
     empty = os.path.join(data, "empty.bin")
     open(empty, "wb").close()
-    fixed = sorted(timed(WINE, engine, win(empty), cwd=suite) for _ in range(5))[2]
+    fixed = fixed_cost(engine, empty, suite)
 
     url = f"ftp://127.0.0.1:{port}"
     t_engine_file = timed(WINE, engine, win(big), cwd=suite)
@@ -106,13 +111,11 @@ def main(out, mb):
     before = os.environ.get("BENCH_BEFORE")  # an earlier Sendora.exe, timed in the same run
     if before:
         shutil.copy(before, os.path.join(suite, "Boxes", "Before.exe"))
-        set_box(key.replace("Bench", "Before"), [("Host Name", "REG_SZ", "127.0.0.1"), ("Port", "REG_DWORD", str(port)),
-                                                  ("User ID", "REG_SZ", USER), ("Password", "REG_SZ", encode_password(PASSWORD)),
-                                                  ("Directory", "REG_SZ", ""), ("Transfer Type", "REG_DWORD", "1")])
+        set_box(key.replace("Bench", "Before"), box_values)
         old = os.path.join(suite, "Boxes", "Before.exe")
         t_before_file = timed(WINE, old, win(big), cwd=suite)
         t_before_tree = timed(WINE, old, win(tree), cwd=suite)
-        t_before_fixed = sorted(timed(WINE, old, win(empty), cwd=suite) for _ in range(5))[2]
+        t_before_fixed = fixed_cost(old, empty, suite)
     one = os.path.join(tree, "dir00", "f000.dat")
     many = subprocess.run([WINE, os.path.join(BIN, "tools", "ftp_upload_bench.exe"), "127.0.0.1", str(port),
                            USER, PASSWORD, win(one), "core", "1000"], capture_output=True, text=True)
