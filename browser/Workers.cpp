@@ -179,14 +179,15 @@ private:
 
 // "list.tmp" into the cache file and then, in one message (four per row
 // from this thread would cost a second per hundred rows), into the list view.
-void ParseIntoList(CBrowserSession& s)
+size_t ParseIntoList(CBrowserSession& s)
 {
     std::vector<ListingRecord> records;
+    size_t unreadable = 0;
     {
         const CStdFile in(ListingTempFile, "rb");
         const CStdFile cache(CacheFileName(s.box), "wb");
         CFileListingSource source(in.Get());
-        ParseListing(source, [&](const ListingRecord& record) {
+        unreadable = ParseListing(source, [&](const ListingRecord& record) {
             if (cache)
                 std::fwrite(&record, sizeof record, 1, cache.Get());
             records.push_back(record);
@@ -195,6 +196,7 @@ void ParseIntoList(CBrowserSession& s)
     if (!s.Closing())
         SendMessageA(s.window, WM_BROWSER_ROWS, 0, reinterpret_cast<LPARAM>(&records));
     DeleteFileA(ListingTempFile);
+    return unreadable;
 }
 
 void SelectDirectoryEntry(CBrowserSession& s, const std::string& path)
@@ -228,8 +230,7 @@ Outcome List(CBrowserSession& s, CFtpClient& ftp)
         return Failure(NoWorkingDirectory);
     SelectDirectoryEntry(s, path);
     SetStatus(s, "Parsing directory information.  Please wait...");
-    ParseIntoList(s);
-    SetStatus(s, "");
+    SetStatus(s, UnreadableStatus(ParseIntoList(s)));
     s.profile.WriteString(s.box, BoxValue::CurrentDirectory, path);
     return Success;
 }
