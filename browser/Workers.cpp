@@ -16,6 +16,7 @@
 #include "ftp/FtpClient.h"
 #include "ftp/ReplyText.h"
 #include "ftp/TlsSchannel.h"
+#include "win/CodePages.h"
 #include "win/Handles.h"
 #include "win/MsgBox.h"
 
@@ -122,6 +123,7 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
         return Failure("Unable to establish a connection to the FTP host");
     }
     SetStatus(s, "Connected to " + s.box);
+    s.names.Reset();
     const bool encrypted = s.settings.Tls();
     if (encrypted) {
         const Outcome secured = Encrypt(s, ftp, host, control);
@@ -235,6 +237,14 @@ Outcome List(CBrowserSession& s, CFtpClient& ftp)
     return Success;
 }
 
+// A name the user typed, in the bytes this server takes; "" when it has no
+// place in them.
+std::string TypedName(CBrowserSession& s, CFtpClient& ftp, const std::string& name)
+{
+    std::string wire;
+    return s.names.Encode(ftp, s.Control(), name, wire) ? wire : std::string();
+}
+
 // The simple commands: one line, one status before and one after.
 Outcome Simple(CBrowserSession& s, CFtpClient& ftp, const char* verb, const std::string& argument,
                const std::string& working, const char* done, const char* failure)
@@ -255,18 +265,24 @@ Outcome Perform(CBrowserSession& s, CFtpClient& ftp, const Command& c)
         return RestoreDirectory(s, ftp, c.changeDirectory);
     case CommandKind::List:
         return List(s, ftp);
-    case CommandKind::MakeDirectory:
-        return Simple(s, ftp, "MKD", c.name, "Making new directory.  Please wait...", "New directory made",
+    case CommandKind::MakeDirectory: {
+        const std::string name = TypedName(s, ftp, c.name);
+        if (name.empty())
+            return Failure("Unable to make the directory");
+        return Simple(s, ftp, "MKD", name, "Making new directory.  Please wait...", "New directory made",
                       "Unable to make the directory");
+    }
     case CommandKind::Delete:
-        return c.directory ? Simple(s, ftp, "RMD", c.name, "Deleting " + c.name + ".  Please wait...",
+        return c.directory ? Simple(s, ftp, "RMD", c.name, "Deleting " + ShownName(c.name) + ".  Please wait...",
                                     "Directory has been deleted", "Unable to remove the directory")
-                           : Simple(s, ftp, "DELE", c.name, "Deleting " + c.name + ".  Please wait...",
+                           : Simple(s, ftp, "DELE", c.name, "Deleting " + ShownName(c.name) + ".  Please wait...",
                                     "File has been deleted", "Unable to delete the file");
     case CommandKind::Rename: {
         const char* failure = "Unable to rename the file or directory";
         SetStatus(s, "Renaming file.  Please wait...");
-        if (IsFailureCode(Send(s, ftp, "RNFR", c.name)) || IsFailureCode(Send(s, ftp, "RNTO", c.newName)))
+        const std::string newName = TypedName(s, ftp, c.newName);
+        if (newName.empty() || IsFailureCode(Send(s, ftp, "RNFR", c.name)) ||
+            IsFailureCode(Send(s, ftp, "RNTO", newName)))
             return Failure(failure);
         SetStatus(s, "File has been renamed");
         return Success;
