@@ -1,5 +1,7 @@
 #include "FakeSocket.h"
 
+#include <string>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -224,4 +226,63 @@ int ReceiveSome(SocketHandle s, char* buffer, int length)
 int PeekSome(SocketHandle s, char* buffer, int length)
 {
     return Take(s, buffer, length, false);
+}
+
+// The address-family forms: IPv4 through the calls above; with `v6` the
+// control connection's ends are IPv6 (local ::5, peer ::7) and a connect to
+// an IPv6 address is recorded as "[v6]:port".
+bool ResolveHostAddresses(const char* host, std::vector<NetAddress>& addresses)
+{
+    NetAddress address;
+    if (!ResolveHostName(host, address.bytes))
+        return false;
+    addresses.assign(1, address);
+    return true;
+}
+
+SocketHandle OpenStreamSocket(const NetAddress&)
+{
+    return OpenStreamSocket();
+}
+
+bool ConnectSocket(SocketHandle s, const NetAddress& address, unsigned short port)
+{
+    if (!address.v6)
+        return ConnectSocket(s, address.bytes, port);
+    if (Find(s, "connect") == nullptr)
+        return false;
+    Fake().connects.push_back("[v6]:" + std::to_string(port));
+    return !Fake().connectFails;
+}
+
+bool ListenOnFreePort(SocketHandle s, const NetAddress&)
+{
+    return ListenOnFreePort(s);
+}
+
+namespace {
+
+bool AsV6(bool ok, NetAddress& address, unsigned char last)
+{
+    if (ok && Fake().v6) {
+        address = NetAddress();
+        address.v6 = true;
+        address.bytes[15] = last;
+    }
+    return ok;
+}
+
+}  // namespace
+
+bool LocalSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port)
+{
+    address = NetAddress();
+    const bool listener = Find(s, "getsockname") != nullptr && Fake().Stream(s).listener;
+    return AsV6(LocalSocketName(s, address.bytes, port), address, listener ? 0 : 5);
+}
+
+bool PeerSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port)
+{
+    address = NetAddress();
+    return AsV6(PeerSocketName(s, address.bytes, port), address, 7);
 }
