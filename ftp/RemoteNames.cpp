@@ -46,12 +46,12 @@ bool CRemoteNames::Encode(CFtpClient& client, CStream& control, const std::strin
         if (log)
             *log += client.LastReply();
         if (feat < 400 && ListsUtf8(client.LastReply())) {
-            const int opts = client.SendCommand(control, CommandLine("OPTS", "UTF8 ON").c_str());
+            // Listing UTF8 is the promise; OPTS only asks servers that would
+            // otherwise use their own page. pyftpdlib, UTF-8 always, refuses it.
+            client.SendCommand(control, CommandLine("OPTS", "UTF8 ON").c_str());
             if (log)
                 *log += client.LastReply();
-            // A refusal leaves the server in its own code page.
-            if (opts < 400)
-                m_mode = NameMode::Utf8;
+            m_mode = NameMode::Utf8;
         }
     }
     const TextConversion& convert = m_mode == NameMode::Utf8 ? m_conversions.toUtf8 : m_conversions.toLegacy;

@@ -1,7 +1,7 @@
 // How a session puts local names on the wire. A session whose names are all
 // ASCII sends exactly what it always sent; before the first command with a
 // name outside ASCII it asks FEAT once, and a server that lists UTF8 is
-// switched on with OPTS UTF8 ON and gets UTF-8. Any other server gets the
+// sent OPTS UTF8 ON (whatever it answers) and gets UTF-8. Any other server gets the
 // system's legacy code page, or nothing when the name has no place there.
 // The text conversions are the platform's, given by the program, so the
 // rule itself builds and is tested natively.

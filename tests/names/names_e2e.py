@@ -1,0 +1,207 @@
+"""Names outside ASCII end to end under Wine: files and folders sent through
+the command line arrive under their own UTF-8 names (pyftpdlib, vsftpd with
+utf8_filesystem), FEAT and OPTS go before the first such name and never in
+an all-ASCII run; a server without UTF8 gets legacy bytes or a clear
+refusal; the browser shows, fetches, renames and deletes such entries and
+reads the listings of IIS-style, LF-only and group-less servers."""
+import os
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "engine_e2e"))
+sys.path.insert(0, os.path.join(HERE, "..", "browser"))
+from engine_run import EngineRun, ScriptedFtpServer, boxes, dialogue, failure_box, not_sent_text, suite  # noqa: E402
+import scripted_ftpd  # noqa: E402
+from vsftpd import Vsftpd  # noqa: E402
+
+t = suite.Tests()
+WIDE = "caf\u00e9_\u00dcn\u00efcode_\u65e5\u672c.txt"
+THREE = ["caf\u00e9.txt", "caf\u00e8.txt", "caf\u00eb.txt"]
+FOLDER, INNER = "Dossier \u00e9t\u00e9", "na\u00efve.txt"
+NAMES_KEY_MARKS = ("FEAT", "OPTS UTF8 ON")
+STATUS = 2101  # the browser's status line
+
+
+def write(path, text):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+    return path
+
+
+def utf8_lines(commands):
+    """Command lines as the server got them (latin-1 strings), read as UTF-8."""
+    return [c.encode("latin-1").decode("utf-8", "replace") for c in commands]
+
+
+def tree(root):
+    """Every file below root with its text, names as the file system has them."""
+    out = {}
+    for folder, _, files in os.walk(root):
+        for name in files:
+            with open(os.path.join(folder, name), encoding="utf-8") as f:
+                out[os.path.relpath(os.path.join(folder, name), root)] = f.read()
+    return out
+
+
+def upload(d, s, port, paths, box_name="Names", user="ann", password="pw", **settings):
+    """One run that should send everything: a message box on the way fails the case with its text."""
+    box = boxes.make_box(d, s.tmp, box_name, port=port, user=user, password=password, **settings)
+    try:
+        with EngineRun(d, box, boxes.path_list(paths)) as run:
+            while run.alive():
+                shown = d.find_message_box(pid=run.pid)
+                if shown is not None:
+                    t.fail("the run showed: " + shown.text)
+                    d.answer("ok", box=shown)
+                time.sleep(0.2)
+            return run.exit_code()
+    finally:
+        box.delete(d)
+
+
+def engine_cases(s):
+    d = s.driver
+    src = os.path.join(s.tmp, "src")
+    home = os.path.join(s.tmp, "pyhome")
+    os.makedirs(home)
+    py = s.ftp_server(user="ann", password="pw", home=home)
+
+    def files(tag):
+        made = [write(os.path.join(src, tag, n), "%s %s\n" % (tag, n)) for n in [WIDE] + THREE]
+        folder = os.path.join(src, tag, FOLDER)
+        write(os.path.join(folder, INNER), "inner\n")
+        return made, folder
+
+    expected = {n: "%s %s\n" % ("py", n) for n in [WIDE] + THREE}
+    expected[os.path.join(FOLDER, INNER)] = "inner\n"
+    cases = [
+        # (what, server, port, home of the upload, box settings, tag)
+        ("pyftpdlib, with Erase: every file under its own name, each erased after its own upload", "py"),
+        ("vsftpd with utf8_filesystem", "vs"),
+    ]
+    for what, tag in cases:
+        with t.case(what):
+            made, folder = files(tag)
+            if tag == "py":
+                py.clear_log()
+                t.eq(upload(d, s, py.port, made + [folder], erase=1), 0, "exit code")
+                got, cmds = tree(home), utf8_lines(py.commands())
+                t.check(not any(os.path.exists(p) for p in made), "each file erased")
+            else:
+                root = os.path.join(s.tmp, "vsroot")
+                os.makedirs(os.path.join(root, "in"), mode=0o777)
+                try:
+                    vs = Vsftpd(root, writable=True, options={"utf8_filesystem": "YES"})
+                except RuntimeError:
+                    t.fail("vsftpd did not start")
+                    continue
+                with vs:
+                    t.eq(upload(d, s, vs.port, made + [folder], user="anonymous", password="a@b.invalid",
+                                directory="in"), 0, "exit code")
+                    got, cmds = tree(os.path.join(root, "in")), utf8_lines(vs.commands())
+            t.eq(got, {k: v.replace("py ", tag + " ") if k != os.path.join(FOLDER, INNER) else v
+                       for k, v in expected.items()})
+            # vsftpd logs every byte outside ASCII as "?".
+            first = next(i for i, c in enumerate(cmds) if not c.isascii() or "?" in c)
+            t.eq([c for c in cmds[:first] if c in NAMES_KEY_MARKS], list(NAMES_KEY_MARKS), "asked before")
+            t.eq(sum(c == "FEAT" for c in cmds), 1, "FEAT once")
+
+    with t.case("an all-ASCII run sends no FEAT"):
+        py.clear_log()
+        t.eq(upload(d, s, py.port, [write(os.path.join(src, "plain", "plain.txt"), "p\n")]), 0)
+        t.eq([c.split(" ")[0] for c in py.commands()], ["USER", "PASS", "PORT", "TYPE", "STOR", "QUIT"])
+
+    with t.case("a server without UTF8: legacy bytes, and a name with no place there is refused by name"):
+        ok = write(os.path.join(src, "legacy", "caf\u00e9.txt"), "e\n")
+        omega = write(os.path.join(src, "legacy", "\u03a9mega.txt"), "o\n")
+        script = dialogue([("FEAT", "211-Features:\r\n MDTM\r\n211 End\r\n"), "PORT", "TYPE A",
+                           "STOR caf\xe9.txt", "QUIT"])
+        srv = ScriptedFtpServer(script).start()
+        box = boxes.make_box(d, s.tmp, "Legacy", port=srv.port, user="ann", password="pw")
+        try:
+            with EngineRun(d, box, boxes.path_list([ok, omega])) as run:
+                failure_box(t, run, not_sent_text([omega]) + " - the server cannot take this name")
+            srv.wait(10)
+            t.eq(srv.errors, [])
+            t.eq([x["data"] for x in srv.transfers], [b"e\n"])
+        finally:
+            box.delete(d)
+            srv.close()
+
+    with t.case("a box named \u201cCaf\u00e9 S\u00fcd\u201d uploads"):
+        py.clear_log()
+        plain = write(os.path.join(src, "box", "from box.txt"), "b\n")
+        t.eq(upload(d, s, py.port, [plain], box_name="Caf\u00e9 S\u00fcd"), 0)
+        t.check(os.path.exists(os.path.join(home, "from box.txt")))
+
+
+def browser_cases(s):
+    import browser_e2e as be
+    d = s.driver
+    home = os.path.join(s.tmp, "brhome")
+    srv = s.ftp_server(user="ann", password="pw", home=home)
+    write(os.path.join(home, "r\u00e9sum\u00e9 \u65e5.txt"), "cv\n")
+    write(os.path.join(home, "plain.txt"), "p\n")
+    folder = os.path.join(s.tmp, "browser")
+    target = os.path.join(s.tmp, "downloads")
+    os.makedirs(folder)
+    os.makedirs(target)
+    be.set_box(d, srv.port, **{"Target Directory": suite.win_path(target)})
+    name = "r\u00e9sum\u00e9 \u65e5.txt"
+    with t.case("the browser lists, downloads, renames and deletes a non-ASCII entry"):
+        b = be.Browser(s, folder)
+        b.wait_names(sorted(os.listdir(home)))
+        row = b.names().index(name)
+        d.lv_double_click(b.w, be.LIST, row)
+        be.wait_for("downloaded", lambda: os.path.exists(os.path.join(target, name)))
+        t.eq(open(os.path.join(target, name), encoding="utf-8").read(), "cv\n")
+        d.lv_select(b.w, be.LIST, b.names().index(name))
+        d.click(b.w, be.RENAME)
+        rn = d.wait_window("Rename", pid=b.pid)
+        t.eq(d.get_text(rn, be.NAME_EDIT), name)
+        d.set_text(rn, be.NAME_EDIT, "\u00fcber.txt")
+        d.click(rn, be.OK)
+        d.answer("yes", box=b.message())
+        b.wait_names(["plain.txt", "\u00fcber.txt"])
+        d.lv_select(b.w, be.LIST, b.names().index("\u00fcber.txt"))
+        d.click(b.w, be.DELETE)
+        d.answer("yes", box=b.message())
+        b.wait_names(["plain.txt"])
+        t.eq(os.listdir(home), ["plain.txt"])
+        t.eq(b.close(), 0)
+
+    # Captured listings; the parser must show every entry and send back the right name.
+    listings = [
+        ("IIS style", "12-07-26  10:00PM       <DIR>          sub dir\r\n"
+                      "12-07-26  03:42AM                  12 a file.txt\r\n", ["a file.txt", "sub dir"]),
+        ("LF only, last line without its end", "-rw-r--r-- 1 a b 1 Jan  1 00:00 one.txt\n"
+                                               "-rw-r--r-- 1 a b 2 Jan  1 00:00 a file.txt", ["a file.txt", "one.txt"]),
+        ("no group column", "-rw-r--r--   1 owner   3 Jan 12 10:31 a file.txt\r\n"
+                            "drwxr-xr-x   2 owner 4096 Jan 12 10:31 sub\r\n", ["a file.txt", "sub"]),
+    ]
+    for what, payload, names in listings:
+        with t.case("%s: every entry shown, DELE names the right file" % what):
+            if os.path.exists(os.path.join(folder, be.BOX + ".lst")):
+                os.remove(os.path.join(folder, be.BOX + ".lst"))
+            script = (scripted_ftpd.login() + scripted_ftpd.listing(payload) + [{"expect": "PWD", "reply": '257 "/"\r\n'},
+                                                          {"expect": "DELE a file.txt", "reply": "250 Gone\r\n"}]
+                      + scripted_ftpd.listing("") + [{"expect": "PWD", "reply": '257 "/"\r\n'}])
+            with scripted_ftpd.ScriptedFtpServer(script) as server:
+                be.set_box(d, server.port, **{"Sort Order": 16})
+                b = be.Browser(s, folder)
+                b.wait_names(names)
+                t.eq(d.get_text(b.w, STATUS), "")
+                d.lv_select(b.w, be.LIST, names.index("a file.txt"))
+                d.click(b.w, be.DELETE)
+                d.answer("yes", box=b.message())
+                b.wait_names([])
+                t.eq(server.errors, [])
+                t.eq(b.close(), 0)
+
+
+with suite.Session() as session:
+    engine_cases(session)
+    browser_cases(session)
+sys.exit(t.finish())
