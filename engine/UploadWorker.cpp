@@ -57,7 +57,7 @@ std::string NotSentText(const std::vector<std::string>& paths)
     missing.push_back(s.localPath);
     for (auto folder = s.folders.rbegin(); folder != s.folders.rend(); ++folder)
         while (folder->listing->Next()) {
-            const std::string entry = folder->listing->Data().cFileName;
+            const std::string entry = folder->listing->Name();
             if (entry != "." && entry != "..")
                 missing.push_back(folder->path + "\\" + entry);
         }
@@ -228,14 +228,15 @@ void Run(UploadSession& s)
             s.notSent.push_back(path);
             continue;
         }
-        const WIN32_FIND_DATAA fd = find.Data();
+        const std::string name = find.Name();
+        const bool folder = find.IsDirectory();
         find.Close();
         s.localPath = path;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (folder) {
             // The box directory once per path: the folder's tree goes below it.
             ChangeToBoxDirectory(s);
             UploadFolder(s, path);
-        } else if (!UploadFile(s, fd.cFileName, true)) {
+        } else if (!UploadFile(s, name, true)) {
             NoteNotSent(s, path);
         }
     }
@@ -340,13 +341,13 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
     if (s.storedNames.count(stored) != 0)
         return false;
     {
-        CInputFile file(s.localPath.c_str());
+        CInputFile file(OpenLocalFile(s.localPath, L"rb"));
         if (!file.IsOpen() || !StoreFile(s, file, name, choice, remote, wire, enterBoxDirectory))
             return false;
     }
     s.storedNames.insert(stored);
     if (Settings(s).Number(BoxNumber::Erase) != 0)
-        DeleteFileA(s.localPath.c_str());
+        DeleteLocalFile(s.localPath);
     return true;
 }
 
@@ -383,12 +384,11 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
 
     s.folders.push_back({folderPath, wire, &listing});
     for (bool more = listed; more; more = listing.Next()) {
-        const WIN32_FIND_DATAA& fd = listing.Data();
-        const std::string entry = fd.cFileName;
+        const std::string entry = listing.Name();
         if (entry == "." || entry == "..")
             continue;
         const std::string full = folderPath + "\\" + entry;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (listing.IsDirectory()) {
             UploadFolder(s, full);
             SetCurrentDirectoryA(folderPath.c_str());
         } else {

@@ -24,6 +24,8 @@ constexpr int ReplyFailed = 999;
 class CInputFile {
 public:
     explicit CInputFile(const char* path);
+    // A file the caller opened for reading ("rb"); null for none.
+    explicit CInputFile(std::FILE* file) : m_file(file) {}
     ~CInputFile();
     CInputFile(const CInputFile&) = delete;
     CInputFile& operator=(const CInputFile&) = delete;
