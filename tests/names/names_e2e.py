@@ -1,9 +1,11 @@
-"""Names outside ASCII end to end under Wine: files and folders sent through
+"""Names outside ASCII and IPv6 hosts end to end under Wine: files and folders sent through
 the command line arrive under their own UTF-8 names (pyftpdlib, vsftpd with
 utf8_filesystem), FEAT and OPTS go before the first such name and never in
 an all-ASCII run; a server without UTF8 gets legacy bytes or a clear
 refusal; the browser shows, fetches, renames and deletes such entries and
-reads the listings of IIS-style, LF-only and group-less servers."""
+reads the listings of IIS-style, LF-only and group-less servers; a box whose
+host is ::1 uploads and lists against servers on ::1 only, with EPRT and
+EPSV."""
 import os
 import sys
 import time
@@ -130,6 +132,15 @@ def engine_cases(s):
             box.delete(d)
             srv.close()
 
+    with t.case("a tree deeper than 259 characters is sent whole"):
+        py.clear_log()
+        deep = os.path.join(src, "deep")
+        parts = ["level %02d \u00e9" % i + "x" * 30 for i in range(8)]
+        inner = write(os.path.join(deep, *parts, "bottom.txt"), "bottom\n")
+        t.check(len(suite.win_path(inner)) > 300, "deep enough")
+        t.eq(upload(d, s, py.port, [deep]), 0)
+        t.eq(tree(os.path.join(home, "deep")), {os.path.join(*parts, "bottom.txt"): "bottom\n"})
+
     with t.case("a box named \u201cCaf\u00e9 S\u00fcd\u201d uploads"):
         py.clear_log()
         plain = write(os.path.join(src, "box", "from box.txt"), "b\n")
@@ -201,7 +212,46 @@ def browser_cases(s):
                 t.eq(b.close(), 0)
 
 
+def ipv6_cases(s):
+    import browser_e2e as be
+    d = s.driver
+    src = os.path.join(s.tmp, "src6")
+    for kind in ("pyftpdlib", "vsftpd"):
+        home = os.path.join(s.tmp, "v6" + kind)
+        os.makedirs(os.path.join(home, "in"), mode=0o777)
+        os.chmod(os.path.join(home, "in"), 0o777)
+        if kind == "pyftpdlib":
+            srv, user, password = s.ftp_server(user="ann", password="pw", home=home, host="::1"), "ann", "pw"
+        else:
+            try:
+                srv, user, password = Vsftpd(home, writable=True, host="::1"), "anonymous", "a@b.invalid"
+            except RuntimeError:
+                t.fail("vsftpd did not start on ::1")
+                continue
+        try:
+            for passive, command in ((0, "EPRT"), (1, "EPSV")):
+                with t.case("%s on ::1 only, %s: a box with host ::1 uploads, the browser lists" % (kind, command)):
+                    name = "%s.txt" % command
+                    sent = write(os.path.join(src, kind, name), command + "\n")
+                    t.eq(upload(d, s, srv.port, [sent], host="::1", user=user, password=password,
+                                directory="in", passive=passive), 0, "exit code")
+                    t.eq(tree(os.path.join(home, "in")).get(name), command + "\n")
+                    verbs = [c.split(" ")[0] for c in srv.commands()]
+                    t.check(command in verbs and "PORT" not in verbs and "PASV" not in verbs, verbs)
+                    folder = os.path.join(s.tmp, "browser6", kind + command)
+                    os.makedirs(folder)
+                    be.set_box(d, srv.port, directory="in", Passive=passive, **{"User ID": user, "Sort Order": 16})
+                    d.reg_set_sz(be.KEY, "Host Name", "[::1]")
+                    d.reg_set_sz(be.KEY, "Password", boxes.encode_password(password))
+                    b = be.Browser(s, folder)
+                    b.wait_names(sorted(os.listdir(os.path.join(home, "in"))))
+                    t.eq(b.close(), 0)
+        finally:
+            srv.stop()
+
+
 with suite.Session() as session:
     engine_cases(session)
     browser_cases(session)
+    ipv6_cases(session)
 sys.exit(t.finish())
