@@ -7,6 +7,7 @@ reads the listings of IIS-style, LF-only and group-less servers; a box whose
 host is ::1 uploads and lists against servers on ::1 only, with EPRT and
 EPSV."""
 import os
+import shutil
 import sys
 import time
 
@@ -23,6 +24,9 @@ THREE = ["caf\u00e9.txt", "caf\u00e8.txt", "caf\u00eb.txt"]
 FOLDER, INNER = "Dossier \u00e9t\u00e9", "na\u00efve.txt"
 NAMES_KEY_MARKS = ("FEAT", "OPTS UTF8 ON")
 STATUS = 2101  # the browser's status line
+MGR_USER, MGR_PASSWORD, MGR_ALIAS, MGR_HOST = 1001, 1002, 1006, 1007  # manager/resource.h
+LAUNCHER_BOXES = SENDER_BOXES = 1002
+SHELL_FOLDERS = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
 
 
 def write(path, text):
@@ -61,6 +65,54 @@ def upload(d, s, port, paths, box_name="Names", user="ann", password="pw", **set
             return run.exit_code()
     finally:
         box.delete(d)
+
+
+def box_name_case(s, py, src):
+    d = s.driver
+    box = "Caf\u00e9 S\u00fcd"
+    key = boxes.SETTINGS_KEY + "\\" + box
+    folder = os.path.join(s.tmp, "suite")
+    os.makedirs(folder)
+    for program in ("SndMgr.exe", "Sendora.exe", "FtchMgr.exe", "FTP_FN.exe"):
+        shutil.copy(suite.win64_bin(program), folder)
+    # The shortcut's name has a to z upper-cased; the file system ignores case.
+    links = [os.path.join(suite.linux_path(d.reg_get(SHELL_FOLDERS, f).data), "CAF\u00e9 S\u00fcD.LNK")
+             for f in ("Desktop", "SendTo")]
+    try:
+        pid = d.start('"%s"' % suite.win_path(os.path.join(folder, "SndMgr.exe")), cwd=folder)
+        w = d.wait_window("FTP Sendora Manager", pid=pid, timeout=30)
+        for ctl, text in ((MGR_USER, "ann"), (MGR_PASSWORD, "pw"), (MGR_HOST, "127.0.0.1"), (MGR_ALIAS, box)):
+            d.set_text(w, ctl, text)
+        d.click(w, 1)
+        made = d.message_box(pid=pid, timeout=20)
+        t.eq(made.text, box + " has been created")
+        d.answer("ok", box=made)
+        t.eq(d.wait_pid(pid, timeout=20), 0)
+        t.check(os.path.exists(os.path.join(folder, "Boxes", box + ".exe")), "engine copy")
+        t.check(all(os.path.exists(p) for p in links), "shortcuts %r" % links)
+        d.reg_set_dword(key, "Port", py.port)
+
+        pid = d.start('"%s"' % suite.win_path(os.path.join(folder, "FtchMgr.exe")), cwd=folder)
+        w = d.wait_window("FTP Fetchora Manager", pid=pid, timeout=20, class_="#32770")
+        t.eq(d.list_items(w, LAUNCHER_BOXES), [box], "the launcher")
+        d.escape(w)
+        d.wait_pid(pid, timeout=20)
+
+        sent = write(os.path.join(src, "from box.txt"), "b\n")
+        py.clear_log()
+        pid = d.start('"%s" %s' % (suite.win_path(os.path.join(folder, "FTP_FN.exe")), boxes.path_list([sent])),
+                      cwd=folder)
+        w = d.wait_window("FTP Fanora", pid=pid, timeout=20, class_="#32770")
+        t.eq(d.list_items(w, SENDER_BOXES), [box], "the sender")
+        d.list_select(w, SENDER_BOXES, 0)
+        d.click(w, 1)
+        py.wait_for(lambda cmds: "QUIT" in cmds, timeout=30)
+        t.eq(open(py.path("from box.txt")).read(), "b\n", "uploaded by the box")
+    finally:
+        d.reg_delete_key(key)
+        for p in links:
+            if os.path.exists(p):
+                os.remove(p)
 
 
 def engine_cases(s):
@@ -141,11 +193,9 @@ def engine_cases(s):
         t.eq(upload(d, s, py.port, [deep]), 0)
         t.eq(tree(os.path.join(home, "deep")), {os.path.join(*parts, "bottom.txt"): "bottom\n"})
 
-    with t.case("a box named \u201cCaf\u00e9 S\u00fcd\u201d uploads"):
-        py.clear_log()
-        plain = write(os.path.join(src, "box", "from box.txt"), "b\n")
-        t.eq(upload(d, s, py.port, [plain], box_name="Caf\u00e9 S\u00fcd"), 0)
-        t.check(os.path.exists(os.path.join(home, "from box.txt")))
+    with t.case("a box named \u201cCaf\u00e9 S\u00fcd\u201d is made by the manager, listed by the launcher "
+                "and the sender, and uploads"):
+        box_name_case(s, py, os.path.join(src, "box"))
 
 
 def browser_cases(s):
