@@ -38,7 +38,6 @@ public:
     bool Encode(CFtpClient& client, CStream& control, const std::string& name, std::string& wire,
                 std::string* log = nullptr);
 
-    NameMode Mode() const { return m_mode; }
     // A new control connection knows nothing of the last one's answers.
     void Reset() { m_mode = NameMode::Unasked; }
 

@@ -233,11 +233,8 @@ int PeekSome(SocketHandle s, char* buffer, int length)
 // an IPv6 address is recorded as "[v6]:port".
 bool ResolveHostAddresses(const char* host, std::vector<NetAddress>& addresses)
 {
-    NetAddress address;
-    if (!ResolveHostName(host, address.bytes))
-        return false;
-    addresses.assign(1, address);
-    return true;
+    addresses.assign(1, NetAddress());
+    return ResolveHostName(host, addresses[0].bytes);
 }
 
 SocketHandle OpenStreamSocket(const NetAddress&)
@@ -249,10 +246,8 @@ bool ConnectSocket(SocketHandle s, const NetAddress& address, unsigned short por
 {
     if (!address.v6)
         return ConnectSocket(s, address.bytes, port);
-    if (Find(s, "connect") == nullptr)
-        return false;
     Fake().connects.push_back("[v6]:" + std::to_string(port));
-    return !Fake().connectFails;
+    return Find(s, "connect") != nullptr && !Fake().connectFails;
 }
 
 bool ListenOnFreePort(SocketHandle s, const NetAddress&)
@@ -260,25 +255,18 @@ bool ListenOnFreePort(SocketHandle s, const NetAddress&)
     return ListenOnFreePort(s);
 }
 
-namespace {
-
-bool AsV6(bool ok, NetAddress& address, unsigned char last)
+static bool AsV6(bool ok, NetAddress& address, unsigned char last)
 {
-    if (ok && Fake().v6) {
-        address = NetAddress();
-        address.v6 = true;
-        address.bytes[15] = last;
-    }
+    address.v6 = ok && Fake().v6;
+    if (address.v6)
+        address.bytes[0] = address.bytes[1] = address.bytes[2] = address.bytes[3] = 0, address.bytes[15] = last;
     return ok;
 }
-
-}  // namespace
 
 bool LocalSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port)
 {
     address = NetAddress();
-    const bool listener = Find(s, "getsockname") != nullptr && Fake().Stream(s).listener;
-    return AsV6(LocalSocketName(s, address.bytes, port), address, listener ? 0 : 5);
+    return AsV6(LocalSocketName(s, address.bytes, port), address, 5);
 }
 
 bool PeerSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port)

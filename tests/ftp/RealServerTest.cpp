@@ -55,36 +55,4 @@ TEST(FtpRealServer, UploadAndDownloadAreByteIdentical)
     EXPECT_EQ(ftp.SendCommand(control, "QUIT\r\n"), 221);
 }
 
-// A server on ::1 only: reached by the address bare and in brackets, in both
-// modes (EPRT and EPSV); its IPv4 twin address finds nobody.
-TEST(FtpRealServer, Ipv6OnlyServer)
-{
-    CTempDir root, local;
-    CHelperProcess server(SUITE_SOURCE_DIR "/tests/ftp/pyftpd_server.py",
-                          "--root '" + root.Path("") + "' --user ann --password pw --host ::1");
-    ASSERT_NE(server.Port(), 0) << "pyftpdlib did not start on ::1";
-    WriteFile(local.Path("up.txt"), "six\n");
-    const struct {
-        const char* host;
-        DataMode mode;
-        const char* command;
-    } cases[] = {{"::1", DataMode::Active, "EPRT"}, {"[::1]", DataMode::Passive, "EPSV"}};
-    for (const auto& c : cases) {
-        CFtpClient ftp;
-        CSocketOwner socket(ftp.ConnectToHost(c.host, server.Port()));
-        ASSERT_TRUE(socket.IsValid()) << c.host;
-        CPlainStream control(socket.Get());
-        EXPECT_EQ(ftp.SendCommand(control, "USER ann\r\n"), 331);
-        EXPECT_EQ(ftp.SendCommand(control, "PASS pw\r\n"), 230);
-        CTransfer up(ftp, control, nullptr, c.mode);
-        ASSERT_TRUE(up.OpenDataPort()) << c.command << ": " << ftp.LastReply();
-        CInputFile file(local.Path("up.txt").c_str());
-        const std::string name = std::string(c.command) + ".txt";
-        EXPECT_TRUE(up.Upload("STOR " + name + "\r\n", file).IsDone()) << c.command;
-        EXPECT_EQ(ReadFile(root.Path(name)), "six\n");
-    }
-    CFtpClient ftp;
-    EXPECT_EQ(ftp.ConnectToHost("127.0.0.1", server.Port()), InvalidSocket);
-}
-
 }  // namespace

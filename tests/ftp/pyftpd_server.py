@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""A real FTP server (pyftpdlib) for tests and the benchmark: 127.0.0.1 only
-(or ::1 only with --host ::1), one user with full rights in one folder.
+"""A real FTP server (pyftpdlib) for tests and the benchmark: 127.0.0.1 only,
+one user with full rights in one folder.
 
-  pyftpd_server.py --root DIR --user NAME --password WORD --port-file FILE [--host ::1]
+  pyftpd_server.py --root DIR --user NAME --password WORD --port-file FILE
 
 Writes the port it got to FILE and serves until its standard input closes."""
 import argparse
@@ -23,13 +23,13 @@ def write_port(path, port):
     os.replace(path + ".tmp", path)
 
 
-def serve(root, user, password, port_file, perm="elradfmwMT", host="127.0.0.1"):
+def serve(root, user, password, port_file, perm="elradfmwMT"):
     """Serves root to one user until standard input closes."""
     logging.basicConfig(level=logging.WARNING)
     authorizer = DummyAuthorizer()
     authorizer.add_user(user, password, root, perm=perm)
     handler = type("Handler", (FTPHandler,), {"authorizer": authorizer})
-    server = FTPServer((host, 0), handler)
+    server = FTPServer(("127.0.0.1", 0), handler)
     write_port(port_file, server.address[1])
 
     stop = threading.Event()
@@ -46,9 +46,8 @@ def main():
     ap.add_argument("--user", required=True)
     ap.add_argument("--password", required=True)
     ap.add_argument("--port-file", required=True)
-    ap.add_argument("--host", default="127.0.0.1")
     args = ap.parse_args()
-    return serve(args.root, args.user, args.password, args.port_file, host=args.host)
+    return serve(args.root, args.user, args.password, args.port_file)
 
 
 if __name__ == "__main__":
