@@ -188,20 +188,23 @@ def browser_cases(s, d):
         t.eq(os.listdir(home), ["plain.txt"])
         t.eq(b.close(), 0)
 
+    # (what, LIST payload, rows shown, the DELE line for the first row)
     listings = [
         ("IIS style, a line of no known style", "12-07-26  10:00PM       <DIR>          sub dir\r\n+?!\r\n"
-                      "12-07-26  03:42AM                  12 a file.txt\r\n", ["a file.txt", "sub dir"]),
-        ("LF only, the last line without its end",
-         "-rw-r--r-- 1 a b 1 Jan  1 00:00 one.txt\n-rw-r--r-- 1 a b 2 Jan  1 00:00 a file.txt", ["a file.txt", "one.txt"]),
+         "12-07-26  03:42AM                  12 a file.txt\r\n", ["a file.txt", "sub dir"], "DELE a file.txt"),
+        ("LF only, the last line without its end", "-rw-r--r-- 1 a b 1 Jan  1 00:00 one.txt\n"
+         "-rw-r--r-- 1 a b 2 Jan  1 00:00 a file.txt", ["a file.txt", "one.txt"], "DELE a file.txt"),
         ("no group column", "-rw-r--r--   1 owner   3 Jan 12 10:31 a file.txt\r\n"
-                            "drwxr-xr-x   2 owner 4096 Jan 12 10:31 sub\r\n", ["a file.txt", "sub"]),
+         "drwxr-xr-x   2 owner 4096 Jan 12 10:31 sub\r\n", ["a file.txt", "sub"], "DELE a file.txt"),
+        # Not UTF-8: shown in the legacy page, its own bytes sent back.
+        ("legacy bytes", "-rw-r--r-- 1 a b 1 Jan  1 00:00 caf\xe9.txt\r\n", ["caf\u00e9.txt"], "DELE caf\xe9.txt"),
     ]
     pwd = {"expect": "PWD", "reply": '257 "/"\r\n'}
-    for what, payload, names in listings:
+    for what, payload, names, dele in listings:
         with t.case("%s: every entry shown, DELE names the right file" % what):
             os.remove(os.path.join(folder, be.BOX + ".lst"))
             script = (scripted_ftpd.login() + scripted_ftpd.listing(payload) + [pwd] +
-                      [{"expect": "DELE a file.txt", "reply": "250 Gone\r\n"}] + scripted_ftpd.listing("") + [pwd])
+                      [{"expect": dele, "reply": "250 Gone\r\n"}] + scripted_ftpd.listing("") + [pwd])
             with scripted_ftpd.ScriptedFtpServer(script) as server:
                 be.set_box(d, server.port, **{"Sort Order": 16})
                 b = be.Browser(s, folder)
@@ -212,6 +215,14 @@ def browser_cases(s, d):
                 d.answer("yes", box=b.message())
                 b.wait_names([])
                 t.eq((server.errors, b.close()), ([], 0))
+
+    with t.case("a cache written before, in the legacy page, is shown as it was"):
+        with open(os.path.join(folder, be.BOX + ".lst"), "wb") as f:
+            f.write(b"caf\xe9.txt".ljust(256, b"\0") + b"1".ljust(32, b"\0") + b"Jan  1 00:00 ".ljust(32, b"\0") +
+                    b" ".ljust(32, b"\0"))
+        b = be.Browser(s, folder)
+        b.wait_names(["caf\u00e9.txt"], timeout=5)
+        t.eq(b.close(), 0)
 
 
 def ipv6_cases(s, d):
