@@ -93,9 +93,9 @@ bool Shaped(const std::string& s, char sep, std::initializer_list<size_t> groups
     for (size_t g : groups) {
         if (n++ > 0 && (at >= s.size() || s[at++] != sep))
             return false;
-        if (!AllDigits(s.substr(at, g), g, g))
-            return false;
-        at += g;
+        for (size_t end = at + g; at < end; ++at)
+            if (at >= s.size() || s[at] < '0' || s[at] > '9')
+                return false;
     }
     return at == s.size();
 }
@@ -150,11 +150,14 @@ LineKind Emit(const std::string& line, size_t at, const std::string& size, const
 LineKind UnixLine(const std::string& line, const ListingSink& sink)
 {
     const std::vector<Token> w = Words(line, 9);
-    auto word = [&](size_t i) { return i < w.size() ? line.substr(w[i].begin, w[i].end - w[i].begin) : ""; };
+    std::vector<std::string> words;
+    for (const Token& token : w)
+        words.push_back(line.substr(token.begin, token.end - token.begin));
+    auto word = [&](size_t i) -> const std::string& { return words[i]; };
     // The size is the last number before the date; owner and group may
     // themselves be numbers, so look for the date.
     for (size_t k = 3; k + 1 < w.size() && k <= 6; ++k) {
-        const std::string size = word(k - 1);
+        const std::string& size = word(k - 1);
         if (!AllDigits(size, 1, 64))
             continue;
         const std::string shown = size.substr(0, sizeof(ListingRecord::size) - 1);
