@@ -69,7 +69,7 @@ public:
     CBoxQueue boxQueue;
     // How names the user typed go to the server; only the gate's holder
     // uses it, and each new connection asks afresh.
-    CRemoteNames names{PlatformNameConversions()};
+    CRemoteNames names{{ToUtf8, ToLegacy}};
 
     // The control connection's stream; only the gate's holder uses it.
     // Before the first connect, after a failed one and once the window is

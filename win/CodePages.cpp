@@ -35,12 +35,14 @@ bool ConvertText(const std::string& text, unsigned from, unsigned to, std::strin
     return !defaulted;
 }
 
-NameConversions PlatformNameConversions()
+bool ToUtf8(const std::string& text, std::string& out)
 {
-    return {[](const std::string& text, std::string& out) { return ConvertText(text, CP_ACP, CP_UTF8, out); },
-            [](const std::string& text, std::string& out) {
-                return ConvertText(text, CP_ACP, LegacyCodePage(), out);
-            }};
+    return ConvertText(text, CP_ACP, CP_UTF8, out);
+}
+
+bool ToLegacy(const std::string& text, std::string& out)
+{
+    return ConvertText(text, CP_ACP, LegacyCodePage(), out);
 }
 
 std::string ShownName(const std::string& serverBytes)

@@ -5,8 +5,6 @@
 
 #include <string>
 
-#include "ftp/RemoteNames.h"
-
 // The system's legacy ANSI code page (1252 on a Western system), whatever
 // the program's own page is.
 unsigned LegacyCodePage();
@@ -15,8 +13,10 @@ unsigned LegacyCodePage();
 // valid in `from` or a character has no place in `to` (no look-alikes).
 bool ConvertText(const std::string& text, unsigned from, unsigned to, std::string& out);
 
-// The program's text to UTF-8 and to the legacy page, for CRemoteNames.
-NameConversions PlatformNameConversions();
+// The program's text to UTF-8 and to the legacy page (the conversions a
+// CRemoteNames is given); false when a character has no place there.
+bool ToUtf8(const std::string& text, std::string& out);
+bool ToLegacy(const std::string& text, std::string& out);
 
 // Bytes a server listed, as the program shows them: valid UTF-8 as it is,
 // anything else read in the legacy page.
