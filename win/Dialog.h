@@ -36,6 +36,8 @@ protected:
     virtual void OnTimer(UINT_PTR) {}
     virtual void OnOK() { End(IDOK); }
     virtual void OnCancel() { End(IDCANCEL); }
+    // F1 (WM_HELP) and the Help buttons: the help topic of this window.
+    virtual void OnHelp() {}
     // Anything else; return true when handled (result in result).
     virtual bool OnMessage(UINT, WPARAM, LPARAM, INT_PTR& result)
     {

@@ -28,7 +28,7 @@ std::string CHelpFile::Path() const
     return ProgramFolder() + m_fileName;
 }
 
-void CHelpFile::Open(HWND owner, const std::string& caption)
+void CHelpFile::Open(HWND owner, const std::string& caption, const char* topic)
 {
     const std::string path = Path();
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -41,7 +41,11 @@ void CHelpFile::Open(HWND owner, const std::string& caption)
         return;
     }
     const HtmlHelpFunction htmlHelp = HtmlHelpEntry();
-    HWND window = htmlHelp ? htmlHelp(owner, path.c_str(), HH_DISPLAY_TOC, 0) : nullptr;
+    HWND window = nullptr;
+    if (htmlHelp && topic)
+        window = htmlHelp(owner, (path + "::/" + topic).c_str(), HH_DISPLAY_TOPIC, 0);
+    else if (htmlHelp)
+        window = htmlHelp(owner, path.c_str(), HH_DISPLAY_TOC, 0);
     if (!window) {
         ShowFailure(owner,
                     "The help file\n" + path + "\ncould not be opened: this system's HTML Help (hhctrl.ocx) " +
