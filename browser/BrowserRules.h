@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ftp/CommandText.h"  // CommandLine, shared with the engine
 
@@ -39,3 +40,8 @@ std::string ConnectionLine(const std::string& box, const std::string& host, bool
 
 // The cache file of a box, in the current directory.
 std::string CacheFileName(const std::string& box);
+
+// The list's column widths as the user left them, at 96 DPI: "150,44,100,100".
+// A text that does not hold `count` widths of 1 to 4000 gives none.
+std::string FormatColumnWidths(const std::vector<int>& widths);
+std::vector<int> ParseColumnWidths(const std::string& text, size_t count);
