@@ -406,6 +406,10 @@ class Driver:
     def rect(self, win, ctl=None, **kw):
         return Rect(*self.command("rect", win, self._ctl(ctl), **kw))
 
+    def place(self, win, x, y, width, height, **kw):
+        """Moves and sizes a top-level window; gives its new (left, top, right, bottom)."""
+        return tuple(self.command("place", win, x, y, width, height, **kw))
+
     def click(self, win, ctl, force=False, **kw):
         """Clicks a button. Returns once its handler finished or opened a modal
         window (True), or after 5 s of a busy target (False). A disabled button,
@@ -470,6 +474,15 @@ class Driver:
 
     def lv_columns(self, win, ctl, **kw):
         return self.command("lvcolumns", win, ctl, **kw)[1:]
+
+    def lv_fit(self, win, ctl, **kw):
+        """Per column (width, width its widest text needs, arrow: 1 up, -1 down, 0 none)."""
+        r = self.command("lvfit", win, ctl, **kw)[1:]
+        return [tuple(r[i:i + 3]) for i in range(0, len(r), 3)]
+
+    def tv_selection(self, win, ctl, **kw):
+        """The text of a tree view's selected item, "" when none is."""
+        return self.command("tvsel", win, ctl, **kw)[0]
 
     def lv_selection(self, win, ctl, **kw):
         return self.command("lvsel", win, ctl, **kw)[1:]

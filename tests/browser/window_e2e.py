@@ -1,0 +1,241 @@
+"""The browser window on today's screens, under Wine against pyftpdlib: it
+grows with the list and comes back at the size the user left it, every
+column sorts both ways with the order shown in its header, nothing is cut
+at 96 to 192 DPI, and F1 and the Help buttons open each window's own topic.
+With SUITE_SHOTS_DIR set, the 96 and 144 DPI pictures are kept there."""
+import os
+import re
+import stat
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import boxes  # noqa: E402
+import suite  # noqa: E402
+
+SNDMGR = suite.win64_bin("SndMgr.exe")
+IDHELP, MORE_OPTIONS = 9, 1009
+BOX = "Wide"
+KEY = boxes.SETTINGS_KEY + "\\" + BOX
+WINDOW_KEY = "Software\\FTP Sendora\\Browser"
+DESKTOP = "Control Panel\\Desktop"
+TITLE = "FTP Fetchora"
+LIST, HELP = 2106, 2115
+LVM_GETCOUNTPERPAGE, LVM_SETCOLUMNWIDTH = 0x1028, 0x101E
+DAY = 86400
+
+t = suite.Tests()
+
+
+def wait_for(what, predicate, timeout=20.0):
+    value = suite.poll(predicate, timeout=timeout, interval=0.1)
+    if not value:
+        raise AssertionError("timed out waiting for " + what)
+    return value
+
+
+def make_entries(home):
+    """59 entries of distinct sizes and dates, some within the last months
+    (listed with a time), some older (listed with a year); mixed case names."""
+    now = time.time()
+    entries = {}
+    for i in range(4):
+        os.makedirs(os.path.join(home, "dir%02d" % i))
+    for i in range(55):
+        name = ("a%02d.txt" if i % 2 else "B%02d.txt") % ((i * 17) % 55)
+        with open(os.path.join(home, name), "wb") as f:
+            f.write(b"x" * ((i * 7919) % 9973 + i))
+    for n, name in enumerate(sorted(os.listdir(home))):
+        stamp = now - ((n * 37) % 59) * 8 * DAY - n * 3600 - 600
+        os.utime(os.path.join(home, name), (stamp, stamp))
+        entries[name] = os.stat(os.path.join(home, name))
+    return entries
+
+
+def expected(entries, column, descending):
+    """The order a user expects: names ignoring case; directories before
+    files by size; dates to the minute, as the listing shows them."""
+    if column == 0:
+        key = lambda n: n.lower()  # noqa: E731
+    elif column == 2:
+        key = lambda n: -1 if stat.S_ISDIR(entries[n].st_mode) else entries[n].st_size  # noqa: E731
+    else:
+        key = lambda n: int(entries[n].st_mtime // 60)  # noqa: E731
+    return sorted(entries, key=key, reverse=descending)
+
+
+class Browser:
+    def __init__(self, d, folder):
+        self.d = d
+        self.pid = d.start("SndMgr %s\r" % BOX, cwd=folder, app=SNDMGR)
+        self.w = d.wait_window(TITLE, timeout=30, pid=self.pid)
+
+    def names(self):
+        return [r[0] for r in self.d.lv_items(self.w, LIST)]
+
+    def size(self):
+        r = self.d.rect(self.w)
+        return r.right - r.left, r.bottom - r.top
+
+    def close(self):
+        self.d.escape(self.w)
+        return self.d.wait_pid(self.pid, timeout=20)
+
+
+def shot(d, win, name):
+    """Keeps a PNG of the window in SUITE_SHOTS_DIR, when it is set."""
+    folder = os.environ.get("SUITE_SHOTS_DIR")
+    if not folder:
+        return
+    bmp = os.path.join(os.environ.get("SUITE_WINE_RUN_DIR", "/tmp"), "tmp", name + ".bmp")
+    d.screenshot(bmp, win)
+    subprocess.run(["convert", bmp, os.path.join(folder, name + ".png")], check=True)
+
+
+class HelpAddresses:
+    """The addresses the help windows went to, as Wine's HTML Help traces them
+    (the programs run with WINEDEBUG=trace+htmlhelp, their output in the
+    driver's log): each call gives the topics shown since the last one."""
+
+    def __init__(self, d):
+        self.log = d.log.name
+        self.seen = 0
+
+    def new(self):
+        with open(self.log, "rb") as f:
+            f.seek(self.seen)
+            data = f.read()
+        self.seen += len(data)
+        return re.findall(r'navigate_url L"mk:@MSITStore:.*\\\\([^\\:]+)::/([^"]+)"', data.decode("latin-1"))
+
+
+# Each window, how it opens, and the topic of its help file it must show.
+HELP_WINDOWS = [
+    ("the box manager", lambda d, f: d.start('"%s" %s' % (suite.win_path(SNDMGR), BOX), cwd=f),
+     "FTP Sendora Manager", None, ("sendora.chm", "box.htm")),
+    ("More Options", lambda d, f: d.start('"%s" %s' % (suite.win_path(SNDMGR), BOX), cwd=f),
+     "More Options", MORE_OPTIONS, ("sendora.chm", "options.htm")),
+    ("the browser", lambda d, f: d.start("SndMgr %s\r" % BOX, cwd=f, app=SNDMGR),
+     TITLE, None, ("Fetchora.chm", "browsing.htm")),
+    ("the launcher", lambda d, f: d.start('"%s"' % suite.win_path(suite.win64_bin("FtchMgr.exe")), cwd=f),
+     "FTP Fetchora Manager", None, ("sendora.chm", "launcher.htm")),
+    ("the sender", lambda d, f: d.start('"%s" C:\\windows\\win.ini' % suite.win_path(suite.win64_bin("FTP_FN.exe")),
+                                        cwd=f),
+     "FTP Fanora", None, ("sendora.chm", "fanora.htm")),
+]
+
+
+def check_help(d, folder, name, start, title, opener, topic):
+    addresses = HelpAddresses(d)
+    addresses.new()
+    pid = start(d, folder)
+    if name == "the launcher":
+        box = d.message_box(pid=pid, timeout=30)  # no box beside the test's programs
+        d.answer("no", box=box)
+    win = d.wait_window("FTP Sendora Manager" if opener else title, pid=pid, timeout=30)
+    if opener:
+        d.click(win, opener, wait=0)
+        win = d.wait_window(title, pid=pid, timeout=30)
+    help_id = LIST if title == TITLE else None
+    for how in ("F1", "Help"):
+        if how == "F1":
+            d.key(win, "f1", ctl=help_id)
+        else:
+            d.click(win, HELP if title == TITLE else IDHELP)
+        shown = wait_for("%s of %s opening help" % (how, name), addresses.new)
+        t.eq(shown[-1], topic, "%s in %s" % (how, name))
+    t.eq(d.find_message_box(pid=pid), None, "no message about the help file")
+    d.kill(pid, code=0)
+    d.wait_pid(pid, timeout=20)
+
+
+def main():
+    if not os.path.exists(SNDMGR):
+        print("no %s: build it first" % SNDMGR)
+        return 1
+    with suite.Session() as s:
+        d = s.driver
+        srv = s.ftp_server(user="ann", password="pw")
+        entries = make_entries(srv.home)
+        folder = os.path.join(s.tmp, "suite")
+        os.makedirs(folder)
+        box = boxes.Box(BOX, folder)
+        box.delete(d)
+        box.set(d, host="127.0.0.1", port=srv.port, user="ann", password="pw", directory="")
+        d.reg_delete_key(WINDOW_KEY)
+        server_order = sorted(entries)
+
+        with t.case("at 900x700 the list shows twice the rows; the window comes back at that size"):
+            b = Browser(d, folder)
+            wait_for("the listing", lambda: sorted(b.names()) == server_order)
+            designed = b.size()
+            rows = d.send(b.w, LVM_GETCOUNTPERPAGE, 0, 0, ctl=LIST)
+            help_at = d.rect(b.w, HELP)
+            left, top = d.rect(b.w)[:2]
+            d.place(b.w, left, top, 900, 700)
+            t.eq(b.size(), (900, 700))
+            t.check(d.send(b.w, LVM_GETCOUNTPERPAGE, 0, 0, ctl=LIST) >= 2 * rows, "rows: %d before" % rows)
+            moved = d.rect(b.w, HELP)
+            t.eq((moved.right - left, moved.bottom - top),
+                 (help_at.right - left + 900 - designed[0], help_at.bottom - top + 700 - designed[1]),
+                 "Help keeps to the bottom right corner")
+            d.place(b.w, left, top, 100, 100)
+            t.eq(b.size(), designed, "the designed size is the smallest")
+            d.place(b.w, left, top, 900, 700)
+            d.send(b.w, LVM_SETCOLUMNWIDTH, 0, 230, ctl=LIST)
+            t.eq(b.close(), 0)
+            stored = [d.reg_get(WINDOW_KEY, n).data for n in ("Width", "Height", "Maximized", "Column Widths")]
+            t.eq(stored[:3] + stored[3].split(",")[:1], [900, 700, 0, "230"])
+            t.eq(d.reg_exists(KEY, "Width"), False, "nothing of it in the box's key")
+            b = Browser(d, folder)
+            t.eq(b.size(), (900, 700))
+            t.eq(d.lv_fit(b.w, LIST)[0][0], 230, "the Name column as it was left")
+            t.eq(b.close(), 0)
+
+        with t.case("every column sorts both ways, the header shows the order, the choice is kept"):
+            b = Browser(d, folder)
+            wait_for("the cached listing", lambda: len(b.names()) == len(entries))
+            for column, clicks in ((0, 3), (2, 2), (3, 2)):
+                for click in range(clicks):
+                    d.lv_column_click(b.w, LIST, column)
+                    order = ["up", "down", "none"][click]
+                    want = server_order if order == "none" else expected(entries, column, order == "down")
+                    t.eq(b.names(), want, "column %d %s" % (column, order))
+                    arrows = [a for (_, _, a) in d.lv_fit(b.w, LIST)]
+                    t.eq(arrows, [{"up": 1, "down": -1, "none": 0}[order] if c == column else 0 for c in range(4)],
+                         "column %d %s" % (column, order))
+            t.eq((d.reg_get(KEY, "Sort Column").data, d.reg_get(KEY, "Sort Order").data), (3, 32))
+            t.eq(b.close(), 0)
+            b = Browser(d, folder)
+            wait_for("the cached listing", lambda: len(b.names()) == len(entries))
+            t.eq(b.names(), expected(entries, 3, True), "by date, newest first, from the start")
+            t.eq(b.close(), 0)
+
+        d.setenv("WINEDEBUG", "trace+htmlhelp")
+        for name, start, title, opener, topic in HELP_WINDOWS:
+            with t.case("F1 and Help in %s open its topic" % name):
+                check_help(d, folder, name, start, title, opener, topic)
+        d.setenv("WINEDEBUG", "-all")
+
+        d.reg_set_dword(KEY, "Sort Column", 2)
+        d.reg_set_dword(KEY, "Sort Order", 16)
+        d.reg_delete_key(WINDOW_KEY)
+        try:
+            for dpi in (96, 120, 144, 192):
+                with t.case("at %d DPI no column is cut" % dpi):
+                    d.reg_set_dword(DESKTOP, "LogPixels", dpi)
+                    b = Browser(d, folder)
+                    wait_for("the cached listing", lambda: len(b.names()) == len(entries))
+                    fit = d.lv_fit(b.w, LIST)
+                    t.check(all(width >= needed for (width, needed, _) in fit), "widths and needs %r" % fit)
+                    if dpi in (96, 144):
+                        shot(d, b.w, "browser-%ddpi" % dpi)
+                    t.eq(b.close(), 0)
+        finally:
+            d.reg_set_dword(DESKTOP, "LogPixels", 96)
+    return t.finish()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
