@@ -236,7 +236,7 @@ bool CBrowserDlg::OnCommand(int code, int id, HWND control)
         OnCopyTo();
         return true;
     case IDC_BROWSER_HELP:
-        OnHelp();
+        OnHelp(0);
         return true;
     default:
         return CDialog::OnCommand(code, id, control);
@@ -273,9 +273,9 @@ void CBrowserDlg::OnOK()
         OpenSelected();
 }
 
-void CBrowserDlg::OnHelp()
+void CBrowserDlg::OnHelp(DWORD context)
 {
-    m_help.Open(m_hwnd, kSuiteTitle, "browsing.htm");
+    m_help.Open(m_hwnd, kSuiteTitle, context == HelpCertificateQuestion ? "messages.htm#certificate" : "browsing.htm");
 }
 
 void CBrowserDlg::OnCancel()

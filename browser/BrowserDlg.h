@@ -32,7 +32,7 @@ protected:
     bool OnNotify(NMHDR* header) override;
     void OnOK() override;
     void OnCancel() override;
-    void OnHelp() override;
+    void OnHelp(DWORD context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
 
 private:

@@ -75,7 +75,7 @@ int Send(CBrowserSession& s, CFtpClient& ftp, const std::string& verb)
 // Yes stores the certificate's fingerprint: the box trusts it from now on.
 bool TrustCertificate(CBrowserSession& s, const TlsCertificate& certificate, const std::string& host)
 {
-    if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, host), kSuiteTitle) || s.Closing())
+    if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, host), kSuiteTitle, HelpCertificateQuestion) || s.Closing())
         return false;
     s.profile.WriteString(s.box, BoxValue::Certificate, certificate.fingerprint);
     return true;

@@ -77,7 +77,7 @@ DataMode Mode(UploadSession& s)
 // Yes stores the certificate's fingerprint: the box trusts it from now on.
 bool TrustCertificate(UploadSession& s, const TlsCertificate& certificate, const std::string& host)
 {
-    if (!AskYesNo(s.window->Handle(), CertificateQuestion(certificate, host), kSuiteTitle))
+    if (!AskYesNo(s.window->Handle(), CertificateQuestion(certificate, host), kSuiteTitle, HelpCertificateQuestion))
         return false;
     s.runProfile->WriteString(s.boxName, BoxValue::Certificate, certificate.fingerprint);
     return true;

@@ -94,7 +94,7 @@ bool CLauncherDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
     }
 }
 
-void CLauncherDlg::OnHelp()
+void CLauncherDlg::OnHelp(DWORD)
 {
     m_help.Open(m_hwnd, kLauncherTitle, "launcher.htm");
 }

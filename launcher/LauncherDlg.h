@@ -14,7 +14,7 @@ public:
 protected:
     BOOL OnInit() override;
     bool OnCommand(int code, int id, HWND control) override;
-    void OnHelp() override;
+    void OnHelp(DWORD context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
 
 private:

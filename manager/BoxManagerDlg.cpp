@@ -108,7 +108,7 @@ void CBoxManagerDlg::LoadBox()
     Exchange(false);
 }
 
-void CBoxManagerDlg::OnHelp()
+void CBoxManagerDlg::OnHelp(DWORD)
 {
     m_help.Open(m_hwnd, kSuiteTitle, "box.htm");
 }

@@ -85,7 +85,7 @@ void CMoreOptionsDlg::OnOK()
     End(IDOK);
 }
 
-void CMoreOptionsDlg::OnHelp()
+void CMoreOptionsDlg::OnHelp(DWORD)
 {
     m_help.Open(m_hwnd, kSuiteTitle, "options.htm");
 }

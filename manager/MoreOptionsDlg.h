@@ -25,7 +25,7 @@ public:
 protected:
     BOOL OnInit() override;
     void OnOK() override;
-    void OnHelp() override;
+    void OnHelp(DWORD context) override;
 
 private:
     // False when taking the fields found no integer in the Port text.

@@ -68,7 +68,7 @@ bool CSenderDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
     return false;
 }
 
-void CSenderDlg::OnHelp()
+void CSenderDlg::OnHelp(DWORD)
 {
     m_help.Open(m_hwnd, kSenderTitle, "fanora.htm");
 }

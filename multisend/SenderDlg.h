@@ -16,7 +16,7 @@ public:
 protected:
     BOOL OnInit() override;
     void OnOK() override;
-    void OnHelp() override;
+    void OnHelp(DWORD context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
 
 private:

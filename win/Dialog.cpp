@@ -41,7 +41,7 @@ bool CDialog::OnCommand(int, int id, HWND)
         return true;
     }
     if (id == IDHELP) {
-        OnHelp();
+        OnHelp(0);
         return true;
     }
     return false;
@@ -108,10 +108,12 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp)
             CenterOnMonitor(m_hwnd);
         return focus;
     }
-    case WM_HELP:
-        OnHelp();
+    case WM_HELP: {
+        const HELPINFO* info = reinterpret_cast<const HELPINFO*>(lp);
+        OnHelp(info ? static_cast<DWORD>(info->dwContextId) : 0);
         SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, TRUE);
         return TRUE;
+    }
     case WM_COMMAND:
         return OnCommand(HIWORD(wp), LOWORD(wp), reinterpret_cast<HWND>(lp)) ? TRUE : FALSE;
     case WM_NOTIFY:

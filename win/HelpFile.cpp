@@ -23,16 +23,34 @@ HtmlHelpFunction HtmlHelpEntry()
 
 }  // namespace
 
+namespace {
+
+bool IsFile(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
 std::string CHelpFile::Path() const
 {
-    return ProgramFolder() + m_fileName;
+    const std::string beside = ProgramFolder() + m_fileName;
+    if (IsFile(beside))
+        return beside;
+    // A box's engine runs from the Boxes folder, below the suite's own.
+    const std::string folder = ProgramFolder();
+    const size_t parent = folder.size() > 1 ? folder.find_last_of('\\', folder.size() - 2) : std::string::npos;
+    if (parent == std::string::npos)
+        return beside;
+    const std::string above = folder.substr(0, parent + 1) + m_fileName;
+    return IsFile(above) ? above : beside;
 }
 
 void CHelpFile::Open(HWND owner, const std::string& caption, const char* topic)
 {
     const std::string path = Path();
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!IsFile(path)) {
         ShowFailure(owner,
                     "The help file\n" + path +
                         "\nwas not found. It is installed with FTP Sendora: repairing or installing "

@@ -1,10 +1,10 @@
 """The browser window on today's screens, under Wine against pyftpdlib: it
 grows with the list and comes back at the size the user left it, every
 column sorts both ways with the order shown in its header, nothing is cut
-at 96 to 192 DPI, and F1 and the Help buttons open each window's own topic.
+at 96 to 192 DPI, and F1 and the Help buttons open each window's own topic
+(the help window's address read from Wine's trace of it).
 With SUITE_SHOTS_DIR set, the 96 and 144 DPI pictures are kept there."""
 import os
-import re
 import stat
 import subprocess
 import sys
@@ -93,23 +93,6 @@ def shot(d, win, name):
     subprocess.run(["convert", bmp, os.path.join(folder, name + ".png")], check=True)
 
 
-class HelpAddresses:
-    """The addresses the help windows went to, as Wine's HTML Help traces them
-    (the programs run with WINEDEBUG=trace+htmlhelp, their output in the
-    driver's log): each call gives the topics shown since the last one."""
-
-    def __init__(self, d):
-        self.log = d.log.name
-        self.seen = 0
-
-    def new(self):
-        with open(self.log, "rb") as f:
-            f.seek(self.seen)
-            data = f.read()
-        self.seen += len(data)
-        return re.findall(r'navigate_url L"mk:@MSITStore:.*\\\\([^\\:]+)::/([^"]+)"', data.decode("latin-1"))
-
-
 # Each window, how it opens, and the topic of its help file it must show.
 HELP_WINDOWS = [
     ("the box manager", lambda d, f: d.start('"%s" %s' % (suite.win_path(SNDMGR), BOX), cwd=f),
@@ -127,8 +110,7 @@ HELP_WINDOWS = [
 
 
 def check_help(d, folder, name, start, title, opener, topic):
-    addresses = HelpAddresses(d)
-    addresses.new()
+    d.help_topics()
     pid = start(d, folder)
     if name == "the launcher":
         box = d.message_box(pid=pid, timeout=30)  # no box beside the test's programs
@@ -143,7 +125,7 @@ def check_help(d, folder, name, start, title, opener, topic):
             d.key(win, "f1", ctl=help_id)
         else:
             d.click(win, HELP if title == TITLE else IDHELP)
-        shown = wait_for("%s of %s opening help" % (how, name), addresses.new)
+        shown = wait_for("%s of %s opening help" % (how, name), d.help_topics)
         t.eq(shown[-1], topic, "%s in %s" % (how, name))
     t.eq(d.find_message_box(pid=pid), None, "no message about the help file")
     d.kill(pid, code=0)

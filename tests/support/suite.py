@@ -34,6 +34,7 @@ import collections
 import contextlib
 import logging
 import os
+import re
 import select
 import shutil
 import signal
@@ -531,6 +532,18 @@ class Driver:
         hwnd = box.hwnd if isinstance(box, MessageBox) else box
         return self.command("answer", str(button), title=title, pid=pid, hwnd=hwnd,
                             timeout=self.timeout if timeout is None and hwnd is None else timeout)[0]
+
+    # -- help windows --
+
+    def help_topics(self):
+        """(help file, topic) of every page a help window went to since the
+        last call, as Wine's HTML Help traces them: programs started after
+        setenv("WINEDEBUG", "trace+htmlhelp") write them to this driver's log."""
+        with open(self.log.name, "rb") as f:
+            f.seek(getattr(self, "_help_seen", 0))
+            data = f.read()
+        self._help_seen = getattr(self, "_help_seen", 0) + len(data)
+        return re.findall(r'navigate_url L"mk:@MSITStore:.*?\\\\([^\\:"]+)::/([^"]+)"', data.decode("latin-1"))
 
     # -- screenshots --
 
