@@ -83,50 +83,32 @@ class Browser:
         return self.d.wait_pid(self.pid, timeout=20)
 
 
-def shot(d, win, name):
-    """Keeps a PNG of the window in SUITE_SHOTS_DIR, when it is set."""
-    folder = os.environ.get("SUITE_SHOTS_DIR")
-    if not folder:
-        return
-    bmp = os.path.join(os.environ.get("SUITE_WINE_RUN_DIR", "/tmp"), "tmp", name + ".bmp")
-    d.screenshot(bmp, win)
-    subprocess.run(["convert", bmp, os.path.join(folder, name + ".png")], check=True)
-
-
-# Each window, how it opens, and the topic of its help file it must show.
+# Each window: its program and command tail, the manager's button that opens
+# it, and the page of the help files that F1 and its Help button must show.
 HELP_WINDOWS = [
-    ("the box manager", lambda d, f: d.start('"%s" %s' % (suite.win_path(SNDMGR), BOX), cwd=f),
-     "FTP Sendora Manager", None, ("sendora.chm", "box.htm")),
-    ("More Options", lambda d, f: d.start('"%s" %s' % (suite.win_path(SNDMGR), BOX), cwd=f),
-     "More Options", MORE_OPTIONS, ("sendora.chm", "options.htm")),
-    ("the browser", lambda d, f: d.start("SndMgr %s\r" % BOX, cwd=f, app=SNDMGR),
-     TITLE, None, ("Fetchora.chm", "browsing.htm")),
-    ("the launcher", lambda d, f: d.start('"%s"' % suite.win_path(suite.win64_bin("FtchMgr.exe")), cwd=f),
-     "FTP Fetchora Manager", None, ("sendora.chm", "launcher.htm")),
-    ("the sender", lambda d, f: d.start('"%s" C:\\windows\\win.ini' % suite.win_path(suite.win64_bin("FTP_FN.exe")),
-                                        cwd=f),
-     "FTP Fanora", None, ("sendora.chm", "fanora.htm")),
+    ("FTP Sendora Manager", "SndMgr.exe", BOX, None, ("sendora.chm", "box.htm")),
+    ("More Options", "SndMgr.exe", BOX, MORE_OPTIONS, ("sendora.chm", "options.htm")),
+    (TITLE, "SndMgr.exe", BOX + "\r", None, ("Fetchora.chm", "browsing.htm")),
+    ("FTP Fetchora Manager", "FtchMgr.exe", "", None, ("sendora.chm", "launcher.htm")),
+    ("FTP Fanora", "FTP_FN.exe", "C:\\windows\\win.ini", None, ("sendora.chm", "fanora.htm")),
 ]
 
 
-def check_help(d, folder, name, start, title, opener, topic):
+def check_help(d, folder, title, program, tail, opener, topic):
     d.help_topics()
-    pid = start(d, folder)
-    if name == "the launcher":
-        box = d.message_box(pid=pid, timeout=30)  # no box beside the test's programs
-        d.answer("no", box=box)
+    pid = d.start('"%s" %s' % (suite.win_path(suite.win64_bin(program)), tail), cwd=folder)
+    if program == "FtchMgr.exe":
+        d.answer("no", box=d.message_box(pid=pid, timeout=30))  # no box beside the built programs
     win = d.wait_window("FTP Sendora Manager" if opener else title, pid=pid, timeout=30)
     if opener:
-        d.click(win, opener, wait=0)
+        d.click(win, opener)
         win = d.wait_window(title, pid=pid, timeout=30)
-    help_id = LIST if title == TITLE else None
     for how in ("F1", "Help"):
         if how == "F1":
-            d.key(win, "f1", ctl=help_id)
+            d.key(win, "f1", ctl=LIST if title == TITLE else None)
         else:
             d.click(win, HELP if title == TITLE else IDHELP)
-        shown = wait_for("%s of %s opening help" % (how, name), d.help_topics)
-        t.eq(shown[-1], topic, "%s in %s" % (how, name))
+        t.eq(wait_for("help from " + title, d.help_topics)[-1], topic, "%s in %s" % (how, title))
     t.eq(d.find_message_box(pid=pid), None, "no message about the help file")
     d.kill(pid, code=0)
     d.wait_pid(pid, timeout=20)
@@ -195,9 +177,9 @@ def main():
             t.eq(b.close(), 0)
 
         d.setenv("WINEDEBUG", "trace+htmlhelp")
-        for name, start, title, opener, topic in HELP_WINDOWS:
-            with t.case("F1 and Help in %s open its topic" % name):
-                check_help(d, folder, name, start, title, opener, topic)
+        for window in HELP_WINDOWS:
+            with t.case("F1 and Help in %s open its topic" % window[0]):
+                check_help(d, folder, *window)
         d.setenv("WINEDEBUG", "-all")
 
         d.reg_set_dword(KEY, "Sort Column", 2)
@@ -211,8 +193,11 @@ def main():
                     wait_for("the cached listing", lambda: len(b.names()) == len(entries))
                     fit = d.lv_fit(b.w, LIST)
                     t.check(all(width >= needed for (width, needed, _) in fit), "widths and needs %r" % fit)
-                    if dpi in (96, 144):
-                        shot(d, b.w, "browser-%ddpi" % dpi)
+                    if dpi in (96, 144) and os.environ.get("SUITE_SHOTS_DIR"):
+                        bmp = os.path.join(s.tmp, "shot.bmp")
+                        d.screenshot(bmp, b.w)
+                        subprocess.run(["convert", bmp, os.path.join(os.environ["SUITE_SHOTS_DIR"],
+                                                                     "browser-%ddpi.png" % dpi)], check=True)
                     t.eq(b.close(), 0)
         finally:
             d.reg_set_dword(DESKTOP, "LogPixels", 96)
