@@ -85,6 +85,7 @@ class Browser:
 
 # Each window: its program and command tail, the manager's button that opens
 # it, and the page of the help files that F1 and its Help button must show.
+# Each opens in the middle of the one screen.
 HELP_WINDOWS = [
     ("FTP Sendora Manager", "SndMgr.exe", BOX, None, ("sendora.chm", "box.htm")),
     ("More Options", "SndMgr.exe", BOX, MORE_OPTIONS, ("sendora.chm", "options.htm")),
@@ -103,6 +104,8 @@ def check_help(d, folder, title, program, tail, opener, topic):
     if opener:
         d.click(win, opener)
         win = d.wait_window(title, pid=pid, timeout=30)
+    r, (width, height) = d.rect(win), d.screenshot(os.path.join(folder, "screen.bmp"))
+    t.check(abs(r.left + r.right - width) <= 2 and abs(r.top + r.bottom - height) <= 2, "centred: %r" % (r,))
     for how in ("F1", "Help"):
         if how == "F1":
             d.key(win, "f1", ctl=LIST if title == TITLE else None)
@@ -178,7 +181,7 @@ def main():
 
         d.setenv("WINEDEBUG", "trace+htmlhelp")
         for window in HELP_WINDOWS:
-            with t.case("F1 and Help in %s open its topic" % window[0]):
+            with t.case("%s opens centred; F1 and Help open its topic" % window[0]):
                 check_help(d, folder, *window)
         d.setenv("WINEDEBUG", "-all")
 
