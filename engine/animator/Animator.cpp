@@ -176,10 +176,7 @@ POINT CAnimator::MoveOver(HWND parent, int placeholderId)
 POINT CAnimator::CreateOver(HWND parent, int placeholderId, int id, HDC dc, UINT firstFrame, UINT endFrame,
                             CColorMapBlock& colors)
 {
-    RECT place;
-    GetWindowRect(GetDlgItem(parent, placeholderId), &place);
-    POINT corner = {place.left, place.top};
-    ScreenToClient(parent, &corner);
+    const POINT corner = MoveOver(parent, placeholderId);
     colors.CreateButtonFace();
     Construct(dc, corner.x, corner.y, firstFrame, endFrame);
     SetColorMap(colors.Pairs(), colors.Count());
