@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "boxconfig/BoxSettings.h"
 #include "boxconfig/RegistryProfile.h"
@@ -11,7 +12,7 @@
 #include "browser/BrowserRules.h"
 #include "browser/NameDlg.h"
 #include "browser/resource.h"
-#include "ftp/FtpClient.h"
+#include "ftp/Socket.h"
 #include "win/Dpi.h"
 #include "win/MsgBox.h"
 #include "win/ProgramIcon.h"
@@ -64,7 +65,9 @@ BOOL CBrowserDlg::OnInit()
                                                 static_cast<size_t>(ListColumnCount)));
     LayOut();
 
-    m_socketsStarted = CFtpClient::StartSockets();
+    m_socketsStarted = SocketsStartup();
+    if (!m_socketsStarted)
+        MessageBoxA(m_hwnd, "Could not load Windows Sockets DLL.", kSuiteTitle, MB_OK | MB_ICONERROR);
     const CBoxSettings& settings = m_session->settings;
     SetItemText(IDC_BROWSER_CONNECTION, ConnectionLine(m_box, settings.Text(BoxText::HostName), false));
     m_sort = NormalSort(settings.Number(BoxNumber::SortColumn), settings.Number(BoxNumber::SortOrder));
@@ -511,7 +514,11 @@ void CBrowserDlg::Shutdown()
         SaveWindowSize();
     m_session->Close(CloseWait);
     if (m_socketsStarted) {
-        CFtpClient::StopSockets();
+        if (!SocketsCleanup()) {
+            char text[64];
+            std::snprintf(text, sizeof text, "WSACleanup() caused error# %d", SocketLastError());
+            MessageBoxA(m_hwnd, text, kSuiteTitle, MB_OK | MB_ICONERROR);
+        }
         m_socketsStarted = false;
     }
     m_help.Close();

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/PendingDisplay.h"
 #include "boxconfig/SuiteNames.h"
+#include "engine/PendingDisplay.h"
 #include "engine/animator/Animator.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
