@@ -39,6 +39,7 @@ const NumberRow kNumbers[] = {
     {BoxNumber::Erase, BoxValue::Erase, 0},
     {BoxNumber::Details, BoxValue::Details, 0},
     {BoxNumber::SortOrder, BoxValue::SortOrder, 0},
+    {BoxNumber::SortColumn, BoxValue::SortColumn, 0},
     {BoxNumber::Passive, BoxValue::Passive, 0},
     {BoxNumber::Tls, BoxValue::Tls, 0},
 };

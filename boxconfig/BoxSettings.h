@@ -26,6 +26,7 @@ constexpr char Erase[] = "Erase";
 constexpr char Details[] = "Details";
 constexpr char CurrentDirectory[] = "Current Directory";
 constexpr char SortOrder[] = "Sort Order";
+constexpr char SortColumn[] = "Sort Column";
 constexpr char TargetDirectory[] = "Target Directory";
 constexpr char Passive[] = "Passive";
 constexpr char Tls[] = "TLS";
@@ -51,6 +52,7 @@ enum class BoxNumber {
     Erase,
     Details,
     SortOrder,
+    SortColumn,
     Passive,
     Tls
 };

@@ -103,7 +103,9 @@ public:
     bool TrustCertificate(const TlsCertificate& certificate) override
     {
         CBrowserSession& s = m_session;
-        if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, m_host), kSuiteTitle) || s.Closing())
+        if (s.Closing() ||
+            !AskYesNo(s.window, CertificateQuestion(certificate, m_host), kSuiteTitle, HelpCertificateQuestion) ||
+            s.Closing())
             return false;
         s.profile.WriteString(s.box, BoxValue::Certificate, certificate.fingerprint);
         return true;

@@ -85,7 +85,8 @@ public:
     void Reply(const char* text) override { m_session.window->AppendLog(text); }
     bool TrustCertificate(const TlsCertificate& certificate) override
     {
-        if (!AskYesNo(m_session.window->Handle(), CertificateQuestion(certificate, m_host), kSuiteTitle))
+        if (!AskYesNo(m_session.window->Handle(), CertificateQuestion(certificate, m_host), kSuiteTitle,
+                      HelpCertificateQuestion))
             return false;
         m_session.runProfile->WriteString(m_session.boxName, BoxValue::Certificate, certificate.fingerprint);
         return true;

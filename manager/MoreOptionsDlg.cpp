@@ -84,3 +84,8 @@ void CMoreOptionsDlg::OnOK()
     pending.Confirmed = true;
     End(IDOK);
 }
+
+void CMoreOptionsDlg::OnHelp(DWORD)
+{
+    m_help.Open(m_hwnd, kSuiteTitle, "options.htm");
+}

@@ -6,6 +6,7 @@
 #include "boxconfig/Profile.h"
 #include "manager/ManagerState.h"
 #include "win/Dialog.h"
+#include "win/HelpFile.h"
 
 class CMoreOptionsDlg : public CDialog {
 public:
@@ -24,6 +25,7 @@ public:
 protected:
     BOOL OnInit() override;
     void OnOK() override;
+    void OnHelp(DWORD context) override;
 
 private:
     // False when taking the fields found no integer in the Port text.
@@ -31,4 +33,5 @@ private:
 
     ManagerState& m_state;
     CProfile& m_profile;
+    CHelpFile m_help{"sendora.chm"};
 };
