@@ -20,12 +20,16 @@ public:
     int Port = 0;
     int Passive = 0;  // 0 or 1, as the check boxes
     int Tls = 0;
+    int Sftp = 0;
 
 protected:
     BOOL OnInit() override;
     void OnOK() override;
+    bool OnCommand(int code, int id, HWND control) override;
 
 private:
+    // SFTP has no passive mode or TLS of FTP's: those are greyed for it.
+    void ShowProtocol(bool sftp);
     // False when taking the fields found no integer in the Port text.
     bool Exchange(bool save);
 
