@@ -36,8 +36,9 @@ if(WIN32 AND EXISTS ${SUITE_LIBSSH_SOURCE}/CMakeLists.txt)
     BUILD_BYPRODUCTS ${_prefix}/lib/libssh.a)
   file(MAKE_DIRECTORY ${_prefix}/include)
 
-  find_library(SUITE_GCRYPT_LIB gcrypt REQUIRED)
-  find_library(SUITE_GPG_ERROR_LIB gpg-error REQUIRED)
+  # The static archives: the programs must not need a DLL beside them.
+  find_library(SUITE_GCRYPT_LIB libgcrypt.a REQUIRED)
+  find_library(SUITE_GPG_ERROR_LIB libgpg-error.a REQUIRED)
   add_library(suite_libssh STATIC IMPORTED GLOBAL)
   set_target_properties(suite_libssh PROPERTIES
     IMPORTED_LOCATION ${_prefix}/lib/libssh.a

@@ -10,6 +10,7 @@
 #include "engine/EngineMessages.h"
 #include "engine/PathList.h"
 #include "engine/ProgressDlg.h"
+#include "engine/SftpUpload.h"
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
 #include "ftp/CommandText.h"
@@ -20,11 +21,12 @@
 #include "win/Handles.h"
 #include "win/MsgBox.h"
 
+extern const char kNoConnection[] = "Unable to establish a connection to the FTP host";
+extern const char kNoLogon[] = "Unable to logon to FTP host";
+extern const char kNoDirectory[] = "Unable to locate specified directory";
+
 namespace {
 
-const char kNoConnection[] = "Unable to establish a connection to the FTP host";
-const char kNoLogon[] = "Unable to logon to FTP host";
-const char kNoDirectory[] = "Unable to locate specified directory";
 const char kNotSent[] = "File transfer was not successful";
 
 // Shows the failure and ends the program: the window's handler does not return.
@@ -148,14 +150,9 @@ private:
     UploadSession& m_session;
 };
 
-void Run(UploadSession& s)
+// Connect, log in and protect the data connections as the box says.
+void OpenFtp(UploadSession& s)
 {
-    // Each file would read the same values again, at a registry call each.
-    CCachedProfile settings(*s.profile);
-    s.runProfile = &settings;
-    s.window->SetStatus("Connecting to " + s.boxName + "...");
-    s.window->SetTitle(std::string(kSuiteTitle) + " - [" + s.boxName + "]");
-
     const std::string host = Settings(s).Text(BoxText::HostName);
     const int port = Settings(s).Number(BoxNumber::Port);
     const SocketHandle control = s.client.ConnectToHost(host.c_str(), static_cast<unsigned short>(port));
@@ -182,6 +179,19 @@ void Run(UploadSession& s)
             Fail(s, WithReason(kTlsFailed, s.client.LastReply()));
         s.window->AppendLog(replies);
     }
+}
+
+void Run(UploadSession& s)
+{
+    // Each file would read the same values again, at a registry call each.
+    CCachedProfile settings(*s.profile);
+    s.runProfile = &settings;
+    s.window->SetStatus("Connecting to " + s.boxName + "...");
+    s.window->SetTitle(std::string(kSuiteTitle) + " - [" + s.boxName + "]");
+    if (Settings(s).Sftp())
+        OpenSftp(s);
+    else
+        OpenFtp(s);
 
     s.window->SetStatus("Connected to " + s.boxName);
     s.rememberedTarget.clear();
@@ -206,12 +216,23 @@ void Run(UploadSession& s)
         }
     }
 
+    CloseSftp(s);
     if (!s.notSent.empty())
         ShowFailure(s.window->Handle(), NotSentText(s.notSent), kSuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_DONE, 0, 0);
 }
 
 }  // namespace
+
+void EndRun(UploadSession& s, const std::string& text)
+{
+    Fail(s, text);
+}
+
+void EndRunNotSent(UploadSession& s, const std::string& why)
+{
+    FailSending(s, why);
+}
 
 unsigned long __stdcall UploadWorker(void* session)
 {
@@ -225,6 +246,8 @@ unsigned long __stdcall UploadWorker(void* session)
 
 void ChangeToBoxDirectory(UploadSession& s)
 {
+    if (s.sftp)
+        return SftpChangeToBoxDirectory(s);
     const BoxDirectory dir = ParseBoxDirectory(Settings(s).Text(BoxText::Directory));
     if (dir.kind == BoxDirectory::None)
         return;
@@ -288,6 +311,18 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     return result.IsDone();
 }
 
+// Makes the folder (it may exist) and goes into it.
+bool EnterFolder(UploadSession& s, const std::string& name)
+{
+    if (s.sftp)
+        return SftpEnterFolder(s, name);
+    Send(s, "MKD", name);  // may exist already
+    s.window->AppendLog(s.client.LastReply());
+    const int cwd = Send(s, "CWD", name);
+    s.window->AppendLog(s.client.LastReply());
+    return cwd < 400;
+}
+
 }  // namespace
 
 bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirectory)
@@ -303,7 +338,9 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
         return false;
     {
         CInputFile file(s.localPath.c_str());
-        if (!file.IsOpen() || !StoreFile(s, file, name, choice, remote, enterBoxDirectory))
+        const bool sent = file.IsOpen() && (s.sftp ? SftpStoreFile(s, file, name, choice, remote, enterBoxDirectory)
+                                                   : StoreFile(s, file, name, choice, remote, enterBoxDirectory));
+        if (!sent)
             return false;
     }
     s.storedNames.insert(stored);
@@ -327,11 +364,7 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
     }
     SetCurrentDirectoryA(folderPath.c_str());
 
-    Send(s, "MKD", name);  // may exist already
-    s.window->AppendLog(s.client.LastReply());
-    const int cwd = Send(s, "CWD", name);
-    s.window->AppendLog(s.client.LastReply());
-    if (cwd >= 400) {
+    if (!EnterFolder(s, name)) {
         // Not inside it: its files would land in the parent, and CDUP would
         // climb a level too far.
         s.notSent.push_back(folderPath);
@@ -356,6 +389,8 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
     }
     s.folders.pop_back();
 
+    if (s.sftp)
+        return SftpLeaveFolder(s);
     s.client.SendCommand(*s.control, "CDUP\r\n");
     s.window->AppendLog(s.client.LastReply());
 }

@@ -450,7 +450,7 @@ bool CSftpClient::RemoveFile(const std::string& path)
     return StatusCall(PathRequest(FxpRemove, NextId(), path));
 }
 
-bool CSftpClient::RemoveDirectory(const std::string& path)
+bool CSftpClient::RemoveFolder(const std::string& path)
 {
     return StatusCall(PathRequest(FxpRmDir, NextId(), path));
 }

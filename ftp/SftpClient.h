@@ -59,7 +59,7 @@ public:
     bool Stat(const std::string& path, SftpEntry* entry);
     bool MakeDirectory(const std::string& path);
     bool RemoveFile(const std::string& path);
-    bool RemoveDirectory(const std::string& path);
+    bool RemoveFolder(const std::string& path);
     // Replaces an existing target (atomically where the server offers it).
     bool Rename(const std::string& from, const std::string& to);
     // The folder's entries, without "." and "..".

@@ -11,9 +11,10 @@ inline void ShowFailure(HWND owner, const std::string& text, const std::string& 
     MessageBoxA(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
-inline bool AskYesNo(HWND owner, const std::string& text, const std::string& caption)
+inline bool AskYesNo(HWND owner, const std::string& text, const std::string& caption, bool defaultNo = false)
 {
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    const UINT style = MB_YESNO | MB_ICONQUESTION | (defaultNo ? MB_DEFBUTTON2 : 0);
+    return MessageBoxA(owner, text.c_str(), caption.c_str(), style) == IDYES;
 }
 
 inline void ShowInfo(HWND owner, const std::string& text, const std::string& caption)

@@ -1,0 +1,121 @@
+"""SFTP boxes end to end: the real Sendora under Wine against the test's own
+sshd (OpenSSH, password log-in, SFTP inside sshd).
+
+The host key is judged before anything of the log-in goes out: No ends the
+run and the server saw no log-in request at all; Yes stores the key's
+fingerprint as OpenSSH prints it; the stored key is not asked about again;
+another key is asked about with a warning. Files and nested trees arrive
+byte for byte below a relative or absolute box directory, a text file with
+LF line ends, Erase removes exactly what arrived, and a box directory that
+is not there ends the run."""
+import os
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "engine_e2e"))
+from engine_run import EngineRun, boxes, failure_box, suite, write  # noqa: E402
+import sshd  # noqa: E402
+
+t = suite.Tests()
+
+
+def remote_tree(root):
+    out = {}
+    for dirpath, _, names in os.walk(root):
+        for n in names:
+            full = os.path.join(dirpath, n)
+            with open(full, "rb") as f:
+                out[os.path.relpath(full, root).replace(os.sep, "/")] = f.read()
+    return out
+
+
+with suite.Session() as s, sshd.Sshd() as srv:
+    d = s.driver
+    home = srv.home_dir("e2e-sftp")
+    src = os.path.join(s.tmp, "src")
+    box = boxes.make_box(d, s.tmp, "Secure", port=srv.port, user=sshd.USER, password=sshd.PASSWORD, sftp=1,
+                         transfer_type=1, directory="e2e-sftp")
+
+    def run_once(paths, answer=None, changed=False):
+        """One run; answers the host key question when one is expected
+        (and checks it), gives the exit code."""
+        with EngineRun(d, box, boxes.path_list(paths)) as run:
+            if answer:
+                q = run.message_box()
+                t.eq((q.caption, q.icon, [b[1] for b in q.buttons]), ("FTP Sendora", "question", ["&Yes", "&No"]))
+                t.check(q.text.startswith("WARNING") == changed, "warned only of a changed key: %r" % q.text)
+                t.check("Key type: ssh-ed25519\nFingerprint:\n%s\n" % srv.fingerprint in q.text, q.text)
+                d.answer(answer, box=q)
+                if answer == "no":
+                    failure_box(t, run, "The host key of the SFTP host was not trusted.\n"
+                                        "The user name and password were not sent.")
+                    return 1
+            return run.exit_code()
+
+    # (case, stored key before, new server key, answer, exit code, stored after)
+    TRUST = [
+        ("an unknown key, No: no log-in request reaches the server", None, False, "no", 1, None),
+        ("an unknown key, Yes: stored as OpenSSH prints it, and the file arrives", None, False, "yes", 0, "key"),
+        ("the stored key is not asked about", "key", False, None, 0, "key"),
+        ("another key is asked about again, with a warning; Yes stores it", "key", True, "yes", 0, "key"),
+    ]
+    for n, (case, before, new_key, answer, code, after) in enumerate(TRUST):
+        with t.case(case):
+            box.set(d, host_key=srv.fingerprint if before else None)
+            if new_key:
+                srv.change_key()
+            name = "trust%d.bin" % n
+            data = os.urandom(3000)
+            requests = len(srv.auth_attempts())
+            t.eq(run_once([write(os.path.join(src, name), data)], answer, changed=new_key), code, "exit code")
+            t.eq(box.get(d, "host_key"), srv.fingerprint if after else None, "stored key")
+            if code:
+                t.eq(srv.auth_attempts()[requests:], [], "no log-in request")
+                t.check(not os.path.exists(os.path.join(home, name)), "nothing arrived")
+            else:
+                t.check(remote_tree(home).get(name) == data, "arrived whole")
+
+    box.set(d, host_key=srv.fingerprint)
+    tree = {"site/a.bin": os.urandom(70000), "site/empty.dat": b"", "site/img/b.gif": os.urandom(1500),
+            "site/img/deep/c.bin": os.urandom(200000)}
+    text = b"one\r\ntwo\r\n\r\nlone\rcr\r\n" * 2000
+
+    loose = os.urandom(5000)
+    # (case, settings, local files, remote folder below home, what arrives there, failure text)
+    SENDS = [
+        ("a file and a nested tree below a relative box directory, byte for byte", dict(directory="e2e-sftp/rel"),
+         dict(tree, **{"loose.bin": loose}), "rel", dict(tree, **{"loose.bin": loose}), None),
+        ("a text file goes with LF line ends below an absolute box directory; Erase",
+         dict(directory=home + "/abs", transfer_type=2, erase=1), {"notes.txt": text}, "abs",
+         {"notes.txt": text.replace(b"\r\n", b"\n")}, None),
+        ("a box directory that is not there ends the run", dict(directory="e2e-sftp/none"), {"x.bin": b"x"},
+         "none", {}, "Unable to locate specified directory"),
+    ]
+    for n, (case, settings, files, folder, expected, failure) in enumerate(SENDS):
+        with t.case(case):
+            for sub in ("rel", "abs"):
+                srv.home_dir("e2e-sftp/" + sub)
+            local = os.path.join(src, "send%d" % n)
+            for rel, data in files.items():
+                write(os.path.join(local, *rel.split("/")), data)
+            os.makedirs(os.path.join(local, "site", "nothing"), exist_ok=True)
+            tops = sorted({os.path.join(local, rel.split("/")[0]) for rel in files})
+            box.set(d, transfer_type=1, erase=0)
+            box.set(d, **settings)
+            with EngineRun(d, box, boxes.path_list(tops)) as run:
+                if failure:
+                    failure_box(t, run, failure)
+                else:
+                    t.eq(run.exit_code(), 0, "exit code")
+            arrived = remote_tree(os.path.join(home, folder))
+            t.eq(sorted(arrived), sorted(expected), "names")
+            for p, v in expected.items():
+                t.check(arrived.get(p) == v, "%s byte for byte" % p)
+            if "site/img/deep/c.bin" in files:
+                t.check(os.path.isdir(os.path.join(home, folder, "site", "nothing")), "the empty folder is made")
+            if settings.get("erase"):
+                t.eq([f for f in files if os.path.exists(os.path.join(local, f))], [], "the sent files are erased")
+
+    box.delete(d)
+
+sys.exit(t.finish())
