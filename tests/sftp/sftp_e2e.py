@@ -7,13 +7,15 @@ fingerprint as OpenSSH prints it; the stored key is not asked about again;
 another key is asked about with a warning. Files and nested trees arrive
 byte for byte below a relative or absolute box directory, a text file with
 LF line ends, Erase removes exactly what arrived, and a box directory that
-is not there ends the run."""
+is not there ends the run, one the server will not write to ends it naming
+every path not sent. Keyboard-interactive log-in is answered with the
+password; a wrong password ends the run with the server's refusal."""
 import os
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "engine_e2e"))
-from engine_run import EngineRun, boxes, failure_box, suite, write  # noqa: E402
+from engine_run import EngineRun, boxes, failure_box, not_sent_text, suite, write  # noqa: E402
 import sshd  # noqa: E402
 
 t = suite.Tests()
@@ -90,7 +92,12 @@ with suite.Session() as s, sshd.Sshd() as srv:
          {"notes.txt": text.replace(b"\r\n", b"\n")}, None),
         ("a box directory that is not there ends the run", dict(directory="e2e-sftp/none"), {"x.bin": b"x"},
          "none", {}, "Unable to locate specified directory"),
+        ("a folder the server will not write to ends the run, naming every path not sent",
+         dict(directory="e2e-sftp/ro"), {"x.bin": b"x", "y.bin": b"y"}, "ro", {},
+         home + "/ro/x.bin: Permission denied\r\n\r\n" + not_sent_text([os.path.join(src, "send3", n)
+                                                                           for n in ("x.bin", "y.bin")])),
     ]
+    os.makedirs(os.path.join(home, "ro"))  # the test's own, not the account's
     for n, (case, settings, files, folder, expected, failure) in enumerate(SENDS):
         with t.case(case):
             for sub in ("rel", "abs"):
@@ -115,6 +122,26 @@ with suite.Session() as s, sshd.Sshd() as srv:
                 t.check(os.path.isdir(os.path.join(home, folder, "site", "nothing")), "the empty folder is made")
             if settings.get("erase"):
                 t.eq([f for f in files if os.path.exists(os.path.join(local, f))], [], "the sent files are erased")
+
+    # (case, server, password, failure text)
+    with sshd.Sshd(keyboard_interactive=True) as kbd:
+        LOGINS = [
+            ("keyboard-interactive alone is answered with the password", kbd, sshd.PASSWORD, None),
+            ("a wrong password ends the run with the server's refusal", srv, "wrong",
+             "Unable to logon to FTP host:\n\nThe server did not accept the user name and password."),
+        ]
+        for n, (case, server, password, failure) in enumerate(LOGINS):
+            with t.case(case):
+                box.set(d, port=server.port, host_key=server.fingerprint, password=password, directory="e2e-sftp",
+                        transfer_type=1, erase=0)
+                data = os.urandom(2000)
+                name = "login%d.bin" % n
+                with EngineRun(d, box, boxes.path_list([write(os.path.join(src, name), data)])) as run:
+                    if failure:
+                        failure_box(t, run, failure)
+                    else:
+                        t.eq(run.exit_code(), 0, "exit code")
+                t.check(remote_tree(home).get(name) == (None if failure else data), "arrived whole, or not at all")
 
     box.delete(d)
 
