@@ -22,6 +22,8 @@
 #include "ftp/Stream.h"
 #include "win/Handles.h"
 
+class CSftpClient;
+
 // Sent by a worker to the window, whose thread owns the animation's timer
 // and the system menu. wParam: a WorkerSignal; lParam 0.
 #define WM_BROWSER_WORKER (WM_USER + 700)
@@ -65,6 +67,12 @@ public:
     std::atomic<bool> yesToAll{false};
     // The boxes a copy has still to start.
     CBoxQueue boxQueue;
+
+    // An SFTP box's session and the directory shown, which the browser
+    // keeps itself (SFTP has no current one); only the gate's holder uses them.
+    std::shared_ptr<CSftpClient> sftp;
+    std::string sftpLogin;
+    std::string sftpHere;
 
     // The control connection's stream; only the gate's holder uses it.
     // Before the first connect, after a failed one and once the window is

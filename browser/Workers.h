@@ -67,3 +67,7 @@ std::string TransferFailure(const TransferResult& result, const char* refused);
 
 // Files of the current directory.
 constexpr char ListingTempFile[] = "list.tmp";
+
+// "list.tmp", listed from `path`, into the cache, the rows and the combo
+// box; `path` becomes the box's "Current Directory".
+void ShowListing(CBrowserSession& s, const std::string& path);

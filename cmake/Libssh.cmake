@@ -16,10 +16,8 @@ if(WIN32 AND EXISTS ${SUITE_LIBSSH_SOURCE}/CMakeLists.txt)
     SOURCE_DIR ${SUITE_LIBSSH_SOURCE}
     BINARY_DIR ${CMAKE_BINARY_DIR}/libssh-build
     INSTALL_DIR ${_prefix}
-    # Its own warnings are its maintainers' business, not this build's.
     CMAKE_ARGS
       -Wno-dev
-      -DCMAKE_C_FLAGS=-w
       -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
       -DCMAKE_BUILD_TYPE=Release
       -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR>

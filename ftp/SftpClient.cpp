@@ -306,6 +306,12 @@ bool CSftpClient::LogIn(const std::string& user, const std::string& password)
     return true;
 }
 
+void CSftpClient::KeepAlive()
+{
+    if (m_ssh && m_ssh->session)
+        ssh_send_ignore(m_ssh->session, "");
+}
+
 void CSftpClient::Disconnect()
 {
     m_ssh.reset();
@@ -499,8 +505,7 @@ bool CSftpClient::ReadDirectory(const std::string& path, std::vector<SftpEntry>*
             return Fail("The server sent an unexpected SFTP reply.");
         for (uint32_t i = 0; i < count; ++i) {
             SftpEntry entry;
-            std::string longName;
-            if (!fields.String(&entry.name) || !fields.String(&longName) || !fields.Attributes(&entry))
+            if (!fields.String(&entry.name) || !fields.String(&entry.longName) || !fields.Attributes(&entry))
                 return Fail("The server sent a malformed SFTP reply.");
             if (entry.name != "." && entry.name != "..")
                 entries->push_back(entry);

@@ -27,6 +27,7 @@ struct SftpEntry {
     uint64_t size = 0;
     int64_t modified = 0;  // seconds since 1970, UTC; 0 when not given
     bool folder = false;
+    std::string longName;  // a listing's "ls -l" line, as the server gives it
 };
 
 // Gives the next bytes of a file: a count up to capacity, 0 at its end, -1
@@ -50,6 +51,9 @@ public:
     // answered with the same password; then the SFTP subsystem.
     bool LogIn(const std::string& user, const std::string& password);
     void Disconnect();
+    // An SSH message the server ignores, so that an idle connection is not
+    // dropped along the way.
+    void KeepAlive();
 
     // What went wrong last, in the library's or the server's words.
     const std::string& Error() const { return m_error; }

@@ -9,9 +9,14 @@ byte for byte below a relative or absolute box directory, a text file with
 LF line ends, Erase removes exactly what arrived, and a box directory that
 is not there ends the run, one the server will not write to ends it naming
 every path not sent. Keyboard-interactive log-in is answered with the
-password; a wrong password ends the run with the server's refusal."""
+password; a wrong password ends the run with the server's refusal.
+
+The browser of the same box lists with sizes and folders, moves into a
+folder and back, makes, renames and deletes on the server, and downloads
+byte for byte, asking before it replaces a file."""
 import os
 import sys
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "engine_e2e"))
@@ -19,6 +24,11 @@ from engine_run import EngineRun, boxes, failure_box, not_sent_text, suite, writ
 import sshd  # noqa: E402
 
 t = suite.Tests()
+
+# The browser window (browser/resource.h) and its dialogs.
+TITLE, CAPTION = "FTP Fetchora", "FTP Sendora"
+STATUS, BACK, LIST, NEW_DIRECTORY, DELETE, RENAME, DOWNLOAD = 2101, 2105, 2106, 2107, 2108, 2109, 2112
+NAME_EDIT, OK, REPLACE_TEXT, YES = 2150, 1, 2161, 6
 
 
 def remote_tree(root):
@@ -143,6 +153,79 @@ with suite.Session() as s, sshd.Sshd() as srv:
                         t.eq(run.exit_code(), 0, "exit code")
                 t.check(remote_tree(home).get(name) == (None if failure else data), "arrived whole, or not at all")
 
+    box.set(d, port=srv.port, host_key=srv.fingerprint, password=sshd.PASSWORD, directory="e2e-sftp/browse")
+    browse = srv.home_dir("e2e-sftp/browse")
+    served = {"a.txt": b"alpha\r\n", "b.bin": os.urandom(3000), "sub/inner.txt": b"inner"}
+    for rel, data in served.items():
+        write(os.path.join(browse, *rel.split("/")), data)
+    target = os.path.join(s.tmp, "in")
+    os.makedirs(target)
+    d.reg_set_sz(box.key, "Target Directory", suite.win_path(target))
+    pid = d.start("SndMgr %s\r" % box.name, cwd=s.tmp, app=suite.win64_bin("SndMgr.exe"))
+    w = d.wait_window(TITLE, timeout=30, pid=pid)
+
+    def rows():
+        return {r[0]: r[1:3] for r in d.lv_items(w, LIST)}
+
+    def until(what, predicate, timeout=20.0):
+        deadline = time.monotonic() + timeout
+        while not predicate():
+            if time.monotonic() > deadline:
+                raise AssertionError("timed out waiting for " + what)
+            time.sleep(0.1)
+
+    def select(name):
+        d.lv_select(w, LIST, -1)
+        d.lv_select(w, LIST, [r[0] for r in d.lv_items(w, LIST)].index(name))
+
+    def answer_yes():
+        q = d.message_box(pid=pid, timeout=20)
+        d.answer("yes", box=q)
+
+    with t.case("the browser lists the box directory with sizes and folders, and moves into a folder and back"):
+        until("the listing", lambda: set(rows()) == {"a.txt", "b.bin", "sub"})
+        t.eq((rows()["sub"], rows()["b.bin"]), (["<DIR>", ""], [" ", "3000"]))
+        d.lv_double_click(w, LIST, [r[0] for r in d.lv_items(w, LIST)].index("sub"))
+        until("the folder", lambda: set(rows()) == {"inner.txt"})
+        t.eq(d.reg_get(box.key, "Current Directory").data, browse + "/sub")
+        d.click(w, BACK)
+        until("back", lambda: set(rows()) == {"a.txt", "b.bin", "sub"})
+
+    # (case, button, the name typed, a question to answer, what the server then holds)
+    CHANGES = [
+        ("New Directory makes the folder", NEW_DIRECTORY, "made", False, {"a.txt", "b.bin", "sub", "made"}),
+        ("Rename renames the file", RENAME, "c.bin", True, {"a.txt", "c.bin", "sub", "made"}),
+        ("Delete removes a folder", DELETE, None, True, {"a.txt", "c.bin", "sub"}),
+    ]
+    for case, button, typed, ask, after in CHANGES:
+        with t.case(case):
+            select({RENAME: "b.bin", DELETE: "made"}.get(button, "a.txt"))
+            d.click(w, button)
+            if typed:
+                dialog = d.wait_window("Rename" if button == RENAME else "New Directory", pid=pid)
+                d.set_text(dialog, NAME_EDIT, typed)
+                d.click(dialog, OK)
+            if ask:
+                answer_yes()
+            until("the server's folder", lambda: set(os.listdir(browse)) == after)
+            until("the rows", lambda: set(rows()) == after)
+
+    with t.case("Download fetches byte for byte, and asks before replacing"):
+        local = os.path.join(target, "c.bin")
+        for attempt in range(2):
+            if attempt:
+                write(local, b"old")
+            select("c.bin")
+            d.click(w, DOWNLOAD)
+            if attempt:
+                prompt = d.wait_window(CAPTION, timeout=20, pid=pid)
+                t.eq(d.get_text(prompt, REPLACE_TEXT), suite.win_path(local) + "\nAlready exists.")
+                d.click(prompt, YES)
+            until("the download", lambda: os.path.exists(local) and open(local, "rb").read() == served["b.bin"])
+            until("the status", lambda: d.get_text(w, STATUS) == "Download completed")
+
+    d.escape(w)
+    t.eq(d.wait_pid(pid, timeout=20), 0, "the browser closes")
     box.delete(d)
 
 sys.exit(t.finish())
