@@ -10,6 +10,7 @@
 #include "browser/BrowserRules.h"
 #include "browser/DownloadRules.h"
 #include "browser/ReplaceDlg.h"
+#include "browser/SessionTransfer.h"
 #include "browser/SftpWorkers.h"
 #include "browser/resource.h"
 #include "ftp/FtpClient.h"

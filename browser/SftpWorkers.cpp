@@ -10,7 +10,7 @@
 #include "win/MsgBox.h"
 
 #ifdef SUITE_HAVE_SFTP
-#include "ftp/SftpClient.h"
+#include "ftp/SftpSession.h"
 
 namespace {
 
@@ -43,38 +43,41 @@ bool Enter(CBrowserSession& s, const std::string& path)
 bool Connect(CBrowserSession& s, std::string* failure)
 {
     s.connected = true;
-    SetStatus(s, "Connecting to " + s.box + ".  Please wait...");
-    const std::string host = s.settings.Text(BoxText::HostName);
-    std::shared_ptr<CSftpClient> sftp = std::make_shared<CSftpClient>();
-    if (!sftp->Connect(host, s.port, 0)) {
-        s.connected = false;
-        return Failed(failure, "Unable to establish a connection to the FTP host");
-    }
-    SetStatus(s, "Connected to " + s.box);
-    const SftpHostKey& key = sftp->HostKey();
-    const HostKeyVerdict verdict = JudgeHostKey(key, s.settings.Text(BoxText::HostKey));
-    if (verdict != HostKeyVerdict::Trusted) {
-        if (s.Closing() || !AskYesNo(s.window, HostKeyQuestion(key, host, verdict), kSuiteTitle, true) ||
-            s.Closing()) {
-            s.connected = false;
-            return Failed(failure, s.Closing() ? "" : kHostKeyRefused);
-        }
+    SftpSessionOptions options;
+    options.host = s.settings.Text(BoxText::HostName);
+    options.port = s.port;
+    options.user = s.settings.Text(BoxText::UserId);
+    options.password = DecodePassword(s.settings.Text(BoxText::Password));
+    options.storedKey = s.settings.Text(BoxText::HostKey);
+    SftpOpening opening;
+    opening.stage = [&](SessionStage stage) {
+        static const char* const texts[] = {"Connecting to %s.  Please wait...", "Connected to %s",
+                                            "Logging in to %s.  Please wait...", "Logged in to %s"};
+        std::string text = texts[static_cast<int>(stage)];
+        text.replace(text.find("%s"), 2, s.box);
+        SetStatus(s, text);
+    };
+    opening.trust = [&](const SftpHostKey& key, HostKeyVerdict verdict) {
+        if (s.Closing() || !AskYesNo(s.window, HostKeyQuestion(key, options.host, verdict), kSuiteTitle, true) ||
+            s.Closing())
+            return false;
         s.profile.WriteString(s.box, BoxValue::HostKey, key.fingerprint);
-    }
-    SetStatus(s, "Logging in to " + s.box + ".  Please wait...");
-    const std::string login =
-        sftp->LogIn(s.settings.Text(BoxText::UserId), DecodePassword(s.settings.Text(BoxText::Password)))
-            ? sftp->RealPath(".")
-            : std::string();
-    if (login.empty()) {
+        return true;
+    };
+    std::shared_ptr<CSftpClient> sftp = std::make_shared<CSftpClient>();
+    const SftpSessionResult opened = OpenSftpSession(*sftp, options, opening);
+    if (!opened.Opened()) {
         s.connected = false;
+        if (opened.failure == SftpFailure::Connect)
+            return Failed(failure, "Unable to establish a connection to the FTP host");
+        if (opened.failure == SftpFailure::Untrusted)
+            return Failed(failure, s.Closing() ? "" : kHostKeyRefused);
         return Failed(failure, NoLogon);
     }
     s.sftp = sftp;
-    s.sftpLogin = s.sftpHere = login;
-    SetStatus(s, "Logged in to " + s.box);
+    s.sftpLogin = s.sftpHere = opened.loginDirectory;
     if (!s.Closing())
-        SetWindowTextA(s.connection, ConnectionLine(s.box, host, true).c_str());
+        SetWindowTextA(s.connection, ConnectionLine(s.box, options.host, true).c_str());
     return true;
 }
 

@@ -14,7 +14,7 @@
 #include "win/MsgBox.h"
 
 #ifdef SUITE_HAVE_SFTP
-#include "ftp/SftpClient.h"
+#include "ftp/SftpSession.h"
 
 namespace {
 
@@ -70,27 +70,33 @@ private:
 
 void OpenSftp(UploadSession& s)
 {
-    s.sftp = std::make_shared<CSftpClient>();
-    CSftpClient& sftp = *s.sftp;
-    const std::string host = Settings(s).Text(BoxText::HostName);
-    if (!sftp.Connect(host, Settings(s).Number(BoxNumber::Port), 0))
-        EndRun(s, WithReason(kNoConnection, sftp.Error()));
-
-    const SftpHostKey& key = sftp.HostKey();
-    const HostKeyVerdict verdict = JudgeHostKey(key, Settings(s).Text(BoxText::HostKey));
-    if (verdict != HostKeyVerdict::Trusted) {
-        if (!AskYesNo(s.window->Handle(), HostKeyQuestion(key, host, verdict), kSuiteTitle, true))
-            EndRun(s, kHostKeyRefused);
+    const CBoxSettings settings = Settings(s);
+    SftpSessionOptions options;
+    options.host = settings.Text(BoxText::HostName);
+    options.port = settings.Number(BoxNumber::Port);
+    options.user = settings.Text(BoxText::UserId);
+    options.password = DecodePassword(settings.Text(BoxText::Password));
+    options.storedKey = settings.Text(BoxText::HostKey);
+    SftpOpening opening;
+    opening.trust = [&](const SftpHostKey& key, HostKeyVerdict verdict) {
+        if (!AskYesNo(s.window->Handle(), HostKeyQuestion(key, options.host, verdict), kSuiteTitle, true))
+            return false;
         s.runProfile->WriteString(s.boxName, BoxValue::HostKey, key.fingerprint);
+        return true;
+    };
+    s.sftp = std::make_shared<CSftpClient>();
+    const SftpSessionResult opened = OpenSftpSession(*s.sftp, options, opening);
+    switch (opened.failure) {
+    case SftpFailure::None:
+        break;
+    case SftpFailure::Connect:
+        EndRun(s, WithReason(kNoConnection, opened.why));
+    case SftpFailure::Untrusted:
+        EndRun(s, kHostKeyRefused);
+    case SftpFailure::Logon:
+        EndRun(s, WithReason(kNoLogon, opened.why));
     }
-
-    const std::string password = DecodePassword(Settings(s).Text(BoxText::Password));
-    if (!sftp.LogIn(Settings(s).Text(BoxText::UserId), password))
-        EndRun(s, WithReason(kNoLogon, sftp.Error()));
-    s.sftpLogin = sftp.RealPath(".");
-    if (s.sftpLogin.empty())
-        EndRun(s, WithReason(kNoLogon, sftp.Error()));
-    s.sftpHere = s.sftpLogin;
+    s.sftpLogin = s.sftpHere = opened.loginDirectory;
     s.window->AppendLog("SFTP session open in " + s.sftpLogin + "\r\n");
 }
 
