@@ -22,6 +22,8 @@ const TextRow kTexts[] = {
     {BoxText::CurrentDirectory, BoxValue::CurrentDirectory, {"", "", kNotFound}},
     {BoxText::TargetDirectory, BoxValue::TargetDirectory, {"", "", ""}},
     {BoxText::Certificate, BoxValue::Certificate, {"", "", ""}},
+    // SFTP boxes
+    {BoxText::HostKey, BoxValue::HostKey, {"", "", ""}},
 };
 
 struct NumberRow {
@@ -42,6 +44,8 @@ const NumberRow kNumbers[] = {
     {BoxNumber::SortColumn, BoxValue::SortColumn, 0},
     {BoxNumber::Passive, BoxValue::Passive, 0},
     {BoxNumber::Tls, BoxValue::Tls, 0},
+    // SFTP boxes
+    {BoxNumber::Sftp, BoxValue::Sftp, 0},
 };
 
 template <class Row, size_t N, class Value>

@@ -31,6 +31,9 @@ constexpr char TargetDirectory[] = "Target Directory";
 constexpr char Passive[] = "Passive";
 constexpr char Tls[] = "TLS";
 constexpr char Certificate[] = "Certificate";
+// SFTP boxes
+constexpr char Sftp[] = "SFTP";
+constexpr char HostKey[] = "HostKey";
 }  // namespace BoxValue
 
 // Who reads: the defaults differ (the engine and the browser see "Not Found"
@@ -42,7 +45,20 @@ enum class BoxReader { Manager, Engine, Browser };
 // required) are missing from boxes made before them, which then work as
 // boxes always did; "Certificate" holds the fingerprint of a server
 // certificate the user chose to trust for the box.
-enum class BoxText { HostName, UserId, Password, Account, Directory, CurrentDirectory, TargetDirectory, Certificate };
+// "SFTP" (1: the box speaks SFTP over SSH instead of FTP) is missing from
+// older boxes too; "HostKey" is the SSH host key fingerprint the user
+// trusted for the box, as OpenSSH prints it.
+enum class BoxText {
+    HostName,
+    UserId,
+    Password,
+    Account,
+    Directory,
+    CurrentDirectory,
+    TargetDirectory,
+    Certificate,
+    HostKey
+};
 enum class BoxNumber {
     GeoCitiesLogin,
     Port,
@@ -54,7 +70,8 @@ enum class BoxNumber {
     SortOrder,
     SortColumn,
     Passive,
-    Tls
+    Tls,
+    Sftp
 };
 
 const char* BoxValueName(BoxText value);
@@ -84,6 +101,7 @@ public:
     // meant to be encrypted never goes out plain.
     bool Passive() const { return Number(BoxNumber::Passive) != 0; }
     bool Tls() const { return Number(BoxNumber::Tls) != 0; }
+    bool Sftp() const { return Number(BoxNumber::Sftp) != 0; }
 
 private:
     CProfile& m_profile;

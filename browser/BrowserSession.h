@@ -24,6 +24,8 @@
 #include "ftp/Stream.h"
 #include "win/Handles.h"
 
+class CSftpClient;
+
 // Sent by a worker to the window, whose thread owns the animation's timer
 // and the system menu. wParam: a WorkerSignal; lParam 0.
 #define WM_BROWSER_WORKER (WM_USER + 700)
@@ -70,6 +72,12 @@ public:
     // How names the user typed go to the server; only the gate's holder
     // uses it, and each new connection asks afresh.
     CRemoteNames names{{ToUtf8, ToLegacy}};
+
+    // An SFTP box's session and the directory shown, which the browser
+    // keeps itself (SFTP has no current one); only the gate's holder uses them.
+    std::shared_ptr<CSftpClient> sftp;
+    std::string sftpLogin;
+    std::string sftpHere;
 
     // The control connection's stream; only the gate's holder uses it.
     // Before the first connect, after a failed one and once the window is

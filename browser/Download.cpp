@@ -4,13 +4,19 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "boxconfig/SuiteNames.h"
 #include "browser/BrowserRules.h"
 #include "browser/DownloadRules.h"
 #include "browser/ReplaceDlg.h"
 #include "browser/SessionTransfer.h"
+#include "browser/SftpWorkers.h"
 #include "browser/resource.h"
 #include "ftp/FtpClient.h"
+#ifdef SUITE_HAVE_SFTP
+#include "ftp/SftpClient.h"
+#endif
 #include "win/CodePages.h"
 #include "win/ModulePath.h"
 #include "win/Process.h"
@@ -57,6 +63,19 @@ bool MayReplace(CBrowserSession& s, const std::string& local)
     return true;
 }
 
+// The local file a download goes to, once its name is safe and the user
+// lets an existing one be replaced; false otherwise.
+bool PrepareDownload(CBrowserSession& s, const Command& command, std::string* local, bool* existed)
+{
+    const std::string name = ShownName(command.name);
+    // Checked first: nothing of such a name reaches the disk or the server.
+    if (!IsSafeLocalName(name))
+        return Fail(s, UnsafeNameMessage(name));
+    *local = LocalDownloadPath(command.target, name);
+    *existed = FileExists(*local);
+    return MayReplace(s, *local);
+}
+
 }  // namespace
 
 bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
@@ -64,12 +83,9 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     // The server's bytes go back in RETR; the local file and every message
     // take the name as shown.
     const std::string name = ShownName(command.name);
-    // Checked first: nothing of such a name reaches the disk or the server.
-    if (!IsSafeLocalName(name))
-        return Fail(s, UnsafeNameMessage(name));
-    const std::string local = LocalDownloadPath(command.target, name);
-    const bool existed = FileExists(local);
-    if (!MayReplace(s, local))
+    std::string local;
+    bool existed = false;
+    if (!PrepareDownload(s, command, &local, &existed))
         return false;
 
     ftp.SendCommand(s.Control(), CommandLine("TYPE", IsTextName(name) ? "A" : "I").c_str());
@@ -106,6 +122,45 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     SetProgress(s, 0);  // only once the message is dismissed
     return false;
 }
+
+#ifdef SUITE_HAVE_SFTP
+bool SftpDownloadFile(CBrowserSession& s, const Command& command)
+{
+    const std::string& name = command.name;
+    std::string local;
+    bool existed = false;
+    if (!PrepareDownload(s, command, &local, &existed))
+        return false;
+    SetStatus(s, "Downloading " + name + ".  Please wait...");
+    std::FILE* out = std::fopen(local.c_str(), "wb");
+    if (!out)
+        return Fail(s, "Unable to download the requested file");
+    uint64_t received = 0;
+    const bool read = s.sftp->ReadFile(SftpPathOf(s, name), [&](const char* data, size_t length) {
+        if (std::fwrite(data, 1, length, out) != length)
+            return false;
+        received += length;
+        SetProgress(s, ProgressPosition(received, command.size));
+        return !s.Closing();
+    });
+    const bool written = std::fclose(out) == 0;
+    if (read && written) {
+        if (command.copy)
+            command.copy->Arrived(name);
+        SetStatus(s, "Download completed");
+        SetProgress(s, 0);
+        return true;
+    }
+    // As over FTP: no file is left under the name that did not arrive whole.
+    const bool removed = DeleteFileA(local.c_str()) || !FileExists(local);
+    if (s.Closing())
+        return false;
+    Fail(s, received ? CutDownloadMessage("Unable to receive data from the FTP host", name, removed, existed)
+                     : "Unable to download the requested file");
+    SetProgress(s, 0);
+    return false;
+}
+#endif
 
 void StartNextBox(CBrowserSession& s)
 {

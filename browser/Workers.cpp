@@ -13,6 +13,7 @@
 #include "browser/Download.h"
 #include "browser/Listing.h"
 #include "browser/SessionTransfer.h"
+#include "browser/SftpWorkers.h"
 #include "ftp/ExplicitTls.h"
 #include "ftp/FtpClient.h"
 #include "ftp/ReplyText.h"
@@ -242,10 +243,7 @@ Outcome List(CBrowserSession& s, CFtpClient& ftp)
     std::string path;
     if (IsFailureCode(Send(s, ftp, "PWD")) || !QuotedPath(ftp.LastReply(), path))
         return Failure(NoWorkingDirectory);
-    SelectDirectoryEntry(s, path);
-    SetStatus(s, "Parsing directory information.  Please wait...");
-    SetStatus(s, UnreadableStatus(ParseIntoList(s)));
-    s.profile.WriteString(s.box, BoxValue::CurrentDirectory, path);
+    ShowListing(s, path);
     return Success;
 }
 
@@ -270,6 +268,10 @@ Outcome Simple(CBrowserSession& s, CFtpClient& ftp, const char* verb, const std:
 
 Outcome Perform(CBrowserSession& s, CFtpClient& ftp, const Command& c)
 {
+    if (s.settings.Sftp()) {
+        std::string failure;
+        return PerformSftp(s, c, &failure) ? Success : Failure(failure);
+    }
     switch (c.kind) {
     case CommandKind::Connect:
         return Connect(s, ftp);
@@ -368,6 +370,8 @@ void KeepAlive(CBrowserSession& s)
         CGateHold hold(s.gate);
         if (!s.Closing() && s.Control().Socket() != InvalidSocket)
             Send(s, ftp, "NOOP");
+        else if (!s.Closing())
+            SftpKeepAlive(s);
     }
 }
 
@@ -392,6 +396,14 @@ DWORD WINAPI WorkerProc(LPVOID parameter)
 }
 
 }  // namespace
+
+void ShowListing(CBrowserSession& s, const std::string& path)
+{
+    SelectDirectoryEntry(s, path);
+    SetStatus(s, "Parsing directory information.  Please wait...");
+    SetStatus(s, UnreadableStatus(ParseIntoList(s)));
+    s.profile.WriteString(s.box, BoxValue::CurrentDirectory, path);
+}
 
 bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command)
 {

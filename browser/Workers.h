@@ -16,3 +16,7 @@ bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command
 
 // Files of the current directory.
 constexpr char ListingTempFile[] = "list.tmp";
+
+// "list.tmp", listed from `path`, into the cache, the rows and the combo
+// box; `path` becomes the box's "Current Directory".
+void ShowListing(CBrowserSession& s, const std::string& path);

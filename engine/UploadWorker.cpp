@@ -10,6 +10,7 @@
 #include "engine/EngineMessages.h"
 #include "engine/PathList.h"
 #include "engine/ProgressDlg.h"
+#include "engine/SftpUpload.h"
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
 #include "ftp/CommandText.h"
@@ -22,11 +23,12 @@
 #include "win/Handles.h"
 #include "win/MsgBox.h"
 
+extern const char kNoConnection[] = "Unable to establish a connection to the FTP host";
+extern const char kNoLogon[] = "Unable to logon to FTP host";
+extern const char kNoDirectory[] = "Unable to locate specified directory";
+
 namespace {
 
-const char kNoConnection[] = "Unable to establish a connection to the FTP host";
-const char kNoLogon[] = "Unable to logon to FTP host";
-const char kNoDirectory[] = "Unable to locate specified directory";
 const char kNotSent[] = "File transfer was not successful";
 const char kNameRefused[] = "the server cannot take this name";
 
@@ -144,6 +146,11 @@ int Send(UploadSession& s, const std::string& verb, const std::string& argument)
 // server cannot be given it.
 bool WireName(UploadSession& s, const std::string& name, std::string& wire)
 {
+    // SFTP names are UTF-8, as the program's own text is.
+    if (s.sftp) {
+        wire = name;
+        return true;
+    }
     std::string replies;
     const bool ok = s.names.Encode(s.client, *s.control, name, wire, &replies);
     if (!replies.empty())
@@ -209,8 +216,11 @@ void Run(UploadSession& s)
     s.window->SetStatus("Connecting to " + s.boxName + "...");
     s.window->SetTitle(std::string(kSuiteTitle) + " - [" + s.boxName + "]");
 
-    Open(s);
     s.names = CRemoteNames({ToUtf8, ToLegacy});
+    if (Settings(s).Sftp())
+        OpenSftp(s);
+    else
+        Open(s);
     s.window->SetStatus("Connected to " + s.boxName);
     s.rememberedTarget.clear();
 
@@ -235,12 +245,23 @@ void Run(UploadSession& s)
         }
     }
 
+    CloseSftp(s);
     if (!s.notSent.empty())
         ShowFailure(s.window->Handle(), NotSentText(s.notSent), kSuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_DONE, 0, 0);
 }
 
 }  // namespace
+
+void EndRun(UploadSession& s, const std::string& text)
+{
+    Fail(s, text);
+}
+
+void EndRunNotSent(UploadSession& s, const std::string& why)
+{
+    FailSending(s, why);
+}
 
 unsigned long __stdcall UploadWorker(void* session)
 {
@@ -254,6 +275,8 @@ unsigned long __stdcall UploadWorker(void* session)
 
 void ChangeToBoxDirectory(UploadSession& s)
 {
+    if (s.sftp)
+        return SftpChangeToBoxDirectory(s);
     const BoxDirectory dir = ParseBoxDirectory(Settings(s).Text(BoxText::Directory));
     if (dir.kind == BoxDirectory::None)
         return;
@@ -317,6 +340,18 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     return result.IsDone();
 }
 
+// Makes the folder (it may exist) and goes into it.
+bool EnterFolder(UploadSession& s, const std::string& name)
+{
+    if (s.sftp)
+        return SftpEnterFolder(s, name);
+    Send(s, "MKD", name);  // may exist already
+    s.window->AppendLog(s.client.LastReply());
+    const int cwd = Send(s, "CWD", name);
+    s.window->AppendLog(s.client.LastReply());
+    return cwd < 400;
+}
+
 }  // namespace
 
 bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirectory)
@@ -336,7 +371,9 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
         return false;
     {
         CInputFile file(OpenLocalFile(s.localPath, L"rb"));
-        if (!file.IsOpen() || !StoreFile(s, file, name, choice, remote, wire, enterBoxDirectory))
+        const bool sent = file.IsOpen() && (s.sftp ? SftpStoreFile(s, file, name, choice, remote, enterBoxDirectory)
+                                                   : StoreFile(s, file, name, choice, remote, wire, enterBoxDirectory));
+        if (!sent)
             return false;
     }
     s.storedNames.insert(stored);
@@ -365,11 +402,7 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
     }
     SetCurrentDirectoryA(folderPath.c_str());
 
-    Send(s, "MKD", wire);  // may exist already
-    s.window->AppendLog(s.client.LastReply());
-    const int cwd = Send(s, "CWD", wire);
-    s.window->AppendLog(s.client.LastReply());
-    if (cwd >= 400) {
+    if (!EnterFolder(s, wire)) {
         // Not inside it: its files would land in the parent, and CDUP would
         // climb a level too far.
         s.notSent.push_back(folderPath);
@@ -393,6 +426,8 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
     }
     s.folders.pop_back();
 
+    if (s.sftp)
+        return SftpLeaveFolder(s);
     s.client.SendCommand(*s.control, "CDUP\r\n");
     s.window->AppendLog(s.client.LastReply());
 }

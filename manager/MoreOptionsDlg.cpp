@@ -40,6 +40,7 @@ bool CMoreOptionsDlg::Exchange(bool save)
     };
     check(IDC_OPTIONS_PASSIVE, Passive);
     check(IDC_OPTIONS_TLS, Tls);
+    check(IDC_OPTIONS_SFTP, Sftp);
     if (save) {
         Erase = IsDlgButtonChecked(m_hwnd, IDC_OPTIONS_ERASE) == BST_CHECKED ? 1 : 0;
         return ParseIntegerText(GetItemText(IDC_OPTIONS_PORT), Port);
@@ -60,9 +61,32 @@ BOOL CMoreOptionsDlg::OnInit()
     Erase = stored.Erase;
     Passive = stored.Passive;
     Tls = stored.Tls;
+    Sftp = stored.Sftp;
     Port = m_state.PendingOptions.Port;
     Exchange(false);
+    ShowProtocol(Sftp != 0);
     return TRUE;
+}
+
+bool CMoreOptionsDlg::OnCommand(int code, int id, HWND control)
+{
+    if (id == IDC_OPTIONS_SFTP && code == BN_CLICKED) {
+        const bool sftp = IsDlgButtonChecked(m_hwnd, IDC_OPTIONS_SFTP) == BST_CHECKED;
+        // Only the protocol's own default port follows the choice; a port
+        // the user set stays.
+        const std::string port = GetItemText(IDC_OPTIONS_PORT);
+        if (port == (sftp ? "21" : "22"))
+            SetItemText(IDC_OPTIONS_PORT, sftp ? "22" : "21");
+        ShowProtocol(sftp);
+        return true;
+    }
+    return CDialog::OnCommand(code, id, control);
+}
+
+void CMoreOptionsDlg::ShowProtocol(bool sftp)
+{
+    EnableWindow(Item(IDC_OPTIONS_PASSIVE), !sftp);
+    EnableWindow(Item(IDC_OPTIONS_TLS), !sftp);
 }
 
 void CMoreOptionsDlg::OnOK()
@@ -81,6 +105,7 @@ void CMoreOptionsDlg::OnOK()
     pending.Port = Port;
     pending.Passive = Passive;
     pending.Tls = Tls;
+    pending.Sftp = Sftp;
     pending.Confirmed = true;
     End(IDOK);
 }

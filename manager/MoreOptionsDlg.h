@@ -21,13 +21,17 @@ public:
     int Port = 0;
     int Passive = 0;  // 0 or 1, as the check boxes
     int Tls = 0;
+    int Sftp = 0;
 
 protected:
     BOOL OnInit() override;
     void OnOK() override;
     void OnHelp(DWORD context) override;
+    bool OnCommand(int code, int id, HWND control) override;
 
 private:
+    // SFTP has no passive mode or TLS of FTP's: those are greyed for it.
+    void ShowProtocol(bool sftp);
     // False when taking the fields found no integer in the Port text.
     bool Exchange(bool save);
 

@@ -15,14 +15,18 @@ inline void ShowFailure(HWND owner, const std::string& text, const std::string& 
 // owner WM_HELP with it, and the owner opens the page about the question.
 const DWORD HelpCertificateQuestion = 1;
 
-inline bool AskYesNo(HWND owner, const std::string& text, const std::string& caption, DWORD helpContext = 0)
+enum class DefaultAnswer { Yes, No };
+
+inline bool AskYesNo(HWND owner, const std::string& text, const std::string& caption, DWORD helpContext = 0,
+                     DefaultAnswer byDefault = DefaultAnswer::Yes)
 {
     MSGBOXPARAMSA params = {};
     params.cbSize = sizeof params;
     params.hwndOwner = owner;
     params.lpszText = text.c_str();
     params.lpszCaption = caption.c_str();
-    params.dwStyle = MB_YESNO | MB_ICONQUESTION | (helpContext ? MB_HELP : 0);
+    params.dwStyle = MB_YESNO | MB_ICONQUESTION | (helpContext ? MB_HELP : 0) |
+                     (byDefault == DefaultAnswer::No ? MB_DEFBUTTON2 : 0);
     params.dwContextHelpId = helpContext;
     return MessageBoxIndirectA(&params) == IDYES;
 }

@@ -22,6 +22,7 @@ TEST(BoxSettings, EveryMissingTextGivesEachReaderItsDefault)
         {BoxText::CurrentDirectory, "Current Directory", {"", "", "Not Found"}},
         {BoxText::TargetDirectory, "Target Directory", {"", "", ""}},
         {BoxText::Certificate, "Certificate", {"", "", ""}},
+        {BoxText::HostKey, "HostKey", {"", "", ""}},
     };
     CMemoryProfile p;
     for (const auto& c : cases) {
@@ -51,6 +52,7 @@ TEST(BoxSettings, ABoxWithoutOptionsGivesEveryReader21And2And2And2And0)
         {BoxNumber::SortOrder, "Sort Order", 0},
         {BoxNumber::Passive, "Passive", 0},
         {BoxNumber::Tls, "TLS", 0},
+        {BoxNumber::Sftp, "SFTP", 0},
     };
     CMemoryProfile p;
     p.WriteString("Site", BoxValue::HostName, "ftp.example.org");

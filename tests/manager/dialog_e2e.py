@@ -12,7 +12,7 @@ import time
 from manager_support import (ACCOUNT, ALIAS, ASCII, AUTO_DETECT, BINARY, CANCEL, CAPTION,
                              DELETE, DIRECTORY, ERASE, FETCHORA, GEOCITIES, HOST_NAME, HTM_TO_HTML,
                              HTML_TO_HTM, IDM_ABOUTBOX, KEEP_CASE, KEEP_EXTENSION, LOWERCASE,
-                             MORE_OPTIONS, NEW, OK, OPTION_VALUES, OPTIONS_TITLE, PASSIVE, PASSWORD, PORT, TITLE,
+                             MORE_OPTIONS, NEW, OK, OPTION_VALUES, OPTIONS_TITLE, PASSIVE, PASSWORD, PORT, SFTP, TITLE,
                              TLS, UPPERCASE, USER_ID, ANONYMOUS, WM_SYSCOMMAND, Suite, box_key, entries, fill,
                              poll, suite)
 
@@ -130,7 +130,7 @@ def main():
             t.eq(d.get_text(o, PORT), "2121")
             d.click(o, CANCEL)
             save(d, pid, w, PORT_BOX)
-            t.eq([d.reg_get(box_key(PORT_BOX), n).data for n in OPTION_VALUES], [0, 1, 2, 2121, 1, 0, 1],
+            t.eq([d.reg_get(box_key(PORT_BOX), n).data for n in OPTION_VALUES], [0, 1, 2, 2121, 1, 0, 1, 0],
                  "the confirmed choices, not the second opening's")
 
         with t.case("stored connection options are shown, any number but 0 as checked"):
@@ -138,6 +138,24 @@ def main():
             pid, w = m.open(PORT_BOX)
             o = open_options(d, pid, w)
             t.eq(checks(d, o, (PASSIVE, TLS)), [1, 1])
+            d.click(o, CANCEL)
+            close(d, pid, w)
+
+        with t.case("SFTP moves port 21 to 22 and back and greys passive and TLS; a port of its own stays"):
+            pid, w = m.open(PORT_BOX)
+            o = open_options(d, pid, w)
+            for port, sftp, shown in (("21", 1, "22"), ("22", 0, "21"), ("2222", 1, "2222")):
+                d.set_text(o, PORT, port)
+                d.click(o, SFTP)
+                t.eq((d.get_text(o, PORT), checks(d, o, (SFTP,)), enabled(d, o, (PASSIVE, TLS))),
+                     (shown, [sftp], [not sftp] * 2))
+            d.click(o, OK)
+            d.wait_gone(OPTIONS_TITLE, pid=pid)
+            save(d, pid, w, PORT_BOX)
+            t.eq([d.reg_get(box_key(PORT_BOX), n).data for n in ("SFTP", "Port")], [1, 2222])
+            pid, w = m.open(PORT_BOX)
+            o = open_options(d, pid, w)
+            t.eq((checks(d, o, (SFTP,)), enabled(d, o, (PASSIVE, TLS))), ([1], [False, False]), "shown as stored")
             d.click(o, CANCEL)
             close(d, pid, w)
 

@@ -74,6 +74,9 @@ VALUES = {
     "passive": ("Passive", "dword"),
     "tls": ("TLS", "dword"),
     "certificate": ("Certificate", "sz"),
+    # SFTP boxes
+    "sftp": ("SFTP", "dword"),
+    "host_key": ("HostKey", "sz"),
 }
 
 
