@@ -30,6 +30,10 @@ constexpr char TargetDirectory[] = "Target Directory";
 constexpr char Passive[] = "Passive";
 constexpr char Tls[] = "TLS";
 constexpr char Certificate[] = "Certificate";
+// Waiting and replacing: how long the server may stay silent, and whether
+// uploads go to a temporary name first.
+constexpr char Timeout[] = "Timeout";
+constexpr char TempUpload[] = "TempUpload";
 }  // namespace BoxValue
 
 // Who reads: the defaults differ (the engine and the browser see "Not Found"
@@ -52,8 +56,16 @@ enum class BoxNumber {
     Details,
     SortOrder,
     Passive,
-    Tls
+    Tls,
+    Timeout,
+    TempUpload
 };
+
+// "Timeout": seconds, 0 for no limit of our own; the manager takes no more
+// than MaxTimeout. A control port outside 1-65535 is never connected to.
+constexpr int DefaultTimeout = 60;
+constexpr int MaxTimeout = 3600;
+bool IsValidPort(int port);
 
 const char* BoxValueName(BoxText value);
 const char* BoxValueName(BoxNumber value);
@@ -82,6 +94,10 @@ public:
     // meant to be encrypted never goes out plain.
     bool Passive() const { return Number(BoxNumber::Passive) != 0; }
     bool Tls() const { return Number(BoxNumber::Tls) != 0; }
+    // The time limit as the engine and the browser apply it: a stored
+    // number below 0 counts as none, one above MaxTimeout as MaxTimeout.
+    int TimeLimit() const;
+    bool TempUpload() const { return Number(BoxNumber::TempUpload) != 0; }
 
 private:
     CProfile& m_profile;

@@ -54,3 +54,18 @@ std::string CacheFileName(const std::string& box)
 {
     return box + ".lst";
 }
+
+std::string NewCacheFileName(const std::string& box)
+{
+    return CacheFileName(box) + ".new";
+}
+
+std::string ListingFileName(unsigned long process, unsigned window)
+{
+    return "list-" + std::to_string(process) + "-" + std::to_string(window) + ".tmp";
+}
+
+std::string PartialDownloadPath(const std::string& local)
+{
+    return local + ".partial";
+}

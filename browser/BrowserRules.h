@@ -39,3 +39,10 @@ std::string ConnectionLine(const std::string& box, const std::string& host, bool
 
 // The cache file of a box, in the current directory.
 std::string CacheFileName(const std::string& box);
+// Where a new cache is written whole before it replaces the old one.
+std::string NewCacheFileName(const std::string& box);
+// The raw listing of one browser window ("list-<process>-<window>.tmp"):
+// windows started from one folder never share it.
+std::string ListingFileName(unsigned long process, unsigned window);
+// Where a download is received until it is whole, beside its target.
+std::string PartialDownloadPath(const std::string& local);

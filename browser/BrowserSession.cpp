@@ -2,13 +2,23 @@
 
 #include "browser/BrowserSession.h"
 
+#include <atomic>
 #include <vector>
 
-CBrowserSession::CBrowserSession(CProfile& profileIn, std::string boxIn, unsigned short portIn)
+#include "browser/BrowserRules.h"
+
+namespace {
+
+std::atomic<unsigned> g_windows{0};
+
+}  // namespace
+
+CBrowserSession::CBrowserSession(CProfile& profileIn, std::string boxIn, int portIn)
     : profile(profileIn),
       box(std::move(boxIn)),
       settings(profileIn, box, BoxReader::Browser),
-      port(portIn)
+      port(portIn),
+      listingFile(ListingFileName(GetCurrentProcessId(), ++g_windows))
 {
 }
 

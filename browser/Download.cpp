@@ -64,9 +64,11 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     if (!IsSafeLocalName(name))
         return Fail(s, UnsafeNameMessage(name));
     const std::string local = LocalDownloadPath(command.target, name);
-    const bool existed = FileExists(local);
     if (!MayReplace(s, local))
         return false;
+    // The file comes in under a name of its own and takes the real one only
+    // once it is whole: until then a file it replaces stays as it was.
+    const std::string partial = PartialDownloadPath(local);
 
     ftp.SendCommand(s.Control(), CommandLine("TYPE", IsTextName(name) ? "A" : "I").c_str());
     SetStatus(s, "Establishing data channel.  Please wait...");
@@ -74,16 +76,19 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     CTransfer transfer(ftp, s.Control(), &observer, DataModeOf(s));
     const char* refused = "Unable to download the requested file";
     if (!transfer.OpenDataPort())
-        return Fail(s, TransferFailure(transfer.Result(), refused));
+        return Fail(s, TransferFailure(s, transfer.Result(), refused));
     SetStatus(s, "Downloading " + name + ".  Please wait...");
     uint64_t received = 0;
     bool receiving = false;
-    const TransferResult result = transfer.Download(CommandLine("RETR", name), local.c_str(), [&](size_t count) {
+    const TransferResult result = transfer.Download(CommandLine("RETR", name), partial.c_str(), [&](size_t count) {
         receiving = true;
         received += count;
         SetProgress(s, ProgressPosition(received, command.size));
     });
-    const std::string failure = TransferFailure(result, refused);
+    std::string failure = TransferFailure(s, result, refused);
+    if (failure.empty() && result.outcome != TransferResult::Abandoned &&
+        !MoveFileExA(partial.c_str(), local.c_str(), MOVEFILE_REPLACE_EXISTING))
+        failure = "Unable to write the file on this computer";
     if (failure.empty() && result.outcome != TransferResult::Abandoned) {
         if (command.copy)
             command.copy->Arrived(name);
@@ -91,14 +96,14 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
         SetProgress(s, 0);
         return true;
     }
-    // Once the data flowed, the file under its real name is cut short and
-    // goes; a file that could not even be created was never touched.
+    // Once the data flowed, the partial file goes; one that could not even
+    // be created was never there.
     const bool reachedFile = result.step == TransferStep::Data || result.step == TransferStep::Completion;
     const bool touched = reachedFile && (receiving || result.outcome != TransferResult::LocalFile);
-    const bool removed = touched && (DeleteFileA(local.c_str()) || !FileExists(local));
+    const bool removed = DeleteFileA(partial.c_str()) || !FileExists(partial);
     if (result.outcome == TransferResult::Abandoned)
         return false;
-    Fail(s, touched ? CutDownloadMessage(failure, name, removed, existed) : failure);
+    Fail(s, touched ? CutDownloadMessage(failure, name, removed) : failure);
     SetProgress(s, 0);  // only once the message is dismissed
     return false;
 }

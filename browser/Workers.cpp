@@ -24,6 +24,7 @@ namespace {
 const char NoDataChannel[] = "Unable to establish a data channel to the FTP host";
 const char NoWorkingDirectory[] = "Unable to get the present working directory";
 const char NoLogon[] = "Unable to logon to FTP host";
+const char NoConnection[] = "Unable to establish a connection to the FTP host";
 const DWORD KeepAlivePeriod = 120000;
 
 struct WorkerTask {
@@ -91,7 +92,7 @@ Outcome Encrypt(CBrowserSession& s, CFtpClient& ftp, const std::string& host, So
     TlsStartResult started;
     started.why = why;
     if (credentials)
-        started = StartTls(ftp, std::unique_ptr<CStream>(new CPlainStream(control)), credentials,
+        started = StartTls(ftp, std::unique_ptr<CStream>(new CPlainStream(control, ftp.TimeLimit())), credentials,
                            s.settings.Text(BoxText::Certificate),
                            [&](const TlsCertificate& certificate) { return TrustCertificate(s, certificate, host); });
     if (started.outcome == TlsStart::Secured)
@@ -114,12 +115,17 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     s.connected = true;
     SetStatus(s, "Connecting to " + s.box + ".  Please wait...");
     const std::string host = s.settings.Text(BoxText::HostName);
-    const SocketHandle control = ftp.ConnectToHost(host.c_str(), s.port);
-    if (!s.SetControl(control == InvalidSocket ? nullptr : std::unique_ptr<CStream>(new CPlainStream(control))))
+    if (!IsValidPort(s.port)) {
+        s.connected = false;
+        return Failure(WithReason(NoConnection, host + ", port " + std::to_string(s.port) + ": " + kPortOutOfRange));
+    }
+    const SocketHandle control = ftp.ConnectToHost(host.c_str(), static_cast<unsigned short>(s.port));
+    if (!s.SetControl(control == InvalidSocket ? nullptr
+                                               : std::unique_ptr<CStream>(new CPlainStream(control, ftp.TimeLimit()))))
         return Silent;
     if (control == InvalidSocket) {
         s.connected = false;
-        return Failure("Unable to establish a connection to the FTP host");
+        return Failure(WithReason(NoConnection, ftp.FailureReason()));
     }
     SetStatus(s, "Connected to " + s.box);
     const bool encrypted = s.settings.Tls();
@@ -133,14 +139,15 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     const std::string user = s.settings.Text(BoxText::UserId);
     SetStatus(s, "Logging in to " + s.box + ".  Please wait...");
     // PASS follows every USER reply below 400, 230 included.
-    if (IsFailureCode(Send(s, ftp, "USER", user)) ||
-        IsFailureCode(Send(s, ftp, "PASS", DecodePassword(s.settings.Text(BoxText::Password))))) {
+    const std::string password = DecodePassword(s.settings.Text(BoxText::Password));
+    if (IsFailureCode(Send(s, ftp, "USER", user)) || IsFailureCode(Send(s, ftp, "PASS", password))) {
         s.connected = false;
-        return Failure(NoLogon);
+        const bool sent = IsSendableArgument(user) && IsSendableArgument(password);
+        return Failure(WithReason(NoLogon, sent ? ftp.FailureReason() : std::string()));
     }
     if (encrypted && !ProtectDataConnections(ftp, s.Control())) {
         s.connected = false;
-        return Failure(WithReason(kTlsFailed, ftp.LastReply()));
+        return Failure(WithReason(kTlsFailed, ftp.FailureReason()));
     }
     SetStatus(s, "Logged in to " + s.box);
     if (!s.Closing())
@@ -177,24 +184,42 @@ private:
     std::FILE* m_file;
 };
 
-// "list.tmp" into the cache file and then, in one message (four per row
-// from this thread would cost a second per hundred rows), into the list view.
-void ParseIntoList(CBrowserSession& s)
+// Writes the records to a new file that then replaces the cache, so that a
+// full disk never leaves a cache cut short. False, the old cache kept, when
+// that failed.
+bool WriteCache(const std::string& box, const std::vector<ListingRecord>& records)
+{
+    const std::string fresh = NewCacheFileName(box);
+    std::FILE* cache = std::fopen(fresh.c_str(), "wb");
+    bool written = cache != nullptr;
+    if (cache) {
+        written = records.empty() ||
+                  std::fwrite(records.data(), sizeof(ListingRecord), records.size(), cache) == records.size();
+        // The last bytes reach the disk, or fail to, only here.
+        written = std::fclose(cache) == 0 && written;
+    }
+    if (written && MoveFileExA(fresh.c_str(), CacheFileName(box).c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    DeleteFileA(fresh.c_str());
+    return false;
+}
+
+// The window's raw listing into the cache file and then, in one message
+// (four per row from this thread would cost a second per hundred rows),
+// into the list view. False when the cache could not be written.
+bool ParseIntoList(CBrowserSession& s)
 {
     std::vector<ListingRecord> records;
     {
-        const CStdFile in(ListingTempFile, "rb");
-        const CStdFile cache(CacheFileName(s.box), "wb");
+        const CStdFile in(s.listingFile.c_str(), "rb");
         CFileListingSource source(in.Get());
-        ParseListing(source, [&](const ListingRecord& record) {
-            if (cache)
-                std::fwrite(&record, sizeof record, 1, cache.Get());
-            records.push_back(record);
-        });
+        ParseListing(source, [&](const ListingRecord& record) { records.push_back(record); });
     }
+    const bool cached = WriteCache(s.box, records);
     if (!s.Closing())
         SendMessageA(s.window, WM_BROWSER_ROWS, 0, reinterpret_cast<LPARAM>(&records));
-    DeleteFileA(ListingTempFile);
+    DeleteFileA(s.listingFile.c_str());
+    return cached;
 }
 
 void SelectDirectoryEntry(CBrowserSession& s, const std::string& path)
@@ -216,21 +241,28 @@ Outcome List(CBrowserSession& s, CFtpClient& ftp)
     CSessionTransferObserver observer(s);
     CTransfer transfer(ftp, s.Control(), &observer, DataModeOf(s));
     if (!transfer.OpenDataPort())
-        return Failure(NoDataChannel);
-    const TransferResult result = transfer.Download(CommandLine("LIST"), ListingTempFile);
-    if (result.outcome == TransferResult::Abandoned)
+        return Failure(TransferFailure(s, transfer.Result(), NoDataChannel));
+    const TransferResult result = transfer.Download(CommandLine("LIST"), s.listingFile.c_str());
+    if (result.outcome == TransferResult::Abandoned) {
+        DeleteFileA(s.listingFile.c_str());
         return Silent;
-    const std::string failure = TransferFailure(result, "Unable to retrieve host directory");
-    if (!failure.empty())
+    }
+    const std::string failure = TransferFailure(s, result, "Unable to retrieve host directory");
+    if (!failure.empty()) {
+        DeleteFileA(s.listingFile.c_str());
         return Failure(failure);
+    }
     std::string path;
     if (IsFailureCode(Send(s, ftp, "PWD")) || !QuotedPath(ftp.LastReply(), path))
         return Failure(NoWorkingDirectory);
     SelectDirectoryEntry(s, path);
     SetStatus(s, "Parsing directory information.  Please wait...");
-    ParseIntoList(s);
+    const bool cached = ParseIntoList(s);
     SetStatus(s, "");
     s.profile.WriteString(s.box, BoxValue::CurrentDirectory, path);
+    if (!cached)
+        return Failure("The directory listing could not be saved on this computer (is the disk full?).\n"
+                       "The listing saved before is kept.");
     return Success;
 }
 
@@ -283,9 +315,50 @@ Outcome Perform(CBrowserSession& s, CFtpClient& ftp, const Command& c)
     return Success;
 }
 
-// The frame of every command: the gate, Close greyed, the animation, and on
-// failure the message shown while the gate is still held, so that every
-// queued command waits until the user has read it.
+// True when the server has ended an idle session: its farewell (421) or
+// the connection's end is waiting where no reply is due.
+bool ServerHungUp(CBrowserSession& s, CFtpClient& ftp)
+{
+    CStream& control = s.Control();
+    if (control.Socket() == InvalidSocket)
+        return true;
+    if (!control.Pending() && WaitReadable(control.Socket(), InvalidSocket, 0) == 0)
+        return false;
+    const int code = ftp.ReadReply(control);
+    return code == 421 || code == ReplyFailed;
+}
+
+// A session the server ended, or one left out of step by a wait given up,
+// is closed; the next command logs in again.
+void DropIfLost(CBrowserSession& s, const CFtpClient& ftp)
+{
+    if (s.sessionLost || ftp.LastReplyCode() == 421 || ftp.LastReplyCode() == ReplyFailed) {
+        s.sessionLost = false;
+        s.SetControl(nullptr);
+        if (!s.Closing())
+            SetWindowTextA(s.connection, ConnectionLine(s.box, s.settings.Text(BoxText::HostName), false).c_str());
+    }
+}
+
+// Logs in again and goes back to the directory listed last.
+Outcome Reconnect(CBrowserSession& s, CFtpClient& ftp)
+{
+    const Outcome connected = Connect(s, ftp);
+    if (!connected.ok)
+        return connected;
+    // Connect counted the session as down on failure; it is up again.
+    return RestoreDirectory(s, ftp, true);
+}
+
+bool NeedsSession(CommandKind kind)
+{
+    return kind != CommandKind::Connect && kind != CommandKind::KeepAlive && kind != CommandKind::StartNextBox;
+}
+
+// The frame of every command: the gate, the animation, a new log-in when
+// the server has ended the session, and on failure the message shown while
+// the gate is still held, so that every queued command waits until the
+// user has read it.
 void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
 {
     if (!s.gate.Enter(ticket))
@@ -293,12 +366,22 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
     CGateHold hold(s.gate);
     if (s.Closing())
         return;
-    Signal(s, SignalGreyClose);
     Signal(s, SignalStartAnimation);
     Outcome outcome = Silent;
+    bool reconnected = false;
     try {
         std::unique_ptr<CFtpClient> ftp(new CFtpClient);
-        outcome = Perform(s, *ftp, command);
+        ftp->SetTimeLimit(s.settings.TimeLimit());
+        outcome = Success;
+        if (NeedsSession(command.kind) && s.connected && ServerHungUp(s, *ftp)) {
+            DropIfLost(s, *ftp);
+            SetStatus(s, "The FTP host ended the session.  Reconnecting...");
+            outcome = Reconnect(s, *ftp);
+            reconnected = outcome.ok;
+        }
+        if (outcome.ok)
+            outcome = Perform(s, *ftp, command);
+        DropIfLost(s, *ftp);
     } catch (...) {
         outcome = Silent;
     }
@@ -306,13 +389,14 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
         MessageBoxA(s.window, outcome.message.c_str(), kSuiteTitle, MB_OK | MB_ICONEXCLAMATION);
     Signal(s, SignalStopAnimation);
     hold.Release();
-    Signal(s, SignalEnableClose);
     if (!outcome.ok)
         SetStatus(s, "");
+    else if (reconnected)
+        SetStatus(s, "Reconnected to " + s.box);
 }
 
-// After the downloads queued before it, which are its copy's: gated and with
-// Close greyed, but without animation or status.
+// After the downloads queued before it, which are its copy's: gated, but
+// without animation or status.
 void RunStartNextBox(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
 {
     if (!s.gate.Enter(ticket))
@@ -320,12 +404,9 @@ void RunStartNextBox(CBrowserSession& s, const Command& command, CGate::Ticket t
     CGateHold hold(s.gate);
     if (s.Closing())
         return;
-    Signal(s, SignalGreyClose);
     if (command.copy)
         command.copy->DownloadsEnded();
     StartNextBox(s);
-    hold.Release();
-    Signal(s, SignalEnableClose);
 }
 
 // NOOP every two minutes from the window's opening on, once there is a
@@ -333,12 +414,15 @@ void RunStartNextBox(CBrowserSession& s, const Command& command, CGate::Ticket t
 void KeepAlive(CBrowserSession& s)
 {
     CFtpClient ftp;
+    ftp.SetTimeLimit(s.settings.TimeLimit());
     while (WaitForSingleObject(s.ClosedEvent(), KeepAlivePeriod) == WAIT_TIMEOUT) {
         if (!s.gate.Enter(s.gate.Take()))
             return;
         CGateHold hold(s.gate);
-        if (!s.Closing() && s.Control().Socket() != InvalidSocket)
+        if (!s.Closing() && s.Control().Socket() != InvalidSocket) {
             Send(s, ftp, "NOOP");
+            DropIfLost(s, ftp);
+        }
     }
 }
 
@@ -369,10 +453,15 @@ DataMode DataModeOf(const CBrowserSession& s)
     return s.settings.Passive() ? DataMode::Passive : DataMode::Active;
 }
 
-std::string TransferFailure(const TransferResult& result, const char* refused)
+std::string TransferFailure(CBrowserSession& s, const TransferResult& result, const char* refused)
 {
     if (result.outcome == TransferResult::Abandoned)
         return "";
+    if (result.timedOut) {
+        s.sessionLost = true;
+        const std::string message = TransferFailure(s, TransferResult{TransferResult::Connection, result.step}, refused);
+        return WithReason(message.c_str(), NoAnswerText(s.settings.TimeLimit()));
+    }
     // A server that wants the encrypted data connection otherwise says why.
     if (result.code == DataTlsRefused)
         return WithReason(kTlsDataRefused, result.text);
@@ -386,6 +475,8 @@ std::string TransferFailure(const TransferResult& result, const char* refused)
     case TransferStep::Completion:
         break;
     }
+    if (result.outcome == TransferResult::LocalFile)
+        return "Unable to write the file on this computer";
     return result.IsDone() ? "" : "Unable to receive data from the FTP host";
 }
 

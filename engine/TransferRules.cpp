@@ -78,3 +78,8 @@ void ScaleForMessage(uint64_t& size, uint64_t& sent)
         size >>= 1;
     sent = (percent * size + 99) / 100;
 }
+
+std::string TemporaryUploadName(const std::string& remote)
+{
+    return "." + remote + ".part-upload";
+}

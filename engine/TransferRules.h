@@ -33,3 +33,7 @@ int ProgressPercent(uint64_t size, uint64_t sent);
 // until it fits, the count the same share of it), so the percentage they
 // give stays the same.
 void ScaleForMessage(uint64_t& size, uint64_t& sent);
+
+// The name a file is stored under until it is whole (with "TempUpload"):
+// beside the real one, hidden from most listings, never a name of its own.
+std::string TemporaryUploadName(const std::string& remote);

@@ -27,10 +27,13 @@ const char kNoLogon[] = "Unable to logon to FTP host";
 const char kNoDirectory[] = "Unable to locate specified directory";
 const char kNotSent[] = "File transfer was not successful";
 
-// Shows the failure and ends the program: the window's handler does not return.
-[[noreturn]] void Fail(UploadSession& s, const std::string& text)
+// Shows the failure, with why below it, and ends the program: the window's
+// handler does not return. The details log gets the reason too.
+[[noreturn]] void Fail(UploadSession& s, const std::string& text, const std::string& reason = std::string())
 {
-    ShowFailure(s.window->Handle(), text, kSuiteTitle);
+    if (!reason.empty())
+        s.window->AppendLog(reason + "\r\n");
+    ShowFailure(s.window->Handle(), WithReason(text.c_str(), reason), kSuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, 0, 0);
     ExitProcess(1);  // not reached while the window exists
 }
@@ -48,8 +51,9 @@ std::string NotSentText(const std::vector<std::string>& paths)
 // message names every path that did not arrive, in the order they were
 // taken: those that failed before, this one, and those not tried yet (the
 // rest of each folder being sent, innermost first, then of the path list);
-// why, when given, stands above it.
-[[noreturn]] void FailSending(UploadSession& s, const std::string& why = std::string())
+// why, when given, stands above it, the reason below.
+[[noreturn]] void FailSending(UploadSession& s, const std::string& why = std::string(),
+                              const std::string& reason = std::string())
 {
     std::vector<std::string> missing = s.notSent;
     missing.push_back(s.localPath);
@@ -61,7 +65,10 @@ std::string NotSentText(const std::vector<std::string>& paths)
         }
     for (size_t n = s.pathIndex + 1; n < CountPaths(s.pathList); ++n)
         missing.push_back(PathAt(s.pathList, n));
-    Fail(s, why.empty() ? NotSentText(missing) : why + "\r\n\r\n" + NotSentText(missing));
+    if (!reason.empty())
+        s.window->AppendLog(reason + "\r\n");
+    const std::string text = why.empty() ? NotSentText(missing) : why + "\r\n\r\n" + NotSentText(missing);
+    Fail(s, reason.empty() ? text : text + "\r\n\r\n" + reason);
 }
 
 CBoxSettings Settings(UploadSession& s)
@@ -91,7 +98,7 @@ void Encrypt(UploadSession& s, const std::string& host)
     std::string why;
     const std::shared_ptr<CTlsCredentials> credentials = MakeSchannelCredentials(host, &why);
     if (!credentials)
-        Fail(s, WithReason(kTlsFailed, why));
+        Fail(s, kTlsFailed, why);
     TlsStartResult started =
         StartTls(s.client, std::move(s.control), credentials, Settings(s).Text(BoxText::Certificate),
                  [&](const TlsCertificate& certificate) { return TrustCertificate(s, certificate, host); });
@@ -103,7 +110,7 @@ void Encrypt(UploadSession& s, const std::string& host)
     case TlsStart::Untrusted:
         Fail(s, kNoLogon);
     case TlsStart::Failed:
-        Fail(s, WithReason(kTlsFailed, started.why));
+        Fail(s, kTlsFailed, started.why);
     }
     s.control = std::move(started.stream);
     s.window->AppendLog(s.client.LastReply());
@@ -116,6 +123,12 @@ int Send(UploadSession& s, const std::string& verb, const std::string& argument)
     if (!IsSendableArgument(argument))
         return ReplyFailed;
     return s.client.SendCommand(*s.control, CommandLine(verb, argument).c_str());
+}
+
+// Why the command with this argument failed: nothing to add for one never sent.
+std::string Reason(UploadSession& s, const std::string& argument)
+{
+    return IsSendableArgument(argument) ? s.client.FailureReason() : std::string();
 }
 
 std::string ApplyFilenameCase(std::string name, FilenameCase filenameCase)
@@ -158,10 +171,14 @@ void Run(UploadSession& s)
 
     const std::string host = Settings(s).Text(BoxText::HostName);
     const int port = Settings(s).Number(BoxNumber::Port);
+    // Kept to 16 bits such a port would reach some other service.
+    if (!IsValidPort(port))
+        Fail(s, kNoConnection, host + ", port " + std::to_string(port) + ": " + kPortOutOfRange);
+    s.client.SetTimeLimit(Settings(s).TimeLimit());
     const SocketHandle control = s.client.ConnectToHost(host.c_str(), static_cast<unsigned short>(port));
     if (control == InvalidSocket)
-        Fail(s, kNoConnection);
-    s.control.reset(new CPlainStream(control));
+        Fail(s, kNoConnection, s.client.FailureReason());
+    s.control.reset(new CPlainStream(control, s.client.TimeLimit()));
     s.window->AppendLog(s.client.LastReply());
     const bool encrypted = Settings(s).Tls();
     if (encrypted)
@@ -169,17 +186,17 @@ void Run(UploadSession& s)
 
     const std::string user = Settings(s).Text(BoxText::UserId);
     if (Send(s, "USER", user) > 399)
-        Fail(s, kNoLogon);
+        Fail(s, kNoLogon, Reason(s, user));
     s.window->AppendLog(s.client.LastReply());
     // PASS goes even after a 230 to USER; the log never shows commands.
     const std::string password = DecodePassword(Settings(s).Text(BoxText::Password));
     if (Send(s, "PASS", password) > 399)
-        Fail(s, kNoLogon);
+        Fail(s, kNoLogon, Reason(s, password));
     s.window->AppendLog(s.client.LastReply());
     if (encrypted) {
         std::string replies;
         if (!ProtectDataConnections(s.client, *s.control, &replies))
-            Fail(s, WithReason(kTlsFailed, s.client.LastReply()));
+            Fail(s, kTlsFailed, s.client.FailureReason());
         s.window->AppendLog(replies);
     }
 
@@ -233,13 +250,13 @@ void ChangeToBoxDirectory(UploadSession& s)
         s.client.SendCommand(*s.control, "PWD\r\n");
         std::string current;
         if (!QuotedPath(s.client.LastReply(), current))
-            Fail(s, kNoDirectory);
+            Fail(s, kNoDirectory, s.client.FailureReason());
         if (current != s.rememberedTarget)
             s.rememberedTarget = JoinRemoteDirectory(current, dir.path);
         target = s.rememberedTarget;
     }
     if (Send(s, "CWD", target) >= 400)
-        Fail(s, kNoDirectory);
+        Fail(s, kNoDirectory, Reason(s, target));
 }
 
 namespace {
@@ -254,8 +271,52 @@ std::string RemoteDirectoryKey(UploadSession& s)
     return key;
 }
 
+// A transfer that kept us waiting past the limit leaves the control
+// connection out of step: nothing more can be sent on it.
+void FailIfTimedOut(UploadSession& s, const TransferResult& result)
+{
+    if (result.timedOut)
+        FailSending(s, std::string(), NoAnswerText(s.client.TimeLimit()));
+}
+
+// Removes a temporary copy the server may hold; what it answers is logged only.
+void RemoveTemporary(UploadSession& s, const std::string& temporary)
+{
+    Send(s, "DELE", temporary);
+    s.window->AppendLog(s.client.LastReply());
+}
+
+// RNFR and RNTO give the temporary copy its real name. A server that will
+// not rename onto an existing file gets that file deleted first: the new
+// copy is whole by now. When even that fails the run ends, naming the
+// temporary copy, which holds the file.
+void RenameTemporary(UploadSession& s, const std::string& temporary, const std::string& remote)
+{
+    auto rename = [&] {
+        const int from = Send(s, "RNFR", temporary);
+        s.window->AppendLog(s.client.LastReply());
+        if (from >= 400)
+            return false;
+        const int to = Send(s, "RNTO", remote);
+        s.window->AppendLog(s.client.LastReply());
+        return to < 400;
+    };
+    if (rename())
+        return;
+    if (s.client.LastReplyCode() != ReplyFailed) {
+        RemoveTemporary(s, remote);
+        if (rename())
+            return;
+    }
+    FailSending(s, std::string(),
+                "The file is on the FTP host as " + temporary + ": it could not be renamed to " + remote + " (" +
+                    s.client.FailureReason() + ")");
+}
+
 // PORT, TYPE, the box directory, STOR and the data: the transfer step for a
-// file already open. True when the server kept it.
+// file already open. True when the server kept it. With "TempUpload" the
+// file goes to a temporary name beside the real one and takes the real name
+// only once it is whole, so the server's earlier copy never lies cut short.
 bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, const TransferChoice& choice,
                const std::string& remote, bool enterBoxDirectory)
 {
@@ -265,7 +326,10 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     const bool open = transfer.OpenDataPort();
     s.window->AppendLog(s.client.LastReply());
     if (!open)
-        FailSending(s);
+        FailSending(s, std::string(),
+                    transfer.Result().timedOut ? NoAnswerText(s.client.TimeLimit())
+                    : transfer.Result().code != 0 ? s.client.FailureReason()
+                                                   : std::string());
 
     s.window->SetStatus("Preparing to send " + name + "...");
     s.window->ResetProgress();
@@ -276,15 +340,25 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     if (enterBoxDirectory)
         ChangeToBoxDirectory(s);
 
-    const TransferResult result = transfer.Upload(CommandLine("STOR", remote), file);
+    const bool temporary = Settings(s).TempUpload();
+    const std::string target = temporary ? TemporaryUploadName(remote) : remote;
+    const TransferResult result = transfer.Upload(CommandLine("STOR", target), file);
+    FailIfTimedOut(s, result);
     if (result.step == TransferStep::Command)
-        FailSending(s);
+        FailSending(s, std::string(), Reason(s, target));
     // The completion reply, also of a transfer that failed here, or the
     // reply with which the server gave up before connecting.
     s.window->AppendLog(s.client.LastReply());
     // Every later file would meet the same refusal.
     if (result.code == DataTlsRefused)
         FailSending(s, WithReason(kTlsDataRefused, result.text));
+    if (temporary && !result.IsDone()) {
+        if (result.outcome != TransferResult::Abandoned && s.client.LastReplyCode() != ReplyFailed)
+            RemoveTemporary(s, target);
+        return false;
+    }
+    if (temporary && result.IsDone())
+        RenameTemporary(s, target, remote);
     return result.IsDone();
 }
 

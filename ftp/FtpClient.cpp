@@ -123,20 +123,55 @@ CFtpClient::CFtpClient() : m_block(BlockSize * SendBlocks), m_replyCode(0)
 
 SocketHandle CFtpClient::ConnectToHost(const char* host, unsigned short port)
 {
+    m_timedOut = false;
+    const std::string where = std::string(host) + ", port " + std::to_string(port) + ": ";
+    m_replyCode = ReplyFailed;
     unsigned char address[4];
-    if (IsDottedAddress(host))
+    if (IsDottedAddress(host)) {
         DottedAddressBytes(host, address);
-    else if (!ResolveHostName(host, address))
+    } else if (!ResolveHostName(host, address)) {
+        m_failure = where + "the name was not found";
         return InvalidSocket;
+    }
 
     CSocketOwner control(OpenStreamSocket());
-    if (!control.IsValid() || !ConnectSocket(control.Get(), address, port))
+    const ConnectEnd end = control.IsValid()
+                               ? ConnectSocketWithin(control.Get(), address, port, m_timeLimit > 0 ? m_timeLimit * 1000 : -1)
+                               : ConnectEnd::Failed;
+    switch (end) {
+    case ConnectEnd::Connected:
+        break;
+    case ConnectEnd::Refused:
+        m_failure = where + "the connection was refused";
         return InvalidSocket;
+    case ConnectEnd::TimedOut:
+        m_timedOut = true;
+        m_failure = where + NoAnswerText(m_timeLimit);
+        return InvalidSocket;
+    case ConnectEnd::Failed:
+        m_failure = where + "the host could not be reached";
+        return InvalidSocket;
+    }
     // The greeting is always plain: encryption, if any, is asked for after it.
-    CPlainStream greeting(control.Get());
-    if (ReadReply(greeting) >= 400)
+    CPlainStream greeting(control.Get(), m_timeLimit);
+    const int code = ReadReply(greeting);
+    if (code >= 400) {
+        m_failure = where + FailureReason();
+        m_replyCode = ReplyFailed;
         return InvalidSocket;
+    }
     return control.Release();
+}
+
+std::string CFtpClient::FailureReason() const
+{
+    if (m_replyCode != ReplyFailed) {
+        std::string reply = m_reply;
+        while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r'))
+            reply.pop_back();
+        return reply;
+    }
+    return m_failure;
 }
 
 int CFtpClient::SendCommand(CStream& control, const char* line)
@@ -144,6 +179,8 @@ int CFtpClient::SendCommand(CStream& control, const char* line)
     m_command = line;
     if (!SendAll(control, m_command.data(), m_command.size())) {
         m_replyCode = ReplyFailed;
+        m_timedOut = control.TimedOut();
+        m_failure = m_timedOut ? NoAnswerText(control.TimeLimit()) : "the connection failed";
         return ReplyFailed;
     }
     return ReadReply(control);
@@ -158,12 +195,14 @@ int CFtpClient::ReadReply(CStream& control)
     size_t received = 0;
     bool failed = false;
     bool open = true;
+    bool closed = false;
     while (open && received < ReplySize) {
         std::memset(m_lookAhead, 0, sizeof m_lookAhead);
         int peeked = control.Peek(m_lookAhead, static_cast<int>(ReplySize - received));
         if (peeked <= 0) {
             // Nothing at all before the close is a failed read too.
             failed = peeked < 0 || received == 0;
+            closed = peeked == 0;
             break;
         }
         std::memcpy(m_reply + received, m_lookAhead, static_cast<size_t>(peeked));
@@ -173,6 +212,7 @@ int CFtpClient::ReadReply(CStream& control)
             int n = control.Receive(m_reply + received, static_cast<int>(expected - received));
             if (n <= 0) {
                 failed = n < 0;
+                closed = n == 0;
                 open = false;
                 break;
             }
@@ -183,6 +223,11 @@ int CFtpClient::ReadReply(CStream& control)
     }
     m_reply[received] = 0;
     m_replyCode = failed ? ReplyFailed : ReplyCodeOf(m_reply);
+    m_timedOut = failed && control.TimedOut();
+    if (failed)
+        m_failure = m_timedOut ? NoAnswerText(control.TimeLimit())
+                    : closed   ? "the FTP host closed the connection"
+                               : "the connection failed";
     return m_replyCode;
 }
 

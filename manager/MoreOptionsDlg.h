@@ -20,14 +20,18 @@ public:
     int Port = 0;
     int Passive = 0;  // 0 or 1, as the check boxes
     int Tls = 0;
+    int Timeout = 0;     // seconds, 0 for no limit
+    int TempUpload = 0;  // 0 or 1
 
 protected:
     BOOL OnInit() override;
     void OnOK() override;
 
 private:
-    // False when taking the fields found no integer in the Port text.
-    bool Exchange(bool save);
+    // Taking the fields: 0, or the edit control whose text is no integer.
+    int Exchange(bool save);
+    // Focuses the field, its text selected, after its refusal.
+    void Refuse(int field, const char* text);
 
     ManagerState& m_state;
     CProfile& m_profile;
