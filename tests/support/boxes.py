@@ -36,7 +36,7 @@ class Box:
     def set(self, driver, **values):
         """Writes settings by keyword (host, port, user, password, directory,
         transfer_type, filenames, file_extensions, erase, details, passive,
-        tls, certificate); None
+        tls, certificate, timeout, temp_upload, target_directory); None
         deletes the value, so the engine falls back to its default."""
         for arg, value in values.items():
             name, kind = VALUES[arg]
@@ -74,6 +74,9 @@ VALUES = {
     "passive": ("Passive", "dword"),
     "tls": ("TLS", "dword"),
     "certificate": ("Certificate", "sz"),
+    "timeout": ("Timeout", "dword"),
+    "temp_upload": ("TempUpload", "dword"),
+    "target_directory": ("Target Directory", "sz"),
 }
 
 

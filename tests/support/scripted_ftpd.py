@@ -21,6 +21,8 @@ these keys, which are carried out in this order:
                   "send"     send "payload" (text) or "payload_file", close
                   "probe"    only try to connect ("accepted" or "refused")
                   "connect"  connect and keep it open, sending nothing
+                  "stall"    connect, then neither read nor send for
+                             "stall" seconds (default 30) before closing
                 "data_delay" seconds are waited before connecting; a client
                 that does not connect to a passive port within 10 seconds
                 counts as refused
@@ -183,6 +185,8 @@ def _data_step(control, step):
             # Held open until the client closes it or the session ends.
             while data.recv(65536):
                 pass
+        elif kind == "stall":
+            time.sleep(step.get("stall", 30))
         control.session.transfers.append(
             {"kind": kind, "result": "accepted", "bytes": len(received), "data": received})
 
