@@ -279,23 +279,24 @@ void FailIfTimedOut(UploadSession& s, const TransferResult& result)
         FailSending(s, std::string(), NoAnswerText(s.client.TimeLimit()));
 }
 
-// Removes a temporary copy the server may hold; what it answers is logged only.
-void RemoveTemporary(UploadSession& s, const std::string& temporary)
+// DELE; what the server answers is logged only.
+void DeleteRemote(UploadSession& s, const std::string& name)
 {
-    Send(s, "DELE", temporary);
+    Send(s, "DELE", name);
     s.window->AppendLog(s.client.LastReply());
 }
 
-// RNFR and RNTO give the temporary copy its real name. A server that will
-// not rename onto an existing file gets that file deleted first: the new
-// copy is whole by now. When even that fails the run ends, naming the
-// temporary copy, which holds the file.
+// RNFR and RNTO give the temporary copy its real name. A server that takes
+// RNFR but will not rename onto an existing file gets that file deleted
+// first: the new copy is whole by now. When even that fails the run ends,
+// naming the temporary copy, which holds the file.
 void RenameTemporary(UploadSession& s, const std::string& temporary, const std::string& remote)
 {
+    bool fromTaken = false;
     auto rename = [&] {
-        const int from = Send(s, "RNFR", temporary);
+        fromTaken = Send(s, "RNFR", temporary) < 400;
         s.window->AppendLog(s.client.LastReply());
-        if (from >= 400)
+        if (!fromTaken)
             return false;
         const int to = Send(s, "RNTO", remote);
         s.window->AppendLog(s.client.LastReply());
@@ -303,8 +304,8 @@ void RenameTemporary(UploadSession& s, const std::string& temporary, const std::
     };
     if (rename())
         return;
-    if (s.client.LastReplyCode() != ReplyFailed) {
-        RemoveTemporary(s, remote);
+    if (fromTaken && s.client.LastReplyCode() != ReplyFailed) {
+        DeleteRemote(s, remote);
         if (rename())
             return;
     }
@@ -354,7 +355,7 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
         FailSending(s, WithReason(kTlsDataRefused, result.text));
     if (temporary && !result.IsDone()) {
         if (result.outcome != TransferResult::Abandoned && s.client.LastReplyCode() != ReplyFailed)
-            RemoveTemporary(s, target);
+            DeleteRemote(s, target);
         return false;
     }
     if (temporary && result.IsDone())
