@@ -58,39 +58,28 @@ public:
 class CPlainStream : public CStream {
 public:
     explicit CPlainStream(SocketHandle s, int timeLimit = 0) : m_socket(s), m_limit(timeLimit) {}
-    int Send(const char* data, int length) override
-    {
-        return Ready(m_limit == 0 || Waited(WaitWritable(m_socket, m_limit * 1000))) ? SendSome(m_socket, data, length)
-                                                                                       : -1;
-    }
+    int Send(const char* data, int length) override { return Await(true) ? SendSome(m_socket, data, length) : -1; }
     int Receive(char* buffer, int length) override
     {
-        return Ready(m_limit == 0 || Waited(WaitReadable(m_socket, InvalidSocket, m_limit * 1000)))
-                   ? ReceiveSome(m_socket, buffer, length)
-                   : -1;
+        return Await(false) ? ReceiveSome(m_socket, buffer, length) : -1;
     }
-    int Peek(char* buffer, int length) override
-    {
-        return Ready(m_limit == 0 || Waited(WaitReadable(m_socket, InvalidSocket, m_limit * 1000)))
-                   ? PeekSome(m_socket, buffer, length)
-                   : -1;
-    }
+    int Peek(char* buffer, int length) override { return Await(false) ? PeekSome(m_socket, buffer, length) : -1; }
     SocketHandle Socket() const override { return m_socket; }
     void SetTimeLimit(int seconds) override { m_limit = seconds > 0 ? seconds : 0; }
     int TimeLimit() const override { return m_limit; }
     bool TimedOut() const override { return m_timedOut; }
 
 private:
-    bool Waited(int ready)
+    // False when the wait failed or the limit passed first.
+    bool Await(bool send)
     {
+        m_timedOut = false;
+        if (m_limit == 0)
+            return true;
+        const int ready = send ? WaitWritable(m_socket, m_limit * 1000)
+                               : WaitReadable(m_socket, InvalidSocket, m_limit * 1000);
         m_timedOut = ready == 0;
         return ready > 0;
-    }
-    bool Ready(bool ready)
-    {
-        if (ready && m_limit == 0)
-            m_timedOut = false;
-        return ready;
     }
 
     SocketHandle m_socket;

@@ -21,8 +21,9 @@ const char Silence[] = R"({"sleep": 4})";
 struct Stall {
     const char* name;
     const char* script;  // after the log-in
-    bool upload;         // the transfer: STOR of a 16 MiB file, or RETR
+    bool upload;         // the transfer: STOR of a file of `size` bytes, or RETR
     TransferStep step;   // where the transfer stopped; DataPort for USER alone
+    size_t size = 100;
 };
 
 const Stall Stalls[] = {
@@ -33,7 +34,7 @@ const Stall Stalls[] = {
      R"(, {"expect": "RETR f", "reply": "150 Go\r\n", "data": "stall", "stall": 4})", false, TransferStep::Data},
     // Large enough to fill the socket buffers of both ends.
     {"data not taken", R"(, {"expect": "STOR f", "reply": "150 Go\r\n", "data": "stall", "stall": 4})", true,
-     TransferStep::Data},
+     TransferStep::Data, 16 << 20},
     {"no completion reply", R"(, {"expect": "STOR f", "reply": "150 Go\r\n", "data": "receive"}, {"sleep": 4})", true,
      TransferStep::Completion},
 };
@@ -47,10 +48,10 @@ TEST(FtpTimeLimit, EveryStepGivesUpAfterTheLimit)
 {
     REQUIRE_SCRIPTED_SERVERS();
     CTempDir dir;
-    const std::string big = dir.Path("big.bin");
-    WriteFile(big, std::string(16 << 20, 'x'));
     for (const Stall& c : Stalls) {
         SCOPED_TRACE(c.name);
+        const std::string local = dir.Path("up.bin");
+        WriteFile(local, std::string(c.size, 'x'));
         const std::string tail = *c.script ? R"(, {"expect": "PASS pw", "reply": "230 In\r\n"})" + std::string(Port) +
                                                  c.script
                                            : std::string(", ") + Silence;
@@ -70,7 +71,7 @@ TEST(FtpTimeLimit, EveryStepGivesUpAfterTheLimit)
             ASSERT_EQ(ftp.SendCommand(control, "PASS pw\r\n"), 230);
             CTransfer transfer(ftp, control);
             ASSERT_TRUE(transfer.OpenDataPort());
-            CInputFile file(big.c_str());
+            CInputFile file(local.c_str());
             const TransferResult r =
                 c.upload ? transfer.Upload("STOR f\r\n", file) : transfer.Download("RETR f\r\n", dir.Path("f").c_str());
             EXPECT_TRUE(r.timedOut);
@@ -99,12 +100,11 @@ TEST(FtpTimeLimit, ConnectSaysWhereAndWhy)
         EXPECT_EQ(ftp.FailureReason(), "127.0.0.1, port " + std::to_string(busy.Port()) + ": 421 Too many users");
     }
     // A port nobody listens on any more.
-    unsigned short closed;
+    unsigned short closed = 0;
     {
-        CScriptedServer gone(R"([{"reply": "220 Hi\r\n", "close": true}])");
-        closed = gone.Port();
-        CSocketOwner once(ftp.ConnectToHost("127.0.0.1", closed));
-        gone.Finish();
+        CSocketOwner probe(OpenStreamSocket());
+        unsigned char address[4];
+        ASSERT_TRUE(ListenOnFreePort(probe.Get()) && LocalSocketName(probe.Get(), address, &closed));
     }
     EXPECT_EQ(ftp.ConnectToHost("127.0.0.1", closed), InvalidSocket);
     EXPECT_EQ(ftp.FailureReason(), "127.0.0.1, port " + std::to_string(closed) + ": the connection was refused");
