@@ -98,8 +98,10 @@ with suite.Session() as s:
         lists = [{"expect": "TYPE A", "reply": "200 Ok\r\n"}, {"expect": "PORT *", "reply": "200 Ok\r\n"},
                  {"expect": "LIST", "reply": "150 Here\r\n", "data": "send", "payload": listing,
                   "then": "226 Done\r\n"}, pwd]
-        first = scripted_ftpd.login() + lists + [{"sleep": 0.5, "reply": "421 Idle timeout\r\n", "close": True}]
-        second = (scripted_ftpd.login() + [{"expect": "CWD /", "reply": "250 Ok\r\n"}] + lists +
+        # Both sessions go back to the directory listed last ("/", One's before).
+        cwd = [{"expect": "CWD /", "reply": "250 Ok\r\n"}]
+        first = scripted_ftpd.login() + cwd + lists + [{"sleep": 0.5, "reply": "421 Idle timeout\r\n", "close": True}]
+        second = (scripted_ftpd.login() + cwd + lists +
                   [{"expect": "TYPE A", "reply": "200 Ok\r\n"}, {"expect": "PORT *", "reply": "200 Ok\r\n"},
                    {"expect": "RETR x.txt", "reply": "150 Here\r\n", "data": "send", "payload": "hello",
                     "then": "226 Done\r\n"}])

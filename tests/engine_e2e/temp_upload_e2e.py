@@ -47,7 +47,7 @@ with suite.Session() as s:
     pyftpd = s.ftp_server(user="ann", password="pw")
     with Vsftpd(anon, writable=True) as vsftpd:
         servers = [("pyftpdlib", pyftpd.port, pyftpd.home, "ann", "pw", ""),
-                   ("vsftpd", vsftpd.port, pub, "anonymous", "guest@", "/pub")]
+                   ("vsftpd", vsftpd.port, pub, "anonymous", "guest@", "pub")]
         for server, port, home, user, password, directory in servers:
             def box(name="Temp"):
                 return boxes.make_box(d, s.tmp, name, port=port, user=user, password=password, directory=directory,
