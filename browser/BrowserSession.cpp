@@ -27,6 +27,8 @@ CBrowserSession::~CBrowserSession()
     const SocketHandle control = m_control.exchange(InvalidSocket);
     if (control != InvalidSocket)
         CloseSocket(control);
+    // A listing that failed after its data leaves the raw file behind.
+    DeleteFileA(listingFile.c_str());
 }
 
 CStream& CBrowserSession::Control()
