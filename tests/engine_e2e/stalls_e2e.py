@@ -6,7 +6,6 @@ A stored port outside 1-65535 is refused without connecting."""
 
 import os
 import select
-import shutil
 import socket
 import sys
 import time
@@ -97,12 +96,7 @@ with suite.Session() as s:
                 if wrapped is not None:
                     wrapped.close()
 
-    folder = os.path.join(s.tmp, "suite")
-    target = os.path.join(s.tmp, "in")
-    os.makedirs(target)
-    os.makedirs(folder)
-    program = os.path.join(folder, "SndMgr.exe")
-    shutil.copyfile(suite.win64_bin("SndMgr.exe"), program)
+    folder, target, program = boxes.browser_folder(s.tmp)
     local = os.path.join(target, "r.txt")
     lists = [{"expect": "TYPE A", "reply": "200 Type set\r\n"}, {"expect": "PORT *", "reply": "200 Ok\r\n"}]
     retr = login() + lists + [
@@ -130,8 +124,7 @@ with suite.Session() as s:
             box = boxes.make_box(d, folder, "Site", port=srv.port, user="ann", password="pw", timeout=limit,
                                  target_directory=suite.win_path(target))
             try:
-                pid = d.start("SndMgr Site\r", cwd=folder, app=program)
-                w = d.wait_window("FTP Fetchora", timeout=30, pid=pid)
+                pid, w = boxes.open_browser(d, program, folder, "Site")
                 if what.startswith("RETR"):
                     suite.poll(lambda: d.lv_count(w, LIST) == 1, 30, 0.1)
                     d.lv_select(w, LIST, 0)

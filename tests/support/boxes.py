@@ -144,6 +144,23 @@ def end_engine(driver, pid):
         pass
 
 
+def browser_folder(tmp):
+    """A suite folder with a copy of SndMgr.exe (so that the Boxes folder and
+    the caches beside it are the test's own) and a download target."""
+    folder, target = os.path.join(tmp, "suite"), os.path.join(tmp, "in")
+    os.makedirs(folder)
+    os.makedirs(target)
+    program = os.path.join(folder, "SndMgr.exe")
+    shutil.copyfile(suite.win64_bin("SndMgr.exe"), program)
+    return folder, target, program
+
+
+def open_browser(driver, program, folder, box):
+    """The box's remote browser as SndMgr's only window: (pid, window)."""
+    pid = driver.start("SndMgr %s\r" % box, cwd=folder, app=program)
+    return pid, driver.wait_window("FTP Fetchora", timeout=30, pid=pid)
+
+
 class HeldReply(str):
     """A reply text for the scripted server that goes out only once the test
     releases it, so the engine can be looked at while it waits:
