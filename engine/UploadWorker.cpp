@@ -279,6 +279,17 @@ void FailIfTimedOut(UploadSession& s, const TransferResult& result)
         FailSending(s, std::string(), NoAnswerText(s.client.TimeLimit()));
 }
 
+// Why the data port failed: the server's refusal, a connection that failed
+// or gave up waiting, or nothing to add (our own socket calls).
+std::string DataPortFailure(UploadSession& s, const TransferResult& result)
+{
+    if (result.timedOut)
+        return NoAnswerText(s.client.TimeLimit());
+    if (result.outcome == TransferResult::Refused || result.code == ReplyFailed)
+        return s.client.FailureReason();
+    return std::string();
+}
+
 // DELE; what the server answers is logged only.
 void DeleteRemote(UploadSession& s, const std::string& name)
 {
@@ -327,10 +338,7 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     const bool open = transfer.OpenDataPort();
     s.window->AppendLog(s.client.LastReply());
     if (!open)
-        FailSending(s, std::string(),
-                    transfer.Result().timedOut ? NoAnswerText(s.client.TimeLimit())
-                    : transfer.Result().code != 0 ? s.client.FailureReason()
-                                                   : std::string());
+        FailSending(s, std::string(), DataPortFailure(s, transfer.Result()));
 
     s.window->SetStatus("Preparing to send " + name + "...");
     s.window->ResetProgress();
