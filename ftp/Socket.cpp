@@ -18,8 +18,6 @@
 #include <unistd.h>
 #endif
 
-#include "boxconfig/SuiteNames.h"
-
 #ifdef _WIN32
 static_assert(std::is_same<SocketHandle, SOCKET>::value, "SocketHandle must be Winsock's SOCKET");
 static_assert(InvalidSocket == INVALID_SOCKET, "InvalidSocket must be INVALID_SOCKET");
@@ -60,7 +58,14 @@ int RetryInterrupted(Call call)
 bool SocketsStartup()
 {
     WSADATA data;
-    return WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    const WORD wanted = MAKEWORD(1, 1);
+    if (WSAStartup(wanted, &data) != 0)
+        return false;
+    if (data.wVersion != wanted) {
+        WSACleanup();
+        return false;
+    }
+    return true;
 }
 
 bool SocketsCleanup()
@@ -71,11 +76,6 @@ bool SocketsCleanup()
 int SocketLastError()
 {
     return WSAGetLastError();
-}
-
-void ShowSocketFailure(const char* text)
-{
-    MessageBoxA(NULL, text, kSuiteTitle, MB_OK | MB_ICONERROR);
 }
 
 bool ResolveHostName(const char* host, unsigned char address[4])
@@ -126,11 +126,6 @@ bool SocketsCleanup()
 int SocketLastError()
 {
     return errno;
-}
-
-void ShowSocketFailure(const char* text)
-{
-    std::fprintf(stderr, "FTP Sendora: %s\n", text);
 }
 
 bool ResolveHostName(const char* host, unsigned char address[4])

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "boxconfig/SuiteNames.h"
-#include "shell/Shortcut.h"
 
 namespace {
 
