@@ -24,12 +24,14 @@ std::string WhyNot(const CFtpClient& ftp, const std::string& argument)
     return IsSendableArgument(argument) ? ftp.FailureReason() : std::string();
 }
 
-SessionResult Failed(SessionFailure failure, std::string why = std::string(), std::string reply = std::string())
+SessionResult Failed(SessionFailure failure, std::string why = std::string(), std::string reply = std::string(),
+                     std::unique_ptr<CStream> control = nullptr)
 {
     SessionResult result;
     result.failure = failure;
     result.why = std::move(why);
     result.reply = std::move(reply);
+    result.control = std::move(control);
     return result;
 }
 
@@ -74,15 +76,15 @@ SessionResult OpenSession(CFtpClient& ftp, const SessionOptions& options, CSessi
     observer.Stage(SessionStage::LoggingIn);
     // PASS follows every USER reply below 400, 230 included.
     if (IsFailure(SendArgument(ftp, *control, "USER", options.user)))
-        return Failed(SessionFailure::Logon, WhyNot(ftp, options.user), ftp.LastReply());
+        return Failed(SessionFailure::Logon, WhyNot(ftp, options.user), ftp.LastReply(), std::move(control));
     observer.Reply(ftp.LastReply());
     if (IsFailure(SendArgument(ftp, *control, "PASS", options.password)))
-        return Failed(SessionFailure::Logon, WhyNot(ftp, options.password), ftp.LastReply());
+        return Failed(SessionFailure::Logon, WhyNot(ftp, options.password), ftp.LastReply(), std::move(control));
     observer.Reply(ftp.LastReply());
     if (options.tls) {
         std::string replies;
         if (!ProtectDataConnections(ftp, *control, &replies))
-            return Failed(SessionFailure::Protect, ftp.FailureReason(), ftp.LastReply());
+            return Failed(SessionFailure::Protect, ftp.FailureReason(), ftp.LastReply(), std::move(control));
         observer.Reply(replies.c_str());
     }
     observer.Stage(SessionStage::LoggedIn);
