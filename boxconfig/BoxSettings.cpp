@@ -46,6 +46,8 @@ const NumberRow kNumbers[] = {
     {BoxNumber::Tls, BoxValue::Tls, 0},
     // SFTP boxes
     {BoxNumber::Sftp, BoxValue::Sftp, 0},
+    {BoxNumber::Timeout, BoxValue::Timeout, DefaultTimeout},
+    {BoxNumber::TempUpload, BoxValue::TempUpload, 0},
 };
 
 template <class Row, size_t N, class Value>
@@ -94,4 +96,15 @@ std::string CBoxSettings::Text(BoxText value) const
 int CBoxSettings::Number(BoxNumber value) const
 {
     return m_profile.GetInt(m_box, BoxValueName(value), BoxNumberDefault(value));
+}
+
+int CBoxSettings::TimeLimit() const
+{
+    const int seconds = Number(BoxNumber::Timeout);
+    return seconds < 0 ? 0 : (seconds > MaxTimeout ? MaxTimeout : seconds);
+}
+
+bool IsValidPort(int port)
+{
+    return port >= 1 && port <= 65535;
 }

@@ -34,6 +34,11 @@ constexpr char Certificate[] = "Certificate";
 // SFTP boxes
 constexpr char Sftp[] = "SFTP";
 constexpr char HostKey[] = "HostKey";
+
+// Waiting and replacing: how long the server may stay silent, and whether
+// uploads go to a temporary name first.
+constexpr char Timeout[] = "Timeout";
+constexpr char TempUpload[] = "TempUpload";
 }  // namespace BoxValue
 
 // Who reads: the defaults differ (the engine and the browser see "Not Found"
@@ -71,8 +76,16 @@ enum class BoxNumber {
     SortColumn,
     Passive,
     Tls,
-    Sftp
+    Sftp,
+    Timeout,
+    TempUpload
 };
+
+// "Timeout": seconds, 0 for no limit of our own; the manager takes no more
+// than MaxTimeout. A control port outside 1-65535 is never connected to.
+constexpr int DefaultTimeout = 60;
+constexpr int MaxTimeout = 3600;
+bool IsValidPort(int port);
 
 const char* BoxValueName(BoxText value);
 const char* BoxValueName(BoxNumber value);
@@ -102,6 +115,10 @@ public:
     bool Passive() const { return Number(BoxNumber::Passive) != 0; }
     bool Tls() const { return Number(BoxNumber::Tls) != 0; }
     bool Sftp() const { return Number(BoxNumber::Sftp) != 0; }
+    // The time limit as the engine and the browser apply it: a stored
+    // number below 0 counts as none, one above MaxTimeout as MaxTimeout.
+    int TimeLimit() const;
+    bool TempUpload() const { return Number(BoxNumber::TempUpload) != 0; }
 
 private:
     CProfile& m_profile;

@@ -39,7 +39,7 @@ CBrowserDlg::CBrowserDlg(CProfile& profile, std::string boxName, int port)
     : CDialog(IDD_BROWSER),
       m_profile(profile),
       m_box(std::move(boxName)),
-      m_session(std::make_shared<CBrowserSession>(profile, m_box, static_cast<unsigned short>(port)))
+      m_session(std::make_shared<CBrowserSession>(profile, m_box, port))
 {
 }
 
@@ -437,14 +437,7 @@ void CBrowserDlg::OnWorkerSignal(WPARAM signal)
 {
     if (m_shutDown)
         return;
-    HMENU system = GetSystemMenu(m_hwnd, FALSE);
     switch (signal) {
-    case SignalGreyClose:
-        EnableMenuItem(system, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
-        break;
-    case SignalEnableClose:
-        EnableMenuItem(system, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
-        break;
     case SignalStartAnimation:
         m_animator.Start();
         break;

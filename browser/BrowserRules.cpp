@@ -93,3 +93,18 @@ std::vector<int> ParseColumnWidths(const std::string& text, size_t count)
         return {};
     return widths;
 }
+
+std::string NewCacheFileName(const std::string& box)
+{
+    return CacheFileName(box) + ".new";
+}
+
+std::string ListingFileName(unsigned long process, unsigned window)
+{
+    return "list-" + std::to_string(process) + "-" + std::to_string(window) + ".tmp";
+}
+
+std::string PartialDownloadPath(const std::string& local)
+{
+    return local + ".partial";
+}

@@ -50,3 +50,11 @@ std::string UnreadableStatus(size_t unreadable);
 // A text that does not hold `count` widths of 1 to 4000 gives none.
 std::string FormatColumnWidths(const std::vector<int>& widths);
 std::vector<int> ParseColumnWidths(const std::string& text, size_t count);
+
+// Where a new cache is written whole before it replaces the old one.
+std::string NewCacheFileName(const std::string& box);
+// The raw listing of one browser window ("list-<process>-<window>.tmp"):
+// windows started from one folder never share it.
+std::string ListingFileName(unsigned long process, unsigned window);
+// Where a download is received until it is whole, beside its target.
+std::string PartialDownloadPath(const std::string& local);

@@ -65,14 +65,13 @@ bool MayReplace(CBrowserSession& s, const std::string& local)
 
 // The local file a download goes to, once its name is safe and the user
 // lets an existing one be replaced; false otherwise.
-bool PrepareDownload(CBrowserSession& s, const Command& command, std::string* local, bool* existed)
+bool PrepareDownload(CBrowserSession& s, const Command& command, std::string* local)
 {
     const std::string name = ShownName(command.name);
     // Checked first: nothing of such a name reaches the disk or the server.
     if (!IsSafeLocalName(name))
         return Fail(s, UnsafeNameMessage(name));
     *local = LocalDownloadPath(command.target, name);
-    *existed = FileExists(*local);
     return MayReplace(s, *local);
 }
 
@@ -84,9 +83,11 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     // take the name as shown.
     const std::string name = ShownName(command.name);
     std::string local;
-    bool existed = false;
-    if (!PrepareDownload(s, command, &local, &existed))
+    if (!PrepareDownload(s, command, &local))
         return false;
+    // The file comes in under a name of its own and takes the real one only
+    // once it is whole: until then a file it replaces stays as it was.
+    const std::string partial = PartialDownloadPath(local);
 
     ftp.SendCommand(s.Control(), CommandLine("TYPE", IsTextName(name) ? "A" : "I").c_str());
     SetStatus(s, "Establishing data channel.  Please wait...");
@@ -94,16 +95,19 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     CTransfer transfer(ftp, s.Control(), &observer, DataModeOf(s));
     const char* refused = "Unable to download the requested file";
     if (!transfer.OpenDataPort())
-        return Fail(s, TransferFailure(transfer.Result(), refused));
+        return Fail(s, TransferFailure(s, transfer.Result(), refused));
     SetStatus(s, "Downloading " + name + ".  Please wait...");
     uint64_t received = 0;
     bool receiving = false;
-    const TransferResult result = transfer.Download(CommandLine("RETR", command.name), local.c_str(), [&](size_t count) {
+    const TransferResult result = transfer.Download(CommandLine("RETR", command.name), partial.c_str(), [&](size_t count) {
         receiving = true;
         received += count;
         SetProgress(s, ProgressPosition(received, command.size));
     });
-    const std::string failure = TransferFailure(result, refused);
+    std::string failure = TransferFailure(s, result, refused);
+    if (failure.empty() && result.outcome != TransferResult::Abandoned &&
+        !MoveFileExA(partial.c_str(), local.c_str(), MOVEFILE_REPLACE_EXISTING))
+        failure = "Unable to write the file on this computer";
     if (failure.empty() && result.outcome != TransferResult::Abandoned) {
         if (command.copy)
             command.copy->Arrived(name);
@@ -111,14 +115,14 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
         SetProgress(s, 0);
         return true;
     }
-    // Once the data flowed, the file under its real name is cut short and
-    // goes; a file that could not even be created was never touched.
+    // Once the data flowed, the partial file goes; one that could not even
+    // be created was never there.
     const bool reachedFile = result.step == TransferStep::Data || result.step == TransferStep::Completion;
     const bool touched = reachedFile && (receiving || result.outcome != TransferResult::LocalFile);
-    const bool removed = touched && (DeleteFileA(local.c_str()) || !FileExists(local));
+    const bool removed = DeleteFileA(partial.c_str()) || !FileExists(partial);
     if (result.outcome == TransferResult::Abandoned)
         return false;
-    Fail(s, touched ? CutDownloadMessage(failure, name, removed, existed) : failure);
+    Fail(s, touched ? CutDownloadMessage(failure, name, removed) : failure);
     SetProgress(s, 0);  // only once the message is dismissed
     return false;
 }
@@ -128,11 +132,12 @@ bool SftpDownloadFile(CBrowserSession& s, const Command& command)
 {
     const std::string& name = command.name;
     std::string local;
-    bool existed = false;
-    if (!PrepareDownload(s, command, &local, &existed))
+    if (!PrepareDownload(s, command, &local))
         return false;
+    // As over FTP: whole under a name of its own first, then the real name.
+    const std::string partial = PartialDownloadPath(local);
     SetStatus(s, "Downloading " + name + ".  Please wait...");
-    std::FILE* out = std::fopen(local.c_str(), "wb");
+    std::FILE* out = std::fopen(partial.c_str(), "wb");
     if (!out)
         return Fail(s, "Unable to download the requested file");
     uint64_t received = 0;
@@ -144,18 +149,17 @@ bool SftpDownloadFile(CBrowserSession& s, const Command& command)
         return !s.Closing();
     });
     const bool written = std::fclose(out) == 0;
-    if (read && written) {
+    if (read && written && MoveFileExA(partial.c_str(), local.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         if (command.copy)
             command.copy->Arrived(name);
         SetStatus(s, "Download completed");
         SetProgress(s, 0);
         return true;
     }
-    // As over FTP: no file is left under the name that did not arrive whole.
-    const bool removed = DeleteFileA(local.c_str()) || !FileExists(local);
+    const bool removed = DeleteFileA(partial.c_str()) || !FileExists(partial);
     if (s.Closing())
         return false;
-    Fail(s, received ? CutDownloadMessage("Unable to receive data from the FTP host", name, removed, existed)
+    Fail(s, received ? CutDownloadMessage("Unable to receive data from the FTP host", name, removed)
                      : "Unable to download the requested file");
     SetProgress(s, 0);
     return false;

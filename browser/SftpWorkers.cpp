@@ -102,7 +102,7 @@ bool List(CBrowserSession& s, std::string* failure)
     if (!s.sftp->ReadDirectory(s.sftpHere, &entries))
         return Failed(failure, "Unable to retrieve host directory");
     {
-        const CStdFile out(ListingTempFile, "wb");
+        const CStdFile out(s.listingFile, "wb");
         if (!out)
             return Failed(failure, "Unable to retrieve host directory");
         for (const SftpEntry& e : entries) {

@@ -92,3 +92,8 @@ std::string LfLineEnds(const char* data, size_t length, bool& heldCr)
     }
     return out;
 }
+
+std::string TemporaryUploadName(const std::string& remote)
+{
+    return "." + remote + ".part-upload";
+}

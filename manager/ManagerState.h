@@ -18,6 +18,9 @@ struct BoxOptions {
     int Passive = BoxNumberDefault(BoxNumber::Passive);
     int Tls = BoxNumberDefault(BoxNumber::Tls);
     int Sftp = BoxNumberDefault(BoxNumber::Sftp);
+    // Waiting and replacing.
+    int Timeout = BoxNumberDefault(BoxNumber::Timeout);
+    int TempUpload = BoxNumberDefault(BoxNumber::TempUpload);
     // Set by More Options' OK, cleared by the save that wrote the values.
     bool Confirmed = false;
 };

@@ -22,6 +22,8 @@ public:
     int Passive = 0;  // 0 or 1, as the check boxes
     int Tls = 0;
     int Sftp = 0;
+    int Timeout = 0;     // seconds, 0 for no limit
+    int TempUpload = 0;  // 0 or 1
 
 protected:
     BOOL OnInit() override;
@@ -32,8 +34,10 @@ protected:
 private:
     // SFTP has no passive mode or TLS of FTP's: those are greyed for it.
     void ShowProtocol(bool sftp);
-    // False when taking the fields found no integer in the Port text.
-    bool Exchange(bool save);
+    // Taking the fields: 0, or the edit control whose text is no integer.
+    int Exchange(bool save);
+    // Focuses the field, its text selected, after its refusal.
+    void Refuse(int field, const char* text);
 
     ManagerState& m_state;
     CProfile& m_profile;
