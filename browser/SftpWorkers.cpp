@@ -49,6 +49,7 @@ bool Connect(CBrowserSession& s, std::string* failure)
     options.user = s.settings.Text(BoxText::UserId);
     options.password = DecodePassword(s.settings.Text(BoxText::Password));
     options.storedKey = s.settings.Text(BoxText::HostKey);
+    options.timeoutSeconds = s.settings.TimeLimit();
     SftpOpening opening;
     opening.stage = [&](SessionStage stage) {
         static const char* const texts[] = {"Connecting to %s.  Please wait...", "Connected to %s",

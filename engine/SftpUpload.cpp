@@ -77,6 +77,7 @@ void OpenSftp(UploadSession& s)
     options.user = settings.Text(BoxText::UserId);
     options.password = DecodePassword(settings.Text(BoxText::Password));
     options.storedKey = settings.Text(BoxText::HostKey);
+    options.timeoutSeconds = settings.TimeLimit();
     SftpOpening opening;
     opening.trust = [&](const SftpHostKey& key, HostKeyVerdict verdict) {
         if (!AskYesNo(s.window->Handle(), HostKeyQuestion(key, options.host, verdict), kSuiteTitle, 0, DefaultAnswer::No))
