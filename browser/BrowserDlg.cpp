@@ -278,7 +278,10 @@ void CBrowserDlg::OnOK()
 
 void CBrowserDlg::OnHelp(DWORD context)
 {
-    m_help.Open(m_hwnd, kSuiteTitle, context == HelpCertificateQuestion ? "messages.htm#certificate" : "browsing.htm");
+    m_help.Open(m_hwnd, kSuiteTitle,
+                context == HelpCertificateQuestion ? "messages.htm#certificate"
+                : context == HelpHostKeyQuestion   ? "messages.htm#hostkey"
+                                                   : "browsing.htm");
 }
 
 void CBrowserDlg::OnCancel()

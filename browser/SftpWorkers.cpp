@@ -59,7 +59,7 @@ bool Connect(CBrowserSession& s, std::string* failure)
         SetStatus(s, text);
     };
     opening.trust = [&](const SftpHostKey& key, HostKeyVerdict verdict) {
-        if (s.Closing() || !AskYesNo(s.window, HostKeyQuestion(key, options.host, verdict), kSuiteTitle, 0, DefaultAnswer::No) ||
+        if (s.Closing() || !AskYesNo(s.window, HostKeyQuestion(key, options.host, verdict), kSuiteTitle, HelpHostKeyQuestion, DefaultAnswer::No) ||
             s.Closing())
             return false;
         s.profile.WriteString(s.box, BoxValue::HostKey, key.fingerprint);

@@ -41,11 +41,13 @@ protected:
     void OnCancel() override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
     void OnTimer(UINT_PTR id) override;
-    // The window has no help of its own; the certificate question's Help does.
+    // The window has no help of its own; the trust questions' Help does.
     void OnHelp(DWORD context) override
     {
         if (context == HelpCertificateQuestion)
             m_help.Open(m_hwnd, kSuiteTitle, "messages.htm#certificate");
+        else if (context == HelpHostKeyQuestion)
+            m_help.Open(m_hwnd, kSuiteTitle, "messages.htm#hostkey");
     }
 
 private:

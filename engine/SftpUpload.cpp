@@ -80,7 +80,7 @@ void OpenSftp(UploadSession& s)
     options.timeoutSeconds = settings.TimeLimit();
     SftpOpening opening;
     opening.trust = [&](const SftpHostKey& key, HostKeyVerdict verdict) {
-        if (!AskYesNo(s.window->Handle(), HostKeyQuestion(key, options.host, verdict), kSuiteTitle, 0, DefaultAnswer::No))
+        if (!AskYesNo(s.window->Handle(), HostKeyQuestion(key, options.host, verdict), kSuiteTitle, HelpHostKeyQuestion, DefaultAnswer::No))
             return false;
         s.runProfile->WriteString(s.boxName, BoxValue::HostKey, key.fingerprint);
         return true;

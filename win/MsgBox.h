@@ -14,6 +14,7 @@ inline void ShowFailure(HWND owner, const std::string& text, const std::string& 
 // The help contexts of questions with a Help button: the button sends the
 // owner WM_HELP with it, and the owner opens the page about the question.
 const DWORD HelpCertificateQuestion = 1;
+const DWORD HelpHostKeyQuestion = 2;
 
 enum class DefaultAnswer { Yes, No };
 
