@@ -18,6 +18,7 @@ constexpr char kTlsNotOffered[] =
     "The FTP host does not offer FTP over TLS, which this box requires.\nThe user name and password were not sent.";
 constexpr char kTlsFailed[] = "Unable to establish an encrypted connection to the FTP host";
 constexpr char kTlsDataRefused[] = "The FTP host refused the encrypted data connection";
+constexpr char kTlsDataFailed[] = "Unable to use an encrypted data connection to the FTP host";
 // A message and what caused it (a server's reply, the TLS layer's words)
 // below it, without the reason's trailing line end.
 std::string WithReason(const char* message, std::string reason);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "boxconfig/BoxSettings.h"
-#include "boxconfig/PasswordCodec.h"
+#include "boxconfig/StoredPassword.h"
 #include "boxconfig/SuiteNames.h"
 #include "browser/BrowserList.h"
 #include "browser/BrowserRules.h"
@@ -75,7 +75,7 @@ int Send(CBrowserSession& s, CFtpClient& ftp, const std::string& verb)
 // Yes stores the certificate's fingerprint: the box trusts it from now on.
 bool TrustCertificate(CBrowserSession& s, const TlsCertificate& certificate, const std::string& host)
 {
-    if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, host), kSuiteTitle) || s.Closing())
+    if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, host), kSuiteTitle, DefaultNo) || s.Closing())
         return false;
     s.profile.WriteString(s.box, BoxValue::Certificate, certificate.fingerprint);
     return true;
@@ -134,7 +134,7 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     SetStatus(s, "Logging in to " + s.box + ".  Please wait...");
     // PASS follows every USER reply below 400, 230 included.
     if (IsFailureCode(Send(s, ftp, "USER", user)) ||
-        IsFailureCode(Send(s, ftp, "PASS", DecodePassword(s.settings.Text(BoxText::Password))))) {
+        IsFailureCode(Send(s, ftp, "PASS", ReadBoxPassword(s.profile, s.box, BoxReader::Browser, UserPasswordSeal())))) {
         s.connected = false;
         return Failure(NoLogon);
     }
@@ -376,6 +376,8 @@ std::string TransferFailure(const TransferResult& result, const char* refused)
     // A server that wants the encrypted data connection otherwise says why.
     if (result.code == DataTlsRefused)
         return WithReason(kTlsDataRefused, result.text);
+    if (!result.failure.empty())
+        return WithReason(kTlsDataFailed, result.failure);
     switch (result.step) {
     case TransferStep::DataPort:
     case TransferStep::DataConnection:

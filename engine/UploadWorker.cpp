@@ -5,7 +5,7 @@
 
 #include "boxconfig/BoxSettings.h"
 #include "boxconfig/CachedProfile.h"
-#include "boxconfig/PasswordCodec.h"
+#include "boxconfig/StoredPassword.h"
 #include "boxconfig/SuiteNames.h"
 #include "engine/EngineMessages.h"
 #include "engine/PathList.h"
@@ -44,6 +44,15 @@ std::string NotSentText(const std::vector<std::string>& paths)
     return text;
 }
 
+// Ends the run before the first file: none of them was sent.
+[[noreturn]] void FailBeforeSending(UploadSession& s, const std::string& why)
+{
+    std::vector<std::string> paths;
+    for (size_t n = 0; n < CountPaths(s.pathList); ++n)
+        paths.push_back(PathAt(s.pathList, n));
+    Fail(s, why + "\r\n\r\n" + NotSentText(paths));
+}
+
 // Ends the run when the server will not take the file being sent: the
 // message names every path that did not arrive, in the order they were
 // taken: those that failed before, this one, and those not tried yet (the
@@ -77,7 +86,7 @@ DataMode Mode(UploadSession& s)
 // Yes stores the certificate's fingerprint: the box trusts it from now on.
 bool TrustCertificate(UploadSession& s, const TlsCertificate& certificate, const std::string& host)
 {
-    if (!AskYesNo(s.window->Handle(), CertificateQuestion(certificate, host), kSuiteTitle))
+    if (!AskYesNo(s.window->Handle(), CertificateQuestion(certificate, host), kSuiteTitle, DefaultNo))
         return false;
     s.runProfile->WriteString(s.boxName, BoxValue::Certificate, certificate.fingerprint);
     return true;
@@ -91,7 +100,7 @@ void Encrypt(UploadSession& s, const std::string& host)
     std::string why;
     const std::shared_ptr<CTlsCredentials> credentials = MakeSchannelCredentials(host, &why);
     if (!credentials)
-        Fail(s, WithReason(kTlsFailed, why));
+        FailBeforeSending(s, WithReason(kTlsFailed, why));
     TlsStartResult started =
         StartTls(s.client, std::move(s.control), credentials, Settings(s).Text(BoxText::Certificate),
                  [&](const TlsCertificate& certificate) { return TrustCertificate(s, certificate, host); });
@@ -99,11 +108,11 @@ void Encrypt(UploadSession& s, const std::string& host)
     case TlsStart::Secured:
         break;
     case TlsStart::NotOffered:
-        Fail(s, kTlsNotOffered);
+        FailBeforeSending(s, kTlsNotOffered);
     case TlsStart::Untrusted:
-        Fail(s, kNoLogon);
+        FailBeforeSending(s, kNoLogon);
     case TlsStart::Failed:
-        Fail(s, WithReason(kTlsFailed, started.why));
+        FailBeforeSending(s, WithReason(kTlsFailed, started.why));
     }
     s.control = std::move(started.stream);
     s.window->AppendLog(s.client.LastReply());
@@ -172,14 +181,14 @@ void Run(UploadSession& s)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
     // PASS goes even after a 230 to USER; the log never shows commands.
-    const std::string password = DecodePassword(Settings(s).Text(BoxText::Password));
+    const std::string password = ReadBoxPassword(*s.runProfile, s.boxName, BoxReader::Engine, UserPasswordSeal());
     if (Send(s, "PASS", password) > 399)
         Fail(s, kNoLogon);
     s.window->AppendLog(s.client.LastReply());
     if (encrypted) {
         std::string replies;
         if (!ProtectDataConnections(s.client, *s.control, &replies))
-            Fail(s, WithReason(kTlsFailed, s.client.LastReply()));
+            FailBeforeSending(s, WithReason(kTlsFailed, s.client.LastReply()));
         s.window->AppendLog(replies);
     }
 
@@ -254,11 +263,35 @@ std::string RemoteDirectoryKey(UploadSession& s)
     return key;
 }
 
+// Why the encrypted data connection failed: the server's refusal, or ours.
+std::string DataFailure(const TransferResult& result)
+{
+    if (result.code == DataTlsRefused)
+        return WithReason(kTlsDataRefused, result.text);
+    if (!result.failure.empty())
+        return WithReason(kTlsDataFailed, result.failure);
+    return WithReason(kTlsDataFailed, result.text.empty() ? "the connection failed" : result.text);
+}
+
+// Once a run, before its first STOR: a server that will not take our
+// encrypted data connections ends the run while its files are whole.
+void CheckDataConnections(UploadSession& s)
+{
+    s.window->SetStatus("Checking the data connection...");
+    const TransferResult probe = ProveDataConnections(s.client, *s.control, Mode(s));
+    s.window->AppendLog(s.client.LastReply());
+    if (!DataConnectionsProven(probe))
+        FailSending(s, DataFailure(probe));
+    s.dataProven = true;
+}
+
 // PORT, TYPE, the box directory, STOR and the data: the transfer step for a
 // file already open. True when the server kept it.
 bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, const TransferChoice& choice,
                const std::string& remote, bool enterBoxDirectory)
 {
+    if (!s.dataProven && Settings(s).Tls())
+        CheckDataConnections(s);
     CUploadObserver observer(s);
     observer.remote = remote;
     CTransfer transfer(s.client, *s.control, &observer, Mode(s));
@@ -283,8 +316,8 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     // reply with which the server gave up before connecting.
     s.window->AppendLog(s.client.LastReply());
     // Every later file would meet the same refusal.
-    if (result.code == DataTlsRefused)
-        FailSending(s, WithReason(kTlsDataRefused, result.text));
+    if (result.code == DataTlsRefused || !result.failure.empty())
+        FailSending(s, DataFailure(result));
     return result.IsDone();
 }
 

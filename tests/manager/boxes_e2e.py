@@ -1,6 +1,7 @@
 """SndMgr end to end under Wine: boxes typed into the dialog are saved as a
-registry key, an engine copy and two shortcuts, the new engine uploads with
-the typed password, Delete removes it all again, and "/i" places the Start
+registry key (the password sealed for the user), an engine copy and two
+shortcuts, the new engine uploads with the typed password, a box saved
+before passwords were sealed logs in and is sealed when saved, Delete removes it all again, and "/i" places the Start
 Menu entry."""
 
 import os
@@ -11,6 +12,7 @@ from manager_support import (ACCOUNT, ALIAS, APP_KEY, BINARY, CANCEL, CAPTION, D
                              PASSWORD, PORT, PROBE, SHELL_FOLDERS, TITLE, USER_ID, Suite, box_key,
                              entries, fill, link_names, read_link, shell_folder, suite, type_text,
                              wait_text)
+from codec import encode_password  # noqa: E402
 
 t = suite.Tests()
 
@@ -20,6 +22,7 @@ NO_ENGINE, NO_SENDTO, HOST_ONLY = "E2E Mgr No Engine", "E2E Mgr No SendTo", "e2e
 ALL_BOXES = [ONE, TWO, DOT, DOT_ONE, NO_ENGINE, NO_SENDTO, HOST_ONLY, BROKEN]
 DEVICE = "Windows reserves that name for a device."
 # Longer than anything a fixed buffer would hold, with every kind of symbol.
+DPAPI_BLOB = bytes.fromhex("01000000d08c9ddf0115d1118c7a00c04fc297eb")
 LONG_PASSWORD = "pw-" + "".join(chr(33 + (i * 11) % 94) for i in range(200)).replace(" ", "")
 
 
@@ -107,9 +110,12 @@ def main():
                  {"Host Name": ("REG_SZ", "127.0.0.1"), "User ID": ("REG_SZ", "ann"),
                   "Directory": ("REG_SZ", ""), "Account": ("REG_SZ", ""),
                   "GeoCities Login": ("REG_DWORD", 0)})
-            stored = d.reg_get(key, "Password")
-            t.check(stored.type == "REG_SZ" and len(stored.data) == 8 and stored.data != "secret",
-                    "password stored encoded: %r" % (stored,))
+            # Sealed for the user by the platform's data protection: its blob
+            # begins with version 1 and the provider's GUID.
+            sealed = d.reg_get_raw(key, "SecurePassword")
+            t.check(sealed is not None and sealed[0] == 3 and sealed[1].startswith(DPAPI_BLOB) and
+                    b"secret" not in sealed[1], "password sealed: %r" % (sealed,))
+            t.eq(d.reg_get(key, "Password"), None, "no reversible password")
             t.eq([n for n in OPTION_VALUES if d.reg_get(key, n) is not None], [], "no option values")
             with open(m.engine_copy(ONE), "rb") as f:
                 t.check(f.read() == engine_bytes, "engine copy is byte for byte Sendora.exe")
@@ -137,7 +143,16 @@ def main():
             t.check(os.path.exists(sent) and open(sent, "rb").read() == open(upload, "rb").read(),
                     "file uploaded in binary under its lower-case name")
 
-        with t.case("reopening a box shows its values, password decoded; OK keeps its options"):
+        with t.case("reopening a box shows its values, password opened; OK keeps its options"):
+            # A box saved before passwords were sealed: it logs in, and the
+            # next save seals its password.
+            d.reg_delete_value(box_key(TWO), "SecurePassword")
+            d.reg_set_sz(box_key(TWO), "Password", encode_password(LONG_PASSWORD))
+            d.reg_set_sz(box_key(TWO), "Certificate", "AB:CD")
+            server.clear_log()
+            engine = d.start('"%s" %s' % (suite.win_path(m.engine_copy(TWO)), suite.win_path(upload)), cwd=m.dir)
+            t.eq(d.wait_pid(engine, timeout=90), 0, "a legacy box logs in")
+            t.check("PASS " + LONG_PASSWORD in server.commands(), "the legacy password reached the server")
             pid, w = m.open(TWO)
             t.eq(entries(d, w), {"user": "boxuser", "password": LONG_PASSWORD, "account": "",
                                  "alias": TWO, "host": "127.0.0.1", "directory": ""})
@@ -147,6 +162,9 @@ def main():
             finish_created(d, pid, TWO)
             t.eq(d.reg_get(box_key(TWO), "Host Name").data, "localhost")
             t.eq(d.reg_get(box_key(TWO), "Port").data, server.port, "option kept")
+            t.eq([d.reg_get(box_key(TWO), n) for n in ("Password", "Certificate")], [None, None],
+                 "the legacy password and the old host's certificate are gone")
+            t.check(d.reg_get_raw(box_key(TWO), "SecurePassword")[1].startswith(DPAPI_BLOB), "sealed")
 
         with t.case("a name with a dot keeps its whole name: two boxes, four shortcuts"):
             for alias in (DOT, DOT_ONE):

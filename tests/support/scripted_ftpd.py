@@ -24,8 +24,17 @@ these keys, which are carried out in this order:
                 "data_delay" seconds are waited before connecting; a client
                 that does not connect to a passive port within 10 seconds
                 counts as refused
+                "impostor": true has another host (127.0.0.2) connect to
+                the PORT address first and record what it is sent there
+                (kind "impostor"); a client that closes it sends nothing
   "then":       text or pieces sent after the data step (a completion reply)
   "close":      true: close the control connection after this step
+  "tls":        after the reply, TLS on the control connection as the
+                server: {"cert": file, "key": file, "max_version": "TLSv1"
+                (optional)}; every later data connection is TLS too, with
+                the step's "data_tls" (same form) or else this certificate.
+                A data connection whose handshake fails is recorded with
+                the result "tls failed"
 
 Text is sent as Latin-1, so "\\u00ff" in JSON is the byte 0xff. After the last
 step every further command line is recorded and answered "502 Not in the
@@ -63,6 +72,7 @@ import json
 import os
 import re
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -91,6 +101,7 @@ class _Control:
         self.pending = b""
         self.data_address = None
         self.listener = None  # the passive port, until its data step
+        self.tls = None       # the control connection's TLS settings, once secured
 
     def read_line(self):
         while b"\n" not in self.pending:
@@ -130,6 +141,36 @@ def _passive_reply(control, step):
     return reply.replace("{pasv}", "127,0,0,1," + numbers).replace("{port}", numbers)
 
 
+def _tls_context(spec):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(spec["cert"], spec["key"])
+    if "max_version" in spec:
+        version = getattr(ssl.TLSVersion, spec["max_version"])
+        context.minimum_version = context.maximum_version = version
+        context.set_ciphers("DEFAULT:@SECLEVEL=0")  # old versions need old ciphers
+    return context
+
+
+def _impostor(control):
+    """Another host at the client's data port: what does it get?"""
+    received = b""
+    try:
+        with socket.socket() as other:
+            other.bind(("127.0.0.2", 0))
+            other.settimeout(5)
+            other.connect(control.data_address)
+            while True:
+                chunk = other.recv(65536)
+                if not chunk:
+                    break
+                received += chunk
+            result = "accepted"
+    except OSError:
+        result = "refused" if not received else "accepted"
+    control.session.transfers.append({"kind": "impostor", "result": result, "bytes": len(received),
+                                      "data": received})
+
+
 def _connect(control):
     """The data connection of the step: ours to the client's PORT, or the
     client's to the passive port; None when it does not come about."""
@@ -153,6 +194,8 @@ def _connect(control):
 def _data_step(control, step):
     kind = step["data"]
     time.sleep(step.get("data_delay", 0))
+    if step.get("impostor"):
+        _impostor(control)
     try:
         data = _connect(control)
     except OSError:
@@ -160,6 +203,14 @@ def _data_step(control, step):
     if data is None:
         control.session.transfers.append({"kind": kind, "result": "refused", "bytes": 0, "data": b""})
         return
+    if control.tls is not None:
+        try:
+            data.settimeout(30)
+            data = _tls_context(step.get("data_tls", control.tls)).wrap_socket(data, server_side=True)
+        except (OSError, ValueError):
+            data.close()
+            control.session.transfers.append({"kind": kind, "result": "tls failed", "bytes": 0, "data": b""})
+            return
     data.settimeout(None)
     with data:
         received = b""
@@ -182,6 +233,11 @@ def _data_step(control, step):
         elif kind == "connect":
             # Held open until the client closes it or the session ends.
             while data.recv(65536):
+                pass
+        if control.tls is not None and kind == "send":
+            try:
+                data.unwrap()  # a client takes data without a close_notify for cut short
+            except OSError:
                 pass
         control.session.transfers.append(
             {"kind": kind, "result": "accepted", "bytes": len(received), "data": received})
@@ -207,6 +263,9 @@ def play(conn, script, session, log=None):
                 control.send(_passive_reply(control, step), pause)
             elif "reply" in step:
                 control.send(step["reply"], pause)
+            if "tls" in step:
+                conn = control.conn = _tls_context(step["tls"]).wrap_socket(conn, server_side=True)
+                control.tls = step["tls"]
             if "data" in step:
                 _data_step(control, step)
             if "then" in step:

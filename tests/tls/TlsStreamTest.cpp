@@ -15,12 +15,14 @@ const std::string CloseNotify = ToyRecord('A', "close_notify");
 struct Toy {
     explicit Toy(const std::string& server, size_t readSize = 1 << 20)
         : wire(new CScriptedWire({})),
-          stream(std::unique_ptr<CStream>(wire), std::make_unique<CToyProvider>(16))
+          provider(new CToyProvider(16)),
+          stream(std::unique_ptr<CStream>(wire), std::unique_ptr<CTlsProvider>(provider))
     {
         for (size_t at = 0; at < server.size(); at += readSize)
             wire->reads.push_back(server.substr(at, readSize));
     }
-    CScriptedWire* wire;  // owned by the stream
+    CScriptedWire* wire;       // owned by the stream
+    CToyProvider* provider;    // owned by the stream
     CTlsStream stream;
 };
 
@@ -62,6 +64,25 @@ TEST(TlsStream, FailedHandshakeLeavesNothingUsable)
     Toy hungUp(ToyServerHandshake().substr(0, 20));
     EXPECT_FALSE(hungUp.stream.Handshake());
     EXPECT_EQ(hungUp.stream.Failure(), "the server closed the connection during the TLS handshake");
+
+    // The platform may agree on an old protocol that we never offered.
+    const struct {
+        unsigned version;
+        const char* failure;
+    } versions[] = {
+        {0x0300, "the server offers only SSL; TLS 1.2 or later is required"},
+        {0x0301, "the server offers only TLS 1.0; TLS 1.2 or later is required"},
+        {0x0302, "the server offers only TLS 1.1; TLS 1.2 or later is required"},
+        {0, "the server offers only an unknown TLS version; TLS 1.2 or later is required"},
+        {0x0304, ""},
+    };
+    for (const auto& v : versions) {
+        Toy old(ToyServerHandshake() + ToyData("230 in\r\n"));
+        old.provider->version = v.version;
+        EXPECT_EQ(old.stream.Handshake(), *v.failure == 0);
+        EXPECT_EQ(old.stream.Failure(), v.failure);
+        EXPECT_EQ(old.stream.Receive(&byte, 1), *v.failure == 0 ? 1 : -1) << "nothing read after an old handshake";
+    }
 }
 
 TEST(TlsStream, PeekLeavesTheBytesAndPendingSaysWhatIsHeld)
@@ -117,16 +138,36 @@ TEST(TlsStream, AnEndWithoutCloseNotifyIsAFailureAfterTheDataBeforeIt)
     }
 }
 
-TEST(TlsStream, RenegotiationInTheMiddleOfTheData)
+TEST(TlsStream, HandshakeMessagesInTheMiddleOfTheData)
 {
-    Toy toy(ToyServerHandshake() + ToyData("before") + ToyRecord('R', "") + ToyServerHandshake() + ToyData("after") +
-                CloseNotify,
-            5);
+    const struct {
+        const char* name;
+        std::string between;  // the server's, between two records of data
+        std::string written;  // ours after the first handshake, before our close_notify
+    } cases[] = {
+        {"a renegotiation", ToyRecord('R', "") + ToyServerHandshake(), Handshaken},
+        {"a TLS 1.3 session ticket, nothing to answer", ToyRecord('T', "ticket"), ""},
+    };
+    for (const auto& c : cases)
+        for (size_t readSize : {5, 1000}) {
+            SCOPED_TRACE(testing::Message() << c.name << " " << readSize);
+            Toy toy(ToyServerHandshake() + ToyData("before") + c.between + ToyData("after") + CloseNotify, readSize);
+            ASSERT_TRUE(toy.stream.Handshake());
+            int last = 1;
+            EXPECT_EQ(ReceiveAll(toy.stream, 100, &last), "beforeafter");
+            EXPECT_EQ(last, 0);
+            EXPECT_EQ(toy.wire->written, Handshaken + c.written + CloseNotify);
+        }
+
+    // Data before a ticket is given without waiting for more from the server.
+    Toy toy(ToyServerHandshake() + ToyData("226 done\r\n") + ToyRecord('T', "ticket"));
+    toy.wire->reads.push_back(ToyData("later"));
     ASSERT_TRUE(toy.stream.Handshake());
-    int last = 1;
-    EXPECT_EQ(ReceiveAll(toy.stream, 100, &last), "beforeafter");
-    EXPECT_EQ(last, 0);
-    EXPECT_EQ(toy.wire->written, Handshaken + Handshaken + CloseNotify);
+    char buffer[64];
+    ASSERT_EQ(toy.stream.Receive(buffer, sizeof buffer), 10);
+    EXPECT_EQ(toy.wire->reads.size(), 1u) << "the next read waits for the caller";
+    EXPECT_EQ(toy.stream.Receive(buffer, sizeof buffer), 5);
+    EXPECT_EQ(toy.wire->written, Handshaken);
 }
 
 TEST(TlsStream, SendMakesRecordsAndSendsThemWholeThroughShortSends)
