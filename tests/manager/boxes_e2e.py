@@ -22,8 +22,14 @@ NO_ENGINE, NO_SENDTO, HOST_ONLY = "E2E Mgr No Engine", "E2E Mgr No SendTo", "e2e
 ALL_BOXES = [ONE, TWO, DOT, DOT_ONE, NO_ENGINE, NO_SENDTO, HOST_ONLY, BROKEN]
 DEVICE = "Windows reserves that name for a device."
 # Longer than anything a fixed buffer would hold, with every kind of symbol.
-DPAPI_BLOB = bytes.fromhex("01000000d08c9ddf0115d1118c7a00c04fc297eb")
 LONG_PASSWORD = "pw-" + "".join(chr(33 + (i * 11) % 94) for i in range(200)).replace(" ", "")
+
+
+def sealed(value, password):
+    """A data protection blob (version 1, our description inside) that does
+    not hold the password in the clear."""
+    return (value is not None and value[0] == 3 and value[1].startswith(b"\x01\x00\x00\x00") and
+            "FTP Sendora".encode("utf-16-le") in value[1] and password.encode() not in value[1])
 
 
 def expect_message(d, pid, text, icon, button="ok"):
@@ -110,11 +116,7 @@ def main():
                  {"Host Name": ("REG_SZ", "127.0.0.1"), "User ID": ("REG_SZ", "ann"),
                   "Directory": ("REG_SZ", ""), "Account": ("REG_SZ", ""),
                   "GeoCities Login": ("REG_DWORD", 0)})
-            # Sealed for the user by the platform's data protection: its blob
-            # begins with version 1 and the provider's GUID.
-            sealed = d.reg_get_raw(key, "SecurePassword")
-            t.check(sealed is not None and sealed[0] == 3 and sealed[1].startswith(DPAPI_BLOB) and
-                    b"secret" not in sealed[1], "password sealed: %r" % (sealed,))
+            t.check(sealed(d.reg_get_raw(key, "SecurePassword"), "secret"), "password sealed")
             t.eq(d.reg_get(key, "Password"), None, "no reversible password")
             t.eq([n for n in OPTION_VALUES if d.reg_get(key, n) is not None], [], "no option values")
             with open(m.engine_copy(ONE), "rb") as f:
@@ -164,7 +166,7 @@ def main():
             t.eq(d.reg_get(box_key(TWO), "Port").data, server.port, "option kept")
             t.eq([d.reg_get(box_key(TWO), n) for n in ("Password", "Certificate")], [None, None],
                  "the legacy password and the old host's certificate are gone")
-            t.check(d.reg_get_raw(box_key(TWO), "SecurePassword")[1].startswith(DPAPI_BLOB), "sealed")
+            t.check(sealed(d.reg_get_raw(box_key(TWO), "SecurePassword"), LONG_PASSWORD), "sealed")
 
         with t.case("a name with a dot keeps its whole name: two boxes, four shortcuts"):
             for alias in (DOT, DOT_ONE):
