@@ -77,29 +77,4 @@ TEST(TlsCertificate, TheQuestionShowsTheCertificateAndNothingTheServerSlipsIn)
     EXPECT_EQ(CertificateReason(0x80001234), "It cannot be verified (error 0x80001234).");
 }
 
-TEST(TlsCertificate, ChainStatusBitsAreErrorsButAnUnknownRevocationState)
-{
-    const struct {
-        uint32_t status;
-        uint32_t error;
-    } cases[] = {
-        {0, 0},
-        {0x00000040 | 0x01000000, 0},           // revocation unknown, offline
-        {0x00010000, 0x800B010A},               // partial chain
-        {0x00010000 | 0x00000040, 0x800B010A},  // ... not hidden by an unknown revocation
-        {0x00000020, 0x800B0109},               // untrusted root
-        {0x00000400, 0x80096019},               // basic constraints (an issuer that is no CA)
-        {0x00000010, 0x800B0110},               // not for servers
-        {0x00000001, 0x800B0101},               // expired
-        {0x00000004, 0x800B010C},               // revoked
-        {0x00000800, 0x800B010B},               // anything else
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ChainStatusError(c.status), c.error) << std::hex << c.status;
-        if (c.error != 0) {
-            EXPECT_EQ(CertificateReason(c.error).find("cannot be verified"), std::string::npos);
-        }
-    }
-}
-
 }  // namespace

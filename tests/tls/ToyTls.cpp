@@ -108,7 +108,7 @@ bool CToyProvider::Shutdown(std::string* output)
 
 bool CToyProvider::ServerCertificate(TlsCertificate* certificate)
 {
-    *certificate = presented;
+    *certificate = TlsCertificate();
     return true;
 }
 

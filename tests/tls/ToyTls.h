@@ -5,7 +5,8 @@
 // 'H' handshake message, 'D' data (bytes XOR 0x5A), 'A' alert (a
 // "close_notify" ends the session, any other fails), 'R' a renegotiation
 // request, 'T' a session ticket, given as SChannel gives a TLS 1.3 one: as a
-// renegotiation that the next handshake call takes with nothing to send. The handshake: we send H"hello"; the server answers
+// renegotiation that the next handshake call takes with nothing to send.
+// The handshake: we send H"hello"; the server answers
 // H"server-hello" and H"server-done"; we end with H"finished".
 #pragma once
 
@@ -30,10 +31,7 @@ public:
     bool Shutdown(std::string* output) override;
     bool ServerCertificate(TlsCertificate* certificate) override;
     std::string LastError() const override { return m_error; }
-    unsigned ProtocolVersion() const override { return version; }
-
-    unsigned version = TlsVersion12;
-    TlsCertificate presented;  // the server's certificate
+    unsigned ProtocolVersion() const override { return TlsVersion12; }
 
 private:
     size_t m_maxRecordData;
