@@ -1,8 +1,8 @@
 """SndMgr end to end under Wine: boxes typed into the dialog are saved as a
 registry key (the password sealed for the user), an engine copy and two
 shortcuts, the new engine uploads with the typed password, a box saved
-before passwords were sealed logs in and is sealed when saved, Delete removes it all again, and "/i" places the Start
-Menu entry."""
+before passwords were sealed logs in and is sealed when saved, Delete
+removes it all again, and "/i" places the Start Menu entry."""
 
 import os
 import sys
