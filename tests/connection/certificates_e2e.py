@@ -17,16 +17,11 @@ TLS_FAILED = "Unable to establish an encrypted connection to the FTP host:\n\n"
 t = suite.Tests()
 
 
-def spec(certificate, **more):
-    return dict({"cert": certificate.certfile, "key": certificate.keyfile}, **more)
-
-
 def main():
     with suite.Session() as s:
         d = s.driver
         paths = links.make_tree(os.path.join(s.tmp, "src"))[:1]
         certs = os.path.join(s.tmp, "certs")
-        os.makedirs(certs)
         root = tls_certs.make_certificate(certs, "Suite root")
         unknown = tls_certs.make_certificate(certs, "Unknown root")
         tls_certs.trust(root)
@@ -39,13 +34,13 @@ def main():
         # (case, the server's TLS, the answer to the question or None when
         # none is asked, what the run says before the files not sent)
         cases = [
-            ("a partial chain: the issuer is unknown and not sent", spec(partial),
+            ("a partial chain: the issuer is unknown and not sent", tls_certs.scripted(partial),
              ("no", "Its chain of issuers cannot be completed."), NO_LOGON),
-            ("a chain through an issuer that is no CA", spec(through_leaf),
+            ("a chain through an issuer that is no CA", tls_certs.scripted(through_leaf),
              ("no", "Its issuer is not allowed to issue certificates."), NO_LOGON),
-            ("Enter on the question says No", spec(partial), ("enter", "Its chain"), NO_LOGON),
-            ("TLS 1.0 only", spec(good, max_version="TLSv1"), None, TLS_FAILED),
-            ("TLS 1.1 only", spec(good, max_version="TLSv1_1"), None, TLS_FAILED),
+            ("Enter on the question says No", tls_certs.scripted(partial), ("enter", "Its chain"), NO_LOGON),
+            ("TLS 1.0 only", tls_certs.scripted(good, max_version="TLSv1"), None, TLS_FAILED),
+            ("TLS 1.1 only", tls_certs.scripted(good, max_version="TLSv1_1"), None, TLS_FAILED),
         ]
         for name, tls, question, said in cases:
             with t.case(name):

@@ -39,13 +39,10 @@ def main():
     with suite.Session() as s:
         d = s.driver
         paths = links.make_tree(os.path.join(s.tmp, "src"))[:1]
-        certs = os.path.join(s.tmp, "certs")
-        os.makedirs(certs)
-        trusted = tls_certs.make_certificate(certs, "localhost")
+        trusted = tls_certs.make_certificate(os.path.join(s.tmp, "trusted"), "localhost")
+        untrusted = tls_certs.make_certificate(os.path.join(s.tmp, "untrusted"), "localhost")
         tls_certs.trust(trusted)
-        os.makedirs(os.path.join(certs, "untrusted"))
-        untrusted = tls_certs.make_certificate(os.path.join(certs, "untrusted"), "localhost")
-        spec = {c: {"cert": c.certfile, "key": c.keyfile} for c in (trusted, untrusted)}
+        spec = {c: tls_certs.scripted(c) for c in (trusted, untrusted)}
 
         # (case, the box's stored certificate, the script, the exit code,
         # the failure shown before the files not sent, or None)

@@ -21,6 +21,7 @@ Certificate = collections.namedtuple("Certificate", "name certfile keyfile derfi
 def make_certificate(folder, name, days=2):
     """A new key and self-signed certificate for the host name, in folder.
     fingerprint is its SHA-256 as the suite shows it (AB:CD:...)."""
+    os.makedirs(folder, exist_ok=True)
     base = os.path.join(folder, name)
     certfile, keyfile, derfile = base + ".crt", base + ".key", base + ".der"
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", str(days),
@@ -59,6 +60,11 @@ def issue(folder, name, issuer, ca=False, sent_with=(), stem=None):
                 f.write(ssl.DER_cert_to_PEM_cert(g.read()))
     fingerprint = ":".join("%02X" % b for b in hashlib.sha256(der).digest())
     return Certificate(name, certfile, keyfile, derfile, fingerprint)
+
+
+def scripted(certificate, **more):
+    """The certificate as the scripted server's "tls" step takes it."""
+    return dict({"cert": certificate.certfile, "key": certificate.keyfile}, **more)
 
 
 def trust(certificate):
