@@ -10,17 +10,13 @@ namespace {
 
 class CUserPasswordSeal : public CPasswordSeal {
 public:
-    bool Seal(const std::string& plain, std::string* sealed) override
-    {
-        return Run(plain, sealed, true);
-    }
+    bool Seal(const std::string& plain, std::string* sealed) override { return Run(plain, sealed, true); }
     bool Open(const std::string& sealed, std::string* plain) override { return Run(sealed, plain, false); }
 
 private:
     static bool Run(const std::string& in, std::string* out, bool seal)
     {
-        DATA_BLOB input = {static_cast<DWORD>(in.size()),
-                           reinterpret_cast<BYTE*>(const_cast<char*>(in.data()))};
+        DATA_BLOB input = {static_cast<DWORD>(in.size()), reinterpret_cast<BYTE*>(const_cast<char*>(in.data()))};
         DATA_BLOB output = {0, nullptr};
         // Never a prompt: the engine may run with nobody to answer it.
         const BOOL done =

@@ -75,7 +75,8 @@ int Send(CBrowserSession& s, CFtpClient& ftp, const std::string& verb)
 // Yes stores the certificate's fingerprint: the box trusts it from now on.
 bool TrustCertificate(CBrowserSession& s, const TlsCertificate& certificate, const std::string& host)
 {
-    if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, host), kSuiteTitle, DefaultNo) || s.Closing())
+    if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, host), kSuiteTitle, DefaultNo) ||
+        s.Closing())
         return false;
     s.profile.WriteString(s.box, BoxValue::Certificate, certificate.fingerprint);
     return true;
@@ -132,9 +133,9 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     }
     const std::string user = s.settings.Text(BoxText::UserId);
     SetStatus(s, "Logging in to " + s.box + ".  Please wait...");
+    const std::string password = ReadBoxPassword(s.profile, s.box, BoxReader::Browser, UserPasswordSeal());
     // PASS follows every USER reply below 400, 230 included.
-    if (IsFailureCode(Send(s, ftp, "USER", user)) ||
-        IsFailureCode(Send(s, ftp, "PASS", ReadBoxPassword(s.profile, s.box, BoxReader::Browser, UserPasswordSeal())))) {
+    if (IsFailureCode(Send(s, ftp, "USER", user)) || IsFailureCode(Send(s, ftp, "PASS", password))) {
         s.connected = false;
         return Failure(NoLogon);
     }

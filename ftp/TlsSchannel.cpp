@@ -298,7 +298,8 @@ bool CSchannelProvider::ServerCertificate(TlsCertificate* out)
     chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = &serverUse;
     chainPara.dwUrlRetrievalTimeout = RevocationWaitMs;
-    const DWORD chainFlags = CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
+    const DWORD chainFlags =
+        CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
     const CERT_CHAIN_CONTEXT* chain = nullptr;
     if (!CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &chainPara, chainFlags, nullptr, &chain)) {
         out->error = HRESULT_FROM_WIN32(GetLastError());

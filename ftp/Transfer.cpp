@@ -22,8 +22,7 @@ bool SamePeer(SocketHandle a, SocketHandle b)
 {
     unsigned char first[4], second[4];
     unsigned short port;
-    return PeerSocketName(a, first, &port) && PeerSocketName(b, second, &port) &&
-           std::equal(first, first + 4, second);
+    return PeerSocketName(a, first, &port) && PeerSocketName(b, second, &port) && std::equal(first, first + 4, second);
 }
 
 }  // namespace
