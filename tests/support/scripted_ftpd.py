@@ -193,13 +193,8 @@ def _data_step(control, step):
         control.session.transfers.append({"kind": kind, "result": "refused", "bytes": 0, "data": b""})
         return
     if control.tls is not None:
-        try:
-            data.settimeout(30)
-            data = _tls_context(step.get("data_tls", control.tls)).wrap_socket(data, server_side=True)
-        except (OSError, ValueError):
-            data.close()
-            control.session.transfers.append({"kind": kind, "result": "tls failed", "bytes": 0, "data": b""})
-            return
+        data.settimeout(30)
+        data = _tls_context(step.get("data_tls", control.tls)).wrap_socket(data, server_side=True)
     data.settimeout(None)
     with data:
         received = b""
