@@ -75,3 +75,12 @@ bool EndsInDotOrBlank(const std::string& name);
 // 0xB3): in any case, with or without an extension, trailing dots and blanks
 // ignored. Windows opens the device for such a name, in any folder.
 bool IsDeviceName(const std::string& name);
+
+// folder\NAME.LNK, NAME being the whole name with a to z upper-cased and
+// every other byte kept. The whole name, dots included: cut at its first
+// ".", the box "site.one" would overwrite the shortcuts of the box "site",
+// and Delete, which looks for "<name>.lnk", would never find them.
+inline std::string ShortcutFilePath(const std::string& folder, const std::string& name)
+{
+    return folder + "\\" + AsciiUpper(name) + ".LNK";
+}

@@ -11,3 +11,10 @@
 #define WM_UPLOAD_DONE (WM_USER + 501)
 // wParam, lParam: 0. A failure was shown; end the program.
 #define WM_UPLOAD_ABORT (WM_USER + 502)
+
+// Exit codes of an engine run.
+enum EngineExit : int {
+    kExitComplete = 0,   // everything sent (or the manager was started)
+    kExitFailed = 1,     // a failure, or a run with paths not sent
+    kExitCancelled = 2,  // the user pressed Cancel
+};

@@ -1,7 +1,6 @@
 #include "installer/SetupPlan.h"
 
 #include "boxconfig/SuiteNames.h"
-#include "shell/Shortcut.h"
 
 namespace {
 
