@@ -54,3 +54,12 @@ std::string CacheFileName(const std::string& box)
 {
     return box + ".lst";
 }
+
+std::string UnreadableStatus(size_t unreadable)
+{
+    if (unreadable == 0)
+        return std::string();
+    if (unreadable == 1)
+        return "1 entry of the listing could not be shown";
+    return std::to_string(unreadable) + " entries of the listing could not be shown";
+}

@@ -3,6 +3,7 @@
 // file list's sort order.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "ftp/CommandText.h"  // CommandLine, shared with the engine
@@ -39,3 +40,7 @@ std::string ConnectionLine(const std::string& box, const std::string& host, bool
 
 // The cache file of a box, in the current directory.
 std::string CacheFileName(const std::string& box);
+
+// The status after a listing: empty, or how many of its lines could not be
+// shown (they would otherwise vanish without a word).
+std::string UnreadableStatus(size_t unreadable);
