@@ -44,6 +44,9 @@ struct TransferResult {
     // Why we gave up a data connection the server made (its TLS session or
     // certificate); empty otherwise.
     std::string failure;
+    // The server kept us waiting past the client's time limit: the control
+    // connection is out of step (a completion reply may still come).
+    bool timedOut = false;
 
     bool IsDone() const { return outcome == Done; }
 };
@@ -61,6 +64,7 @@ public:
     virtual void DataClosing() {}
     // Asked about every PollMs while the transfer waits for the server's
     // connection, and once after the data: true gives the transfer up.
+    // The wait itself ends after the client's time limit.
     virtual bool Abandoned() { return false; }
 };
 
@@ -106,6 +110,7 @@ private:
     bool OpenPassive();
     bool AwaitDataConnection();
     bool Stop(TransferResult::Outcome outcome, TransferStep step, bool replyRead);
+    bool StopTimedOut(TransferStep step);
     void ReadCompletion(TransferResult::Outcome failure, TransferStep step);
     bool IsAbandoned();
     void CloseData();
