@@ -79,7 +79,8 @@ TEST(SavingABox, TheSixEntriesThenConfirmedOptionsOnceAndNeverUnconfirmedOnes)
     };
     std::vector<std::string> expected = entries;
     for (const char* option : {"Site|Transfer Type#-1", "Site|Filenames#0", "Site|File Extensions#1", "Site|Port#2121",
-                               "Site|Erase#1", "Site|Passive#1", "Site|TLS#0", "Site|Timeout#0", "Site|TempUpload#1"})
+                               "Site|Erase#1", "Site|Passive#1", "Site|TLS#0", "Site|SFTP#0", "Site|Timeout#0",
+                               "Site|TempUpload#1"})
         expected.push_back(option);
     EXPECT_EQ(p.writes, expected);
     EXPECT_FALSE(pending.Confirmed);
