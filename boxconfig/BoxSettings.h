@@ -15,6 +15,8 @@ namespace BoxValue {
 constexpr char HostName[] = "Host Name";
 constexpr char UserId[] = "User ID";
 constexpr char Password[] = "Password";
+// The password sealed for the current user (REG_BINARY); see StoredPassword.h.
+constexpr char SecurePassword[] = "SecurePassword";
 constexpr char Account[] = "Account";
 constexpr char Directory[] = "Directory";
 constexpr char GeoCitiesLogin[] = "GeoCities Login";

@@ -43,6 +43,18 @@ void CCachedProfile::WriteInt(const std::string& section, const std::string& nam
     m_below.WriteInt(section, name, value);
 }
 
+void CCachedProfile::WriteBinary(const std::string& section, const std::string& name, const std::string& bytes)
+{
+    Forget(section, name);
+    m_below.WriteBinary(section, name, bytes);
+}
+
+void CCachedProfile::DeleteValue(const std::string& section, const std::string& name)
+{
+    Forget(section, name);
+    m_below.DeleteValue(section, name);
+}
+
 void CCachedProfile::DeleteSection(const std::string& section)
 {
     auto inSection = [&](const auto& key) { return std::get<0>(key) == section; };

@@ -22,23 +22,37 @@ public:
         auto it = m_ints.find({section, AsciiLower(name)});
         return it == m_ints.end() ? def : it->second;
     }
-    void WriteString(const std::string& section, const std::string& name, const std::string& text) override
+    bool GetBinary(const std::string& section, const std::string& name, std::string* bytes) override
     {
         m_sections[section];
-        m_ints.erase({section, AsciiLower(name)});
+        auto it = m_binaries.find({section, AsciiLower(name)});
+        if (it == m_binaries.end())
+            return false;
+        *bytes = it->second;
+        return true;
+    }
+    void WriteString(const std::string& section, const std::string& name, const std::string& text) override
+    {
+        Erase(section, name);
         m_strings[{section, AsciiLower(name)}] = text;
     }
     void WriteInt(const std::string& section, const std::string& name, int value) override
     {
-        m_sections[section];
-        m_strings.erase({section, AsciiLower(name)});
+        Erase(section, name);
         m_ints[{section, AsciiLower(name)}] = value;
     }
+    void WriteBinary(const std::string& section, const std::string& name, const std::string& bytes) override
+    {
+        Erase(section, name);
+        m_binaries[{section, AsciiLower(name)}] = bytes;
+    }
+    void DeleteValue(const std::string& section, const std::string& name) override { Erase(section, name); }
     void DeleteSection(const std::string& section) override
     {
         m_sections.erase(section);
         EraseSection(m_strings, section);
         EraseSection(m_ints, section);
+        EraseSection(m_binaries, section);
     }
     bool HoldsValues(const std::string& section) override { return ValueCount(section) > 0; }
     bool HasSection(const std::string& section) const { return m_sections.count(section) != 0; }
@@ -49,11 +63,21 @@ public:
             n += kv.first.first == section;
         for (auto& kv : m_ints)
             n += kv.first.first == section;
+        for (auto& kv : m_binaries)
+            n += kv.first.first == section;
         return n;
     }
 
 private:
     using Key = std::pair<std::string, std::string>;
+    void Erase(const std::string& section, const std::string& name)
+    {
+        m_sections[section];
+        const Key key(section, AsciiLower(name));
+        m_strings.erase(key);
+        m_ints.erase(key);
+        m_binaries.erase(key);
+    }
     template <class M>
     static void EraseSection(M& m, const std::string& section)
     {
@@ -63,4 +87,5 @@ private:
     std::map<std::string, int> m_sections;
     std::map<Key, std::string> m_strings;
     std::map<Key, int> m_ints;
+    std::map<Key, std::string> m_binaries;
 };

@@ -95,6 +95,38 @@ void CRegistryProfile::WriteInt(const std::string& section, const std::string& n
     RegSetValueExA(key.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
 }
 
+bool CRegistryProfile::GetBinary(const std::string& section, const std::string& name, std::string* bytes)
+{
+    CRegKey key;
+    DWORD type = 0, size = 0;
+    if (!OpenSection(m_appKey, section, key) ||
+        RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_BINARY)
+        return false;
+    bytes->assign(size, '\0');
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&(*bytes)[0]), &size) !=
+        ERROR_SUCCESS)
+        return false;
+    bytes->resize(size);
+    return true;
+}
+
+void CRegistryProfile::WriteBinary(const std::string& section, const std::string& name, const std::string& bytes)
+{
+    CRegKey key;
+    if (!OpenSection(m_appKey, section, key))
+        return;
+    RegSetValueExA(key.Get(), name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
+}
+
+void CRegistryProfile::DeleteValue(const std::string& section, const std::string& name)
+{
+    CRegKey key;
+    if (OpenSection(m_appKey, section, key))
+        RegDeleteValueA(key.Get(), name.c_str());
+}
+
 // RegDeleteKey cannot remove a key that has subkeys; a box key made by hand may.
 static void DeleteTree(HKEY parent, const std::string& name)
 {

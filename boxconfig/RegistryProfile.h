@@ -12,6 +12,9 @@ public:
     int GetInt(const std::string& section, const std::string& name, int def) override;
     void WriteString(const std::string& section, const std::string& name, const std::string& text) override;
     void WriteInt(const std::string& section, const std::string& name, int value) override;
+    bool GetBinary(const std::string& section, const std::string& name, std::string* bytes) override;
+    void WriteBinary(const std::string& section, const std::string& name, const std::string& bytes) override;
+    void DeleteValue(const std::string& section, const std::string& name) override;
     void DeleteSection(const std::string& section) override;
     bool HoldsValues(const std::string& section) override;
 

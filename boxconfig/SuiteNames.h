@@ -18,6 +18,7 @@ constexpr char kTlsNotOffered[] =
     "The FTP host does not offer FTP over TLS, which this box requires.\nThe user name and password were not sent.";
 constexpr char kTlsFailed[] = "Unable to establish an encrypted connection to the FTP host";
 constexpr char kTlsDataRefused[] = "The FTP host refused the encrypted data connection";
+constexpr char kTlsDataFailed[] = "Unable to use an encrypted data connection to the FTP host";
 // SFTP boxes: No to an SSH host key ends the run before the log-in.
 constexpr char kHostKeyRefused[] =
     "The host key of the SFTP host was not trusted.\nThe user name and password were not sent.";

@@ -20,6 +20,8 @@ std::string TransferFailure(CBrowserSession& s, const TransferResult& result, co
     // A server that wants the encrypted data connection otherwise says why.
     if (result.code == DataTlsRefused)
         return WithReason(kTlsDataRefused, result.text);
+    if (!result.failure.empty())
+        return WithReason(kTlsDataFailed, result.failure);
     switch (result.step) {
     case TransferStep::DataPort:
     case TransferStep::DataConnection:

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "boxconfig/PasswordCodec.h"
+#include "boxconfig/StoredPassword.h"
 #include "boxconfig/SuiteNames.h"
 #include "browser/BrowserRules.h"
 #include "win/Handles.h"
@@ -47,7 +47,7 @@ bool Connect(CBrowserSession& s, std::string* failure)
     options.host = s.settings.Text(BoxText::HostName);
     options.port = s.port;
     options.user = s.settings.Text(BoxText::UserId);
-    options.password = DecodePassword(s.settings.Text(BoxText::Password));
+    options.password = ReadBoxPassword(s.profile, s.box, BoxReader::Browser, UserPasswordSeal());
     options.storedKey = s.settings.Text(BoxText::HostKey);
     options.timeoutSeconds = s.settings.TimeLimit();
     SftpOpening opening;

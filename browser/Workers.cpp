@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "boxconfig/BoxSettings.h"
-#include "boxconfig/PasswordCodec.h"
+#include "boxconfig/StoredPassword.h"
 #include "boxconfig/SuiteNames.h"
 #include "browser/BrowserList.h"
 #include "browser/BrowserRules.h"
@@ -107,7 +107,8 @@ public:
     {
         CBrowserSession& s = m_session;
         if (s.Closing() ||
-            !AskYesNo(s.window, CertificateQuestion(certificate, m_host), kSuiteTitle, HelpCertificateQuestion) ||
+            !AskYesNo(s.window, CertificateQuestion(certificate, m_host), kSuiteTitle, HelpCertificateQuestion,
+                      DefaultAnswer::No) ||
             s.Closing())
             return false;
         s.profile.WriteString(s.box, BoxValue::Certificate, certificate.fingerprint);
@@ -132,7 +133,7 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     options.port = static_cast<unsigned short>(s.port);
     options.timeLimit = s.settings.TimeLimit();
     options.user = s.settings.Text(BoxText::UserId);
-    options.password = DecodePassword(s.settings.Text(BoxText::Password));
+    options.password = ReadBoxPassword(s.profile, s.box, BoxReader::Browser, UserPasswordSeal());
     options.tls = s.settings.Tls();
     options.storedFingerprint = s.settings.Text(BoxText::Certificate);
     options.makeCredentials = MakeSchannelCredentials;

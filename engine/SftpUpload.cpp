@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "boxconfig/BoxSettings.h"
-#include "boxconfig/PasswordCodec.h"
+#include "boxconfig/StoredPassword.h"
 #include "boxconfig/SuiteNames.h"
 #include "engine/ProgressDlg.h"
 #include "engine/TransferRules.h"
@@ -75,7 +75,7 @@ void OpenSftp(UploadSession& s)
     options.host = settings.Text(BoxText::HostName);
     options.port = settings.Number(BoxNumber::Port);
     options.user = settings.Text(BoxText::UserId);
-    options.password = DecodePassword(settings.Text(BoxText::Password));
+    options.password = ReadBoxPassword(*s.runProfile, s.boxName, BoxReader::Engine, UserPasswordSeal());
     options.storedKey = settings.Text(BoxText::HostKey);
     options.timeoutSeconds = settings.TimeLimit();
     SftpOpening opening;

@@ -42,6 +42,7 @@ struct UploadSession {
     std::vector<std::string> notSent;    // paths not sent whole, for the closing report
     size_t pathIndex = 0;                // the path of the list being sent
     std::vector<SendingFolder> folders;  // outermost first
+    bool dataProven = false;             // an encrypted box's data connections work
     // The remote names stored in this run, by remote directory.
     std::set<std::pair<std::string, std::string>> storedNames;
 

@@ -5,7 +5,7 @@
 
 #include "boxconfig/BoxSettings.h"
 #include "boxconfig/CachedProfile.h"
-#include "boxconfig/PasswordCodec.h"
+#include "boxconfig/StoredPassword.h"
 #include "boxconfig/SuiteNames.h"
 #include "engine/EngineMessages.h"
 #include "engine/PathList.h"
@@ -52,6 +52,15 @@ std::string NotSentText(const std::vector<std::string>& paths)
     return text;
 }
 
+// Ends the run before the first file: none of them was sent.
+[[noreturn]] void FailBeforeSending(UploadSession& s, const std::string& why)
+{
+    std::vector<std::string> paths;
+    for (size_t n = 0; n < CountPaths(s.pathList); ++n)
+        paths.push_back(PathAt(s.pathList, n));
+    Fail(s, why + "\r\n\r\n" + NotSentText(paths));
+}
+
 // Ends the run when the server will not take the file being sent: the
 // message names every path that did not arrive, in the order they were
 // taken: those that failed before, this one, and those not tried yet (the
@@ -95,7 +104,7 @@ public:
     bool TrustCertificate(const TlsCertificate& certificate) override
     {
         if (!AskYesNo(m_session.window->Handle(), CertificateQuestion(certificate, m_host), kSuiteTitle,
-                      HelpCertificateQuestion))
+                      HelpCertificateQuestion, DefaultAnswer::No))
             return false;
         m_session.runProfile->WriteString(m_session.boxName, BoxValue::Certificate, certificate.fingerprint);
         return true;
@@ -120,7 +129,7 @@ void Open(UploadSession& s)
     options.port = static_cast<unsigned short>(port);
     options.timeLimit = settings.TimeLimit();
     options.user = settings.Text(BoxText::UserId);
-    options.password = DecodePassword(settings.Text(BoxText::Password));
+    options.password = ReadBoxPassword(*s.runProfile, s.boxName, BoxReader::Engine, UserPasswordSeal());
     options.tls = settings.Tls();
     options.storedFingerprint = settings.Text(BoxText::Certificate);
     options.makeCredentials = MakeSchannelCredentials;
@@ -132,15 +141,15 @@ void Open(UploadSession& s)
     case SessionFailure::Connect:
     case SessionFailure::GivenUp:
         Fail(s, kNoConnection, opened.why);
-    case SessionFailure::TlsNotOffered:
-        Fail(s, kTlsNotOffered);
-    case SessionFailure::Untrusted:
-        Fail(s, kNoLogon);
     case SessionFailure::Logon:
         Fail(s, kNoLogon, opened.why);
+    case SessionFailure::TlsNotOffered:
+        FailBeforeSending(s, kTlsNotOffered);
+    case SessionFailure::Untrusted:
+        FailBeforeSending(s, kNoLogon);
     case SessionFailure::TlsFailed:
     case SessionFailure::Protect:
-        Fail(s, kTlsFailed, opened.why);
+        FailBeforeSending(s, WithReason(kTlsFailed, opened.why));
     }
     s.control = std::move(opened.control);
 }
@@ -324,6 +333,28 @@ std::string RemoteDirectoryKey(UploadSession& s)
     return key;
 }
 
+// Why the encrypted data connection failed: the server's refusal, or ours.
+std::string DataFailure(const TransferResult& result)
+{
+    if (result.code == DataTlsRefused)
+        return WithReason(kTlsDataRefused, result.text);
+    if (!result.failure.empty())
+        return WithReason(kTlsDataFailed, result.failure);
+    return WithReason(kTlsDataFailed, result.text.empty() ? "the connection failed" : result.text);
+}
+
+// Once a run, before its first STOR: a server that will not take our
+// encrypted data connections ends the run while its files are whole.
+void CheckDataConnections(UploadSession& s)
+{
+    s.window->SetStatus("Checking the data connection...");
+    const TransferResult probe = ProveDataConnections(s.client, *s.control, Mode(s));
+    s.window->AppendLog(s.client.LastReply());
+    if (!DataConnectionsProven(probe))
+        FailSending(s, DataFailure(probe));
+    s.dataProven = true;
+}
+
 // A transfer that kept us waiting past the limit leaves the control
 // connection out of step: nothing more can be sent on it.
 void FailIfTimedOut(UploadSession& s, const TransferResult& result)
@@ -385,6 +416,8 @@ void RenameTemporary(UploadSession& s, const std::string& temporary, const std::
 bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, const TransferChoice& choice,
                const std::string& remote, const std::string& wire, bool enterBoxDirectory)
 {
+    if (!s.dataProven && Settings(s).Tls())
+        CheckDataConnections(s);
     CUploadObserver observer(s);
     observer.remote = remote;
     CTransfer transfer(s.client, *s.control, &observer, Mode(s));
@@ -412,8 +445,8 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     // reply with which the server gave up before connecting.
     s.window->AppendLog(s.client.LastReply());
     // Every later file would meet the same refusal.
-    if (result.code == DataTlsRefused)
-        FailSending(s, WithReason(kTlsDataRefused, result.text));
+    if (result.code == DataTlsRefused || !result.failure.empty())
+        FailSending(s, DataFailure(result));
     if (temporary && !result.IsDone()) {
         if (result.outcome != TransferResult::Abandoned && s.client.LastReplyCode() != ReplyFailed)
             DeleteRemote(s, target);

@@ -6,12 +6,24 @@ CTlsControlStream::CTlsControlStream(std::unique_ptr<CStream> plain, std::shared
 {
 }
 
-std::unique_ptr<CStream> CTlsControlStream::DataStream(SocketHandle s)
+std::unique_ptr<CStream> CTlsControlStream::DataStream(SocketHandle s, std::string* why)
 {
     std::unique_ptr<CTlsStream> data(new CTlsStream(s, m_credentials->NewSession()));
     data->SetTimeLimit(TimeLimit());
-    if (!data->Handshake())
+    if (!data->Handshake()) {
+        *why = data->Failure();
         return nullptr;
+    }
+    TlsCertificate certificate;
+    if (!data->ServerCertificate(&certificate)) {
+        *why = "the data connection's certificate could not be read";
+        return nullptr;
+    }
+    if (!AcceptDataCertificate(m_certificate, certificate)) {
+        *why = "the data connection presented another certificate than the control connection (SHA-256 " +
+               certificate.fingerprint + ")";
+        return nullptr;
+    }
     return std::unique_ptr<CStream>(data.release());
 }
 
@@ -44,6 +56,7 @@ TlsStartResult StartTls(CFtpClient& ftp, std::unique_ptr<CStream> plain,
         result.outcome = TlsStart::Untrusted;
         return result;
     }
+    stream->Accepted(certificate);
     result.outcome = TlsStart::Secured;
     result.stream = std::move(stream);
     return result;
@@ -67,4 +80,19 @@ bool ProtectDataConnections(CFtpClient& ftp, CStream& control, std::string* repl
             *replies += ftp.LastReply();
     }
     return true;
+}
+
+TransferResult ProveDataConnections(CFtpClient& ftp, CStream& control, DataMode mode)
+{
+    CTransfer probe(ftp, control, nullptr, mode);
+    if (!probe.OpenDataPort())
+        return probe.Result();
+    return probe.Discard("LIST\r\n");
+}
+
+bool DataConnectionsProven(const TransferResult& probe)
+{
+    // 4xx and 522 speak of the data connection; other 5xx of the listing.
+    return probe.IsDone() || (probe.outcome == TransferResult::Refused && probe.step == TransferStep::Command &&
+                              probe.code >= 500 && probe.code != DataTlsRefused);
 }

@@ -12,17 +12,23 @@
 
 #include "ftp/FtpClient.h"
 #include "ftp/TlsStream.h"
+#include "ftp/Transfer.h"
 
 class CTlsControlStream : public CTlsStream {
 public:
     // Over the plain control connection, which it owns (the socket stays
     // the caller's).
     CTlsControlStream(std::unique_ptr<CStream> plain, std::shared_ptr<CTlsCredentials> credentials);
-    // The data connection's handshake; null when it failed.
-    std::unique_ptr<CStream> DataStream(SocketHandle s) override;
+    // The data connection's handshake and certificate; null when either
+    // fails (see AcceptDataCertificate): whoever answers a data connection
+    // must not get a file or give us a listing.
+    std::unique_ptr<CStream> DataStream(SocketHandle s, std::string* why) override;
+    // The control connection's certificate, once accepted.
+    void Accepted(const TlsCertificate& certificate) { m_certificate = certificate; }
 
 private:
     std::shared_ptr<CTlsCredentials> m_credentials;
+    TlsCertificate m_certificate;
 };
 
 enum class TlsStart {
@@ -57,3 +63,14 @@ bool ProtectDataConnections(CFtpClient& ftp, CStream& control, std::string* repl
 // connection (vsftpd when it cannot resume the control connection's
 // session): "522 SSL connection failed: session reuse required".
 constexpr int DataTlsRefused = 522;
+
+// Before the first upload changes anything on the server: a listing, read
+// and dropped, shows that the server takes our encrypted data connections
+// and that they are its own. A server that demands TLS session reuse, which
+// not every platform can give, refuses them only once the transfer has
+// begun: after STOR that is once it has emptied the file.
+TransferResult ProveDataConnections(CFtpClient& ftp, CStream& control, DataMode mode);
+// A listing the server refuses outright (550: upload folders often cannot
+// be listed) proves nothing either way: only a failed data connection, or
+// a refusal that speaks of one, counts against it.
+bool DataConnectionsProven(const TransferResult& probe);

@@ -16,7 +16,9 @@ bool QuotedPath(const std::string& reply, std::string& path)
     return true;
 }
 
-bool PassivePort(const std::string& reply, unsigned short& port)
+namespace {
+
+bool LinePassivePort(const std::string& reply, unsigned short& port)
 {
     const size_t afterCode = reply.size() < 4 ? reply.size() : 4;
     size_t at = reply.find_first_of("(0123456789", afterCode);
@@ -45,6 +47,19 @@ bool PassivePort(const std::string& reply, unsigned short& port)
         return false;
     port = static_cast<unsigned short>(value);
     return true;
+}
+
+}  // namespace
+
+bool PassivePort(const std::string& reply, unsigned short& port)
+{
+    for (size_t start = 0; start < reply.size();) {
+        const size_t end = reply.find('\n', start);
+        if (LinePassivePort(reply.substr(start, end == std::string::npos ? end : end - start), port))
+            return true;
+        start = end == std::string::npos ? reply.size() : end + 1;
+    }
+    return false;
 }
 
 bool ExtendedPassivePort(const std::string& reply, unsigned short& port)

@@ -14,7 +14,7 @@ bool QuotedPath(const std::string& reply, std::string& path);
 // parentheses, others write "227 =h1,...,p2" or no parentheses at all, and
 // text may follow. The numbers are taken from the first digit after the
 // code, or from just after a "(" before it; each must be 0 to 255, and the
-// port not 0.
+// port not 0. In a multi-line reply each line is read so, the first first.
 // The address in the reply is left aside: the data connection goes where
 // the control connection goes, not where a server would send it.
 bool PassivePort(const std::string& reply, unsigned short& port);

@@ -48,8 +48,9 @@ public:
     // socket it does not own; called once the data connection is up and the
     // transfer command has its preliminary reply. Plain over plain; an
     // encrypted control connection gives encrypted data connections (the
-    // handshake happens here). Null when that failed.
-    virtual std::unique_ptr<CStream> DataStream(SocketHandle s);
+    // handshake and the server's certificate are checked here). Null, and
+    // why in a sentence, when that failed.
+    virtual std::unique_ptr<CStream> DataStream(SocketHandle s, std::string* why);
 };
 
 // A stream straight over a socket, which it does not own. With a time
@@ -87,7 +88,7 @@ private:
     bool m_timedOut = false;
 };
 
-inline std::unique_ptr<CStream> CStream::DataStream(SocketHandle s)
+inline std::unique_ptr<CStream> CStream::DataStream(SocketHandle s, std::string*)
 {
     return std::unique_ptr<CStream>(new CPlainStream(s, TimeLimit()));
 }

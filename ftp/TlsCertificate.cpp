@@ -42,6 +42,38 @@ CertificateVerdict JudgeCertificate(const TlsCertificate& certificate, const std
     return CertificateVerdict::Ask;
 }
 
+bool AcceptDataCertificate(const TlsCertificate& control, const TlsCertificate& data)
+{
+    return SameFingerprint(control.fingerprint, data.fingerprint) || (control.error == 0 && data.error == 0);
+}
+
+uint32_t ChainStatusError(uint32_t trustStatus)
+{
+    // Revocation unknown or offline: no list could be had in time.
+    const uint32_t unknown = 0x00000040 | 0x01000000;
+    static const struct {
+        uint32_t status;
+        uint32_t error;
+    } errors[] = {
+        {0x00010000, 0x800B010A},  // partial chain: CERT_E_CHAINING
+        {0x00000080, 0x800B010A},  // cyclic
+        {0x00000020, 0x800B0109},  // untrusted root
+        {0x04000000, 0x800B0109},  // explicitly distrusted
+        {0x00000004, 0x800B010C},  // revoked
+        {0x00000008, 0x80096004},  // signature not valid
+        {0x00000400, 0x80096019},  // basic constraints
+        {0x00000010, 0x800B0110},  // not valid for server use
+        {0x00000001, 0x800B0101},  // not time valid
+        {0x00000002, 0x800B0102},  // validity not nested
+    };
+    if ((trustStatus & ~unknown) == 0)
+        return 0;
+    for (const auto& e : errors)
+        if (trustStatus & e.status)
+            return e.error;
+    return 0x800B010B;  // TRUST_E_FAIL
+}
+
 bool SameFingerprint(const std::string& a, const std::string& b)
 {
     const std::string digits = FingerprintDigits(a);
@@ -67,6 +99,7 @@ std::string CertificateReason(uint32_t error)
         {0x80096019, "Its issuer is not allowed to issue certificates."},        // TRUST_E_BASIC_CONSTRAINTS
         {0x80096004, "Its signature is not valid."},                             // TRUST_E_CERT_SIGNATURE
         {0x800B0114, "It carries an invalid name."},                             // CERT_E_INVALID_NAME
+        {0x800B010B, "Its chain of issuers does not pass the checks."},          // TRUST_E_FAIL
     };
     for (const auto& r : reasons)
         if (r.error == error)

@@ -24,6 +24,16 @@ enum class CertificateVerdict { Accept, Ask };
 // to trust for this box (stored; empty when none); ask about any other.
 CertificateVerdict JudgeCertificate(const TlsCertificate& certificate, const std::string& storedFingerprint);
 
+// A data connection's certificate may serve when it is the control
+// connection's own, or, when that one was trusted through its chain (not by
+// a fingerprint the user stored), when it passes the same checks.
+bool AcceptDataCertificate(const TlsCertificate& control, const TlsCertificate& data);
+
+// The error of a certificate chain's trust status (CERT_TRUST_* bits), as a
+// CERT_E_* or TRUST_E_* code; 0 when it has none. A revocation state that
+// could not be learnt is none.
+uint32_t ChainStatusError(uint32_t trustStatus);
+
 // Two fingerprints name the same certificate: hex digits compared without
 // regard to case or separators; an incomplete one matches nothing.
 bool SameFingerprint(const std::string& a, const std::string& b);

@@ -5,7 +5,8 @@
 // DecryptMessage hands back are to be read, and the buffer descriptions are
 // made afresh for every call. It never checks certificates, so we do.
 #define SECURITY_WIN32
-#define SCHANNEL_USE_BLACKLISTS  // for SCH_CREDENTIALS
+#define SCHANNEL_USE_BLACKLISTS           // for SCH_CREDENTIALS
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS  // for the revocation time limit
 #include "ftp/TlsSchannel.h"
 
 #include <windows.h>
@@ -26,10 +27,15 @@ namespace {
 const unsigned char AlertRecord = 21;  // TLS ContentType alert
 
 // We check the certificate ourselves after the handshake, and offer no
-// client certificate of our own.
+// client certificate of our own: a server that asks for one optionally gets
+// none rather than an answer SChannel picks from the user's store.
 const DWORD CredentialFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
 const ULONG ContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
-                           ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
+                           ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
+                           ISC_REQ_USE_SUPPLIED_CREDS;
+// Revocation lists are fetched where a certificate names them, but a run
+// waits no longer than this for all of them together.
+const DWORD RevocationWaitMs = 3000;
 
 std::string ErrorText(const char* what, long code)
 {
@@ -112,6 +118,7 @@ public:
     bool Shutdown(std::string* output) override;
     bool ServerCertificate(TlsCertificate* certificate) override;
     std::string LastError() const override { return m_error; }
+    unsigned ProtocolVersion() const override;
 
 private:
     SECURITY_STATUS Initialize(SecBufferDesc* input, std::string* output);
@@ -223,16 +230,16 @@ TlsStatus CSchannelProvider::Decrypt(char* input, size_t length, size_t* consume
             extra = buffer.cbBuffer;
     }
     *consumed = extra <= length ? length - extra : 0;
+    // Data that came with a close or a renegotiation is the server's too.
+    const bool gotData = data != nullptr && data->cbBuffer > 0;
+    if (gotData)
+        plain->append(static_cast<const char*>(data->pvBuffer), data->cbBuffer);
     if (status == SEC_I_CONTEXT_EXPIRED)
         return TlsStatus::Closed;
     if (status == SEC_I_RENEGOTIATE)
         return TlsStatus::Renegotiate;
-    if (data != nullptr && data->cbBuffer > 0) {
-        plain->append(static_cast<const char*>(data->pvBuffer), data->cbBuffer);
-        return TlsStatus::Ok;
-    }
     // Wine's way of handing over the server's close_notify.
-    return alert ? TlsStatus::Closed : TlsStatus::Ok;
+    return alert && !gotData ? TlsStatus::Closed : TlsStatus::Ok;
 }
 
 bool CSchannelProvider::Shutdown(std::string* output)
@@ -248,6 +255,25 @@ bool CSchannelProvider::Shutdown(std::string* output)
     }
     Failed("the TLS session could not be ended", status);
     return false;
+}
+
+unsigned CSchannelProvider::ProtocolVersion() const
+{
+    SecPkgContext_ConnectionInfo info = {};
+    CtxtHandle context = m_context;
+    if (!m_hasContext || QueryContextAttributesA(&context, SECPKG_ATTR_CONNECTION_INFO, &info) != SEC_E_OK)
+        return 0;
+    static const struct {
+        DWORD protocols;
+        unsigned version;
+    } versions[] = {
+        {SP_PROT_TLS1_3_CLIENT, 0x0304}, {SP_PROT_TLS1_2_CLIENT, 0x0303}, {SP_PROT_TLS1_1_CLIENT, 0x0302},
+        {SP_PROT_TLS1_0_CLIENT, 0x0301}, {SP_PROT_SSL3_CLIENT, 0x0300},   {SP_PROT_SSL2_CLIENT, 0x0002},
+    };
+    for (const auto& v : versions)
+        if (info.dwProtocol & v.protocols)
+            return v.version;
+    return 0;
 }
 
 bool CSchannelProvider::ServerCertificate(TlsCertificate* out)
@@ -271,8 +297,11 @@ bool CSchannelProvider::ServerCertificate(TlsCertificate* out)
     chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = &serverUse;
+    chainPara.dwUrlRetrievalTimeout = RevocationWaitMs;
+    const DWORD chainFlags =
+        CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
     const CERT_CHAIN_CONTEXT* chain = nullptr;
-    if (!CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &chainPara, 0, nullptr, &chain)) {
+    if (!CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &chainPara, chainFlags, nullptr, &chain)) {
         out->error = HRESULT_FROM_WIN32(GetLastError());
         CertFreeCertificateContext(cert);
         return true;
@@ -286,13 +315,21 @@ bool CSchannelProvider::ServerCertificate(TlsCertificate* out)
     ssl.pwszServerName = wideName.data();
     CERT_CHAIN_POLICY_PARA policy = {};
     policy.cbSize = sizeof policy;
+    // A revocation list that could not be had is no verdict (see above).
+    policy.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
     policy.pvExtraPolicyPara = &ssl;
     CERT_CHAIN_POLICY_STATUS verdict = {};
     verdict.cbSize = sizeof verdict;
-    if (CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &verdict))
-        out->error = verdict.dwError;
-    else
-        out->error = HRESULT_FROM_WIN32(GetLastError());
+    // The policy alone lets a partial chain or a non-CA issuer pass under
+    // Wine: the chain's own status is judged first.
+    out->error = ChainStatusError(chain->TrustStatus.dwErrorStatus);
+    if (out->error == 0)
+        out->error = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &verdict)
+                         ? verdict.dwError
+                         : HRESULT_FROM_WIN32(GetLastError());
+    // Wine's policy disregards the flag; a revoked certificate failed above.
+    if (out->error == static_cast<uint32_t>(CERT_E_REVOCATION_FAILURE))
+        out->error = 0;
     CertFreeCertificateChain(chain);
     CertFreeCertificateContext(cert);
     return true;

@@ -1,5 +1,6 @@
 #include "ftp/TlsStream.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -22,7 +23,8 @@ CTlsStream::CTlsStream(std::unique_ptr<CStream> transport, std::unique_ptr<CTlsP
       m_state(State::Start),
       m_established(false),
       m_closing(false),
-      m_closeSent(false)
+      m_closeSent(false),
+      m_inHandshake(false)
 {
 }
 
@@ -104,6 +106,10 @@ bool CTlsStream::Handshake()
         return false;
     if (!Negotiate())
         return false;
+    // The platform may settle for an old protocol although we offer none.
+    const unsigned version = m_provider->ProtocolVersion();
+    if (version < TlsVersion12)
+        return Fail("the server offers only " + TlsVersionName(version) + "; TLS 1.2 or later is required");
     m_state = State::Open;
     m_established = true;
     // Data may have come right behind the server's last handshake message.
@@ -116,9 +122,39 @@ bool CTlsStream::ServerCertificate(TlsCertificate* certificate)
     return m_established && m_provider->ServerCertificate(certificate);
 }
 
+// A handshake message after the handshake: a renegotiation (TLS 1.2), or a
+// session ticket or key update (TLS 1.3, which the platform hands over as a
+// renegotiation). One step over what is held; reading on is left to Fill,
+// so data decrypted already is never kept waiting for an answer the server
+// may not owe.
+bool CTlsStream::Renegotiate(bool* progressed)
+{
+    size_t consumed = 0;
+    std::string output;
+    const TlsStatus status = m_provider->Handshake(&m_raw[0], m_raw.size(), &consumed, &output);
+    if (!output.empty() && !SendWhole(output) && status != TlsStatus::Failed)
+        return Fail("the connection failed");
+    m_raw.erase(0, consumed);
+    *progressed = consumed > 0 || !output.empty();
+    if (status == TlsStatus::Continue || status == TlsStatus::Incomplete) {
+        m_inHandshake = true;
+        return true;
+    }
+    m_inHandshake = false;
+    return status == TlsStatus::Ok || Fail("the TLS handshake failed: " + m_provider->LastError());
+}
+
 void CTlsStream::DecryptHeld()
 {
-    while (m_state == State::Open && !m_raw.empty()) {
+    while (m_state == State::Open) {
+        if (m_inHandshake) {
+            bool progressed = false;
+            if (!Renegotiate(&progressed) || (m_inHandshake && (!progressed || m_raw.empty())))
+                return;
+            continue;
+        }
+        if (m_raw.empty())
+            return;
         size_t consumed = 0;
         const TlsStatus status = m_provider->Decrypt(&m_raw[0], m_raw.size(), &consumed, &m_plain);
         if (status == TlsStatus::Incomplete)
@@ -133,8 +169,8 @@ void CTlsStream::DecryptHeld()
             // for it; the data is whole even if the answer cannot go.
             m_state = State::Closed;
             Shutdown();
-        } else if (status == TlsStatus::Renegotiate && !Negotiate()) {
-            return;
+        } else if (status == TlsStatus::Renegotiate) {
+            m_inHandshake = true;
         }
     }
 }
@@ -208,4 +244,15 @@ bool CTlsStream::Shutdown()
         m_closeSent = m_provider->Shutdown(&output) && SendWhole(output);
     }
     return m_closeSent;
+}
+
+std::string TlsVersionName(unsigned version)
+{
+    if (version == 0)
+        return "an unknown TLS version";
+    if (version < 0x0301)
+        return "SSL";
+    char text[32];
+    std::snprintf(text, sizeof text, "TLS 1.%u", (version & 0xff) - 1);
+    return text;
 }

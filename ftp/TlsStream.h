@@ -48,7 +48,15 @@ public:
     virtual bool ServerCertificate(TlsCertificate* certificate) = 0;
     // Why the last call failed, in a few words (with the platform's code).
     virtual std::string LastError() const = 0;
+    // After the handshake: the protocol agreed on, as TLS writes it on the
+    // wire (0x0303 for TLS 1.2); 0 when the platform does not say.
+    virtual unsigned ProtocolVersion() const = 0;
 };
+
+// The oldest protocol we talk: the platform may agree on less than we ask.
+constexpr unsigned TlsVersion12 = 0x0303;
+// "TLS 1.2", "SSL 3.0", for messages.
+std::string TlsVersionName(unsigned version);
 
 // Makes the sessions of one server: the control connection's and those of
 // its data connections. They share one set of credentials and one host
@@ -67,8 +75,9 @@ public:
     // Over another stream, which it owns.
     CTlsStream(std::unique_ptr<CStream> transport, std::unique_ptr<CTlsProvider> provider);
 
-    // Runs the handshake as the client; false when it failed (see Failure).
-    // Nothing else works before it has succeeded.
+    // Runs the handshake as the client; false when it failed (see Failure),
+    // also when the server agreed on less than TLS 1.2. Nothing else works
+    // before it has succeeded.
     bool Handshake();
     // The server's certificate, once the handshake is done.
     bool ServerCertificate(TlsCertificate* certificate);
@@ -99,6 +108,7 @@ private:
     enum class State { Start, Open, Closed, Failed };
 
     bool Negotiate();
+    bool Renegotiate(bool* progressed);
     bool ReadMore();
     void DecryptHeld();
     bool Fill();
@@ -112,6 +122,7 @@ private:
     bool m_established;
     bool m_closing;       // our close_notify is made: no data may follow
     bool m_closeSent;     // and it went out whole
+    bool m_inHandshake;   // a post-handshake exchange waits for the server's next message
     std::string m_raw;    // received from the transport, not yet decrypted
     std::string m_plain;  // decrypted, not yet taken by Receive
     std::string m_failure;

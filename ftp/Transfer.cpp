@@ -1,5 +1,6 @@
 #include "ftp/Transfer.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "ftp/ReplyText.h"
@@ -15,6 +16,15 @@ bool IsAccepted(int code)
 bool IsPreliminary(int code)
 {
     return code >= 100 && code < 200;
+}
+
+// Both sockets talk to the same host (the port may differ).
+bool SamePeer(SocketHandle a, SocketHandle b)
+{
+    NetAddress first, second;
+    unsigned short port;
+    return PeerSocketAddress(a, first, &port) && PeerSocketAddress(b, second, &port) && first.v6 == second.v6 &&
+           std::equal(first.bytes, first.bytes + sizeof first.bytes, second.bytes);
 }
 
 }  // namespace
@@ -101,6 +111,18 @@ TransferResult CTransfer::Download(const std::string& command, const char* local
     return Run(command, [&](CStream& data) { return m_ftp.ReceiveToFile(data, localPath, onReceive); });
 }
 
+TransferResult CTransfer::Discard(const std::string& command)
+{
+    return Run(command, [](CStream& data) {
+        char block[CFtpClient::BlockSize];
+        for (;;) {
+            const int n = data.Receive(block, sizeof block);
+            if (n <= 0)
+                return n == 0 ? CFtpClient::DataEnd::Whole : CFtpClient::DataEnd::Connection;
+        }
+    });
+}
+
 template <typename Move>
 TransferResult CTransfer::Run(const std::string& command, Move move)
 {
@@ -164,7 +186,11 @@ bool CTransfer::AwaitDataConnection()
             return false;
         }
         if (ready & ReadableFirst) {
-            m_connected.Reset(AcceptConnection(m_listener.Get()));
+            CSocketOwner accepted(AcceptConnection(m_listener.Get()));
+            // Another host that finds the port first must not get the data.
+            if (accepted.IsValid() && !SamePeer(accepted.Get(), m_control.Socket()))
+                continue;
+            m_connected.Reset(accepted.Release());
             m_listener.Reset();
             break;
         }
@@ -182,10 +208,12 @@ bool CTransfer::AwaitDataConnection()
     }
     if (m_observer && !m_observer->DataConnected(m_dataSocket))
         return Stop(TransferResult::Abandoned, TransferStep::DataConnection, false);
-    m_data = m_control.DataStream(m_dataSocket);
+    std::string why;
+    m_data = m_control.DataStream(m_dataSocket, &why);
     if (!m_data) {
         CloseData();
         ReadCompletion(TransferResult::Connection, TransferStep::DataConnection);
+        m_result.failure = why;
         return false;
     }
     return true;

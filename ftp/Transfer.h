@@ -41,6 +41,9 @@ struct TransferResult {
     // reply (also after a local failure); 0 and empty when none was read.
     int code = 0;
     std::string text;
+    // Why we gave up a data connection the server made (its TLS session or
+    // certificate); empty otherwise.
+    std::string failure;
     // The server kept us waiting past the client's time limit: the control
     // connection is out of step (a completion reply may still come).
     bool timedOut = false;
@@ -80,7 +83,8 @@ public:
     // The first step, before the caller's own commands. Active: a listener
     // on a free port, and PORT with the control connection's local address
     // (the server reaches us through the interface it already talks to);
-    // only 200 accepts it. Passive: PASV, whose 227 reply gives the port,
+    // only 200 accepts it. Only a connection from the control connection's
+    // peer is taken on it: anyone else is closed and the wait goes on. Passive: PASV, whose 227 reply gives the port,
     // and a connection to that port at the control connection's peer
     // address. False when that failed; Result() says why.
     bool OpenDataPort();
@@ -92,6 +96,10 @@ public:
     TransferResult Upload(const std::string& command, CInputFile& file);
     TransferResult Download(const std::string& command, const char* localPath,
                             const CFtpClient::ReceiveCallback& onReceive = CFtpClient::ReceiveCallback());
+
+    // A transfer whose data is read and dropped (a listing that only shows
+    // the server takes our data connections).
+    TransferResult Discard(const std::string& command);
 
     const TransferResult& Result() const { return m_result; }
 

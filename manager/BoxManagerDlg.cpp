@@ -87,7 +87,7 @@ BOOL CBoxManagerDlg::OnInit()
 
 void CBoxManagerDlg::LoadBox()
 {
-    const BoxEntries stored = ReadBoxEntries(m_profile, m_state.CurrentBoxName);
+    const BoxEntries stored = ReadBoxEntries(m_profile, m_state.CurrentBoxName, UserPasswordSeal());
     UserId = stored.UserId;
     // Only this exact spelling is the preset's; "Anonymous" is a user's own.
     if (UserId == kAnonymousUser) {
@@ -242,7 +242,7 @@ void CBoxManagerDlg::SaveBox(const std::string& box)
     entries.GeoCities = GeoCities;
     entries.HostName = HostName;
     entries.Directory = Directory;
-    WriteBoxEntries(m_profile, box, entries, m_state.PendingOptions);
+    WriteBoxEntries(m_profile, box, entries, m_state.PendingOptions, UserPasswordSeal());
 
     const std::string cwd = CurrentDirectory();
     const std::string engine = BoxEnginePath(cwd, box);

@@ -1,9 +1,9 @@
 #include "manager/BoxRecord.h"
 
 #include "boxconfig/BoxSettings.h"
-#include "boxconfig/PasswordCodec.h"
+#include "boxconfig/SuiteNames.h"
 
-BoxEntries ReadBoxEntries(CProfile& profile, const std::string& box)
+BoxEntries ReadBoxEntries(CProfile& profile, const std::string& box, CPasswordSeal& seal)
 {
     const CBoxSettings stored(profile, box, BoxReader::Manager);
     BoxEntries e;
@@ -12,17 +12,20 @@ BoxEntries ReadBoxEntries(CProfile& profile, const std::string& box)
     e.Account = stored.Text(BoxText::Account);
     e.HostName = stored.Text(BoxText::HostName);
     e.Directory = stored.Text(BoxText::Directory);
-    const std::string password = stored.Text(BoxText::Password);
-    if (!password.empty())
-        e.Password = DecodePassword(password);
+    e.Password = ReadBoxPassword(profile, box, BoxReader::Manager, seal);
     return e;
 }
 
-void WriteBoxEntries(CProfile& profile, const std::string& box, const BoxEntries& entries, BoxOptions& pending)
+void WriteBoxEntries(CProfile& profile, const std::string& box, const BoxEntries& entries, BoxOptions& pending,
+                     CPasswordSeal& seal)
 {
+    const CBoxSettings stored(profile, box, BoxReader::Manager);
+    if (AsciiLower(stored.Text(BoxText::HostName)) != AsciiLower(entries.HostName) ||
+        (pending.Confirmed && stored.Number(BoxNumber::Port) != pending.Port))
+        profile.DeleteValue(box, BoxValue::Certificate);
     profile.WriteString(box, BoxValue::HostName, entries.HostName);
     profile.WriteString(box, BoxValue::UserId, entries.UserId);
-    profile.WriteString(box, BoxValue::Password, EncodePassword(entries.Password));
+    WriteBoxPassword(profile, box, entries.Password, seal);
     profile.WriteString(box, BoxValue::Directory, entries.Directory);
     profile.WriteString(box, BoxValue::Account, entries.Account);
     profile.WriteInt(box, BoxValue::GeoCitiesLogin, entries.GeoCities);

@@ -102,12 +102,16 @@ def engine_cases(d, s, paths, trusted, untrusted, other_name):
                 t.eq(links.tree_in(up), links.SENT)
                 t.eq(srv.commands()[:2], ["AUTH TLS", "USER anonymous"])
 
-    with t.case("vsftpd insisting on session reuse: its 522 is shown, the run ends"):
+    with t.case("vsftpd insisting on session reuse: its 522 is shown before STOR, the copies there stay"):
+        before = links.tree_in(os.path.join(root, "active"))
         with Vsftpd(root, writable=True, tls=trusted) as srv:
             with Secure(d, s, srv.port, user="anonymous", password="guest@", directory="active") as box:
                 with box.run(paths[:2]) as run:
                     failure(d, run.pid, REUSE + "\r\n\r\n" + not_sent_text(paths[:2]))
                     t.eq(run.exit_code(), 1)
+            t.eq([c for c in srv.commands() if c.startswith("STOR")], [])
+        t.eq(links.tree_in(os.path.join(root, "active")), before)
+        t.check("a.txt" in before, "a copy was there to keep")
 
     srv = s.ftp_server(user="ann", password="pw", tls=untrusted)
     with Secure(d, s, srv.port) as box:
@@ -115,7 +119,7 @@ def engine_cases(d, s, paths, trusted, untrusted, other_name):
             with box.run(paths[:1]) as run:
                 d.answer("no", box=question(d, run.pid, untrusted,
                                             "It is not issued by a trusted certification authority.", "sendora.chm"))
-                failure(d, run.pid, NO_LOGON)
+                failure(d, run.pid, NO_LOGON + "\r\n\r\n" + not_sent_text(paths[:1]))
                 t.eq(run.exit_code(), 1)
             t.eq(srv.commands(), ["AUTH TLS"])
             t.eq(box.stored(), None, "nothing stored")
@@ -136,7 +140,7 @@ def engine_cases(d, s, paths, trusted, untrusted, other_name):
             box.box.set(d, port=other.port)
             with box.run(paths[:1]) as run:
                 d.answer("no", box=question(d, run.pid, other_name, "It is issued for another host name."))
-                failure(d, run.pid, NO_LOGON)
+                failure(d, run.pid, NO_LOGON + "\r\n\r\n" + not_sent_text(paths[:1]))
                 t.eq(run.exit_code(), 1)
             t.eq(other.commands(), ["AUTH TLS"])
             t.eq(box.stored(), untrusted.fingerprint, "the trusted one stays")
@@ -145,7 +149,7 @@ def engine_cases(d, s, paths, trusted, untrusted, other_name):
         srv = s.ftp_server(user="ann", password="pw")
         with Secure(d, s, srv.port) as box:
             with box.run(paths[:1]) as run:
-                failure(d, run.pid, NOT_OFFERED)
+                failure(d, run.pid, NOT_OFFERED + "\r\n\r\n" + not_sent_text(paths[:1]))
                 t.eq(run.exit_code(), 1)
         t.eq(srv.commands(), ["AUTH TLS"])
 

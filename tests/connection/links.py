@@ -120,3 +120,31 @@ class Browser:
     def close(self):
         self.d.escape(self.w)
         return self.d.wait_pid(self.pid, timeout=20)
+
+
+def scripted_run(t, d, s, script, paths, said=None, question=None, code=1, **settings):
+    """A TLS box run over the paths against the scripted server; gives the
+    server. question: (button or "enter", a reason the question must show).
+    A failure must start with said and name every path as not sent."""
+    from scripted_ftpd import ScriptedFtpServer
+    srv = ScriptedFtpServer(script).start()
+    settings = dict(dict(host="localhost", user="ann", password="pw", transfer_type=1, tls=1), **settings)
+    box = boxes.make_box(d, s.tmp, "Scripted", port=srv.port, **settings)
+    try:
+        with EngineRun(d, box, boxes.path_list(paths)) as run:
+            if question:
+                asked = run.message_box()
+                t.check(question[1] in asked.text, "reason: %r" % asked.text)
+                d.enter(asked.hwnd) if question[0] == "enter" else d.answer(question[0], box=asked)
+            if said:
+                shown = run.message_box()
+                t.check(shown.text.startswith(said) and shown.text.endswith(not_sent_text(paths)),
+                        "failure: %r" % shown.text)
+                d.answer("ok", box=shown)
+            t.eq(run.exit_code(), code)
+        t.eq(box.get(d, "certificate"), settings.get("certificate"), "nothing more trusted")
+    finally:
+        box.delete(d)
+        srv.wait(10)
+        srv.close()
+    return srv

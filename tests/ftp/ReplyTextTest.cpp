@@ -45,7 +45,9 @@ TEST(PasvReply, ThePortOfTheSixNumbersAsServersWriteThem)
         {"227 =127,0,0,1,0,21\r\n", 21},                                   // "=" before the numbers
         {"227 Passive (127,0,0,1,255,255) and some text 1,2\r\n", 65535},  // text after them
         {"227 Passive 127,0,0,1,0,80 (the port is 80)\r\n", 80},
-        {"227 (001,002,003,004,000,099)\r\n", 99},            // leading zeros
+        {"227 (001,002,003,004,000,099)\r\n", 99},                       // leading zeros
+        {"227-Entering Passive Mode\r\n227 (127,0,0,1,4,1)\r\n", 1025},  // multi-line
+        {"227-(127,0,0,1,4,2)\r\n227 Done\r\n", 1026},
         {"227 Entering Passive Mode (127,0,0,1,4)\r\n", -1},  // a number missing
         {"227 Entering Passive Mode (127,0,0,1,4,)\r\n", -1},
         {"227 Entering Passive Mode (127,0,0,1,,4,1)\r\n", -1},

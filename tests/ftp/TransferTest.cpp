@@ -70,13 +70,13 @@ public:
     int Peek(char* buffer, int length) override { return Take(buffer, length, false); }
     bool Pending() const override { return !m_held.empty(); }
     SocketHandle Socket() const override { return m_socket; }
-    std::unique_ptr<CStream> DataStream(SocketHandle s) override
+    std::unique_ptr<CStream> DataStream(SocketHandle s, std::string* why) override
     {
         if (m_setup == NoDataStream)
             return nullptr;
         if (m_setup == ShutdownFails)
             return std::unique_ptr<CStream>(new CFailingShutdown(s));
-        return CStream::DataStream(s);
+        return CStream::DataStream(s, why);
     }
 
 private:

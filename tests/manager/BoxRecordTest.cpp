@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "boxconfig/MemoryProfile.h"
-#include "boxconfig/PasswordCodec.h"
 #include "manager/BoxRecord.h"
 
 namespace {
@@ -24,6 +23,22 @@ public:
         CMemoryProfile::WriteInt(section, name, value);
     }
     std::vector<std::string> writes;
+};
+
+// Seals by a mark, or fails to, as the platform may.
+class CTestSeal : public CPasswordSeal {
+public:
+    bool Seal(const std::string& plain, std::string* sealed) override
+    {
+        *sealed = "~" + plain;
+        return works;
+    }
+    bool Open(const std::string& sealed, std::string* plain) override
+    {
+        *plain = sealed.substr(1);
+        return works && sealed[0] == '~';
+    }
+    bool works = true;
 };
 
 BoxEntries Entries(const std::string& password = "pw")
@@ -53,25 +68,26 @@ TEST(SavingABox, TheSixEntriesThenConfirmedOptionsOnceAndNeverUnconfirmedOnes)
     pending.Timeout = 0;
     pending.TempUpload = 1;
     pending.Confirmed = true;
-    WriteBoxEntries(p, "Site", Entries(), pending);
+    CTestSeal seal;
+    WriteBoxEntries(p, "Site", Entries(), pending, seal);
     const std::vector<std::string> entries = {
         "Site|Host Name=ftp.example.net",
         "Site|User ID=ann",
-        "Site|Password=" + EncodePassword("pw"),
         "Site|Directory=/www",
         "Site|Account=acct",
         "Site|GeoCities Login#1",
     };
     std::vector<std::string> expected = entries;
     for (const char* option : {"Site|Transfer Type#-1", "Site|Filenames#0", "Site|File Extensions#1", "Site|Port#2121",
-                               "Site|Erase#1", "Site|Passive#1", "Site|TLS#0", "Site|Timeout#0", "Site|TempUpload#1"})
+                               "Site|Erase#1", "Site|Passive#1", "Site|TLS#0", "Site|SFTP#0", "Site|Timeout#0",
+                               "Site|TempUpload#1"})
         expected.push_back(option);
     EXPECT_EQ(p.writes, expected);
     EXPECT_FALSE(pending.Confirmed);
 
     // Saved again without a new confirmation: the stored options stay.
     p.writes.clear();
-    WriteBoxEntries(p, "Site", Entries(), pending);
+    WriteBoxEntries(p, "Site", Entries(), pending, seal);
     EXPECT_EQ(p.writes, entries);
     EXPECT_EQ(p.GetInt("Site", "Port", 21), 2121);
 }
@@ -84,7 +100,10 @@ TEST(SavingABox, PasswordsOfAnyLengthComeBackAsTyped)
             password += static_cast<char>(33 + (i * 7) % 94);
         CMemoryProfile p;
         BoxOptions pending;
-        WriteBoxEntries(p, "Site", Entries(password), pending);
-        EXPECT_EQ(ReadBoxEntries(p, "Site").Password, password) << length;
+        CTestSeal seal;
+        seal.works = length % 2 == 0;  // else the legacy text
+        WriteBoxEntries(p, "Site", Entries(password), pending, seal);
+        EXPECT_EQ(ReadBoxEntries(p, "Site", seal).Password, password) << length;
+        EXPECT_EQ(p.GetString("Site", "Password", "") != "", !seal.works) << "never both";
     }
 }

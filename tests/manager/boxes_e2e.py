@@ -1,7 +1,8 @@
 """SndMgr end to end under Wine: boxes typed into the dialog are saved as a
-registry key, an engine copy and two shortcuts, the new engine uploads with
-the typed password, Delete removes it all again, and "/i" places the Start
-Menu entry."""
+registry key (the password sealed for the user), an engine copy and two
+shortcuts, the new engine uploads with the typed password, a box saved
+before passwords were sealed logs in and is sealed when saved, Delete
+removes it all again, and "/i" places the Start Menu entry."""
 
 import os
 import sys
@@ -11,6 +12,7 @@ from manager_support import (ACCOUNT, ALIAS, APP_KEY, BINARY, CANCEL, CAPTION, D
                              PASSWORD, PORT, PROBE, SHELL_FOLDERS, TITLE, USER_ID, Suite, box_key,
                              entries, fill, link_names, read_link, shell_folder, suite, type_text,
                              wait_text)
+from codec import encode_password  # noqa: E402
 
 t = suite.Tests()
 
@@ -21,6 +23,13 @@ ALL_BOXES = [ONE, TWO, DOT, DOT_ONE, NO_ENGINE, NO_SENDTO, HOST_ONLY, BROKEN]
 DEVICE = "Windows reserves that name for a device."
 # Longer than anything a fixed buffer would hold, with every kind of symbol.
 LONG_PASSWORD = "pw-" + "".join(chr(33 + (i * 11) % 94) for i in range(200)).replace(" ", "")
+
+
+def sealed(value, password):
+    """A data protection blob (version 1, our description inside) that does
+    not hold the password in the clear."""
+    return (value is not None and value[0] == 3 and value[1].startswith(b"\x01\x00\x00\x00") and
+            "FTP Sendora".encode("utf-16-le") in value[1] and password.encode() not in value[1])
 
 
 def expect_message(d, pid, text, icon, button="ok"):
@@ -107,9 +116,8 @@ def main():
                  {"Host Name": ("REG_SZ", "127.0.0.1"), "User ID": ("REG_SZ", "ann"),
                   "Directory": ("REG_SZ", ""), "Account": ("REG_SZ", ""),
                   "GeoCities Login": ("REG_DWORD", 0)})
-            stored = d.reg_get(key, "Password")
-            t.check(stored.type == "REG_SZ" and len(stored.data) == 8 and stored.data != "secret",
-                    "password stored encoded: %r" % (stored,))
+            t.check(sealed(d.reg_get_raw(key, "SecurePassword"), "secret"), "password sealed")
+            t.eq(d.reg_get(key, "Password"), None, "no reversible password")
             t.eq([n for n in OPTION_VALUES if d.reg_get(key, n) is not None], [], "no option values")
             with open(m.engine_copy(ONE), "rb") as f:
                 t.check(f.read() == engine_bytes, "engine copy is byte for byte Sendora.exe")
@@ -138,7 +146,16 @@ def main():
             t.check(os.path.exists(sent) and open(sent, "rb").read() == open(upload, "rb").read(),
                     "file uploaded in binary under its lower-case name")
 
-        with t.case("reopening a box shows its values, password decoded; OK keeps its options"):
+        with t.case("reopening a box shows its values, password opened; OK keeps its options"):
+            # A box saved before passwords were sealed: it logs in, and the
+            # next save seals its password.
+            d.reg_delete_value(box_key(TWO), "SecurePassword")
+            d.reg_set_sz(box_key(TWO), "Password", encode_password(LONG_PASSWORD))
+            d.reg_set_sz(box_key(TWO), "Certificate", "AB:CD")
+            server.clear_log()
+            engine = d.start('"%s" %s' % (suite.win_path(m.engine_copy(TWO)), suite.win_path(upload)), cwd=m.dir)
+            t.eq(d.wait_pid(engine, timeout=90), 0, "a legacy box logs in")
+            t.check("PASS " + LONG_PASSWORD in server.commands(), "the legacy password reached the server")
             pid, w = m.open(TWO)
             t.eq(entries(d, w), {"user": "boxuser", "password": LONG_PASSWORD, "account": "",
                                  "alias": TWO, "host": "127.0.0.1", "directory": ""})
@@ -148,6 +165,9 @@ def main():
             finish_created(d, pid, TWO)
             t.eq(d.reg_get(box_key(TWO), "Host Name").data, "localhost")
             t.eq(d.reg_get(box_key(TWO), "Port").data, server.port, "option kept")
+            t.eq([d.reg_get(box_key(TWO), n) for n in ("Password", "Certificate")], [None, None],
+                 "the legacy password and the old host's certificate are gone")
+            t.check(sealed(d.reg_get_raw(box_key(TWO), "SecurePassword"), LONG_PASSWORD), "sealed")
 
         with t.case("a name with a dot keeps its whole name: two boxes, four shortcuts"):
             for alias in (DOT, DOT_ONE):

@@ -26,8 +26,14 @@ these keys, which are carried out in this order:
                 "data_delay" seconds are waited before connecting; a client
                 that does not connect to a passive port within 10 seconds
                 counts as refused
+                "impostor": true first has 127.0.0.2 connect to the PORT
+                address and record what it gets (kind "impostor")
   "then":       text or pieces sent after the data step (a completion reply)
   "close":      true: close the control connection after this step
+  "tls":        after the reply, TLS on the control connection and every
+                later data connection: {"cert": file, "key": file, and
+                optionally "max_version": "TLSv1"}; a data step's
+                "data_tls" (same form) replaces it for that connection
 
 Text is sent as Latin-1, so "\\u00ff" in JSON is the byte 0xff. After the last
 step every further command line is recorded and answered "502 Not in the
@@ -65,6 +71,7 @@ import json
 import os
 import re
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -93,6 +100,7 @@ class _Control:
         self.pending = b""
         self.data_address = None
         self.listener = None  # the passive port, until its data step
+        self.tls = None       # the control connection's TLS settings, once secured
 
     def read_line(self):
         while b"\n" not in self.pending:
@@ -132,6 +140,28 @@ def _passive_reply(control, step):
     return reply.replace("{pasv}", "127,0,0,1," + numbers).replace("{port}", numbers)
 
 
+def _tls_context(spec):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(spec["cert"], spec["key"])
+    if "max_version" in spec:
+        version = getattr(ssl.TLSVersion, spec["max_version"])
+        context.minimum_version = context.maximum_version = version
+        context.set_ciphers("DEFAULT:@SECLEVEL=0")  # old versions need old ciphers
+    return context
+
+
+def _impostor(control):
+    received = b""
+    try:
+        with socket.create_connection(control.data_address, timeout=5, source_address=("127.0.0.2", 0)) as other:
+            for chunk in iter(lambda: other.recv(65536), b""):
+                received += chunk
+    except OSError:
+        pass
+    control.session.transfers.append({"kind": "impostor", "result": "accepted", "bytes": len(received),
+                                      "data": received})
+
+
 def _connect(control):
     """The data connection of the step: ours to the client's PORT, or the
     client's to the passive port; None when it does not come about."""
@@ -155,6 +185,8 @@ def _connect(control):
 def _data_step(control, step):
     kind = step["data"]
     time.sleep(step.get("data_delay", 0))
+    if step.get("impostor"):
+        _impostor(control)
     try:
         data = _connect(control)
     except OSError:
@@ -162,6 +194,9 @@ def _data_step(control, step):
     if data is None:
         control.session.transfers.append({"kind": kind, "result": "refused", "bytes": 0, "data": b""})
         return
+    if control.tls is not None:
+        data.settimeout(30)
+        data = _tls_context(step.get("data_tls", control.tls)).wrap_socket(data, server_side=True)
     data.settimeout(None)
     with data:
         received = b""
@@ -187,6 +222,11 @@ def _data_step(control, step):
                 pass
         elif kind == "stall":
             time.sleep(step.get("stall", 30))
+        if control.tls is not None and kind == "send":
+            try:
+                data.unwrap()  # a client takes data without a close_notify for cut short
+            except OSError:
+                pass
         control.session.transfers.append(
             {"kind": kind, "result": "accepted", "bytes": len(received), "data": received})
 
@@ -211,6 +251,9 @@ def play(conn, script, session, log=None):
                 control.send(_passive_reply(control, step), pause)
             elif "reply" in step:
                 control.send(step["reply"], pause)
+            if "tls" in step:
+                conn = control.conn = _tls_context(step["tls"]).wrap_socket(conn, server_side=True)
+                control.tls = step["tls"]
             if "data" in step:
                 _data_step(control, step)
             if "then" in step:

@@ -104,7 +104,9 @@ TEST(ExplicitTls, EachDataConnectionIsASessionOfTheControlConnectionsCredentials
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
         ASSERT_EQ(write(pair[1], c.server.data(), c.server.size()), static_cast<ssize_t>(c.server.size()));
         shutdown(pair[1], SHUT_WR);
-        std::unique_ptr<CStream> data = control.DataStream(pair[0]);
+        std::string why;
+        std::unique_ptr<CStream> data = control.DataStream(pair[0], &why);
+        EXPECT_EQ(why.empty(), c.made);
         EXPECT_EQ(data != nullptr, c.made);
         if (data) {
             char buffer[64];

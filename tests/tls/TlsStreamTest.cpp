@@ -129,6 +129,20 @@ TEST(TlsStream, RenegotiationInTheMiddleOfTheData)
     EXPECT_EQ(toy.wire->written, Handshaken + Handshaken + CloseNotify);
 }
 
+TEST(TlsStream, ASessionTicketWithNothingToAnswerNeverWaitsForTheServer)
+{
+    Toy toy(ToyServerHandshake() + ToyData("226 done\r\n") + ToyRecord('T', "ticket"));
+    toy.wire->reads.push_back(ToyData("later") + CloseNotify);
+    ASSERT_TRUE(toy.stream.Handshake());
+    char buffer[64];
+    ASSERT_EQ(toy.stream.Receive(buffer, sizeof buffer), 10);
+    EXPECT_EQ(toy.wire->reads.size(), 1u) << "the next read waits for the caller";
+    int last = 1;
+    EXPECT_EQ(ReceiveAll(toy.stream, 100, &last), "later");
+    EXPECT_EQ(last, 0);
+    EXPECT_EQ(toy.wire->written, Handshaken + CloseNotify);
+}
+
 TEST(TlsStream, SendMakesRecordsAndSendsThemWholeThroughShortSends)
 {
     Toy toy(ToyServerHandshake());

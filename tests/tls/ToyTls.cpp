@@ -44,6 +44,10 @@ std::string ToyServerHandshake()
 TlsStatus CToyProvider::Handshake(char* input, size_t length, size_t* consumed, std::string* output)
 {
     *consumed = 0;
+    if (m_ticket) {
+        m_ticket = false;
+        return TlsStatus::Ok;
+    }
     if (!m_helloSent) {
         m_helloSent = true;
         *output += ToyRecord('H', "hello");
@@ -86,6 +90,10 @@ TlsStatus CToyProvider::Decrypt(char* input, size_t length, size_t* consumed, st
     }
     if (input[0] == 'R')
         return TlsStatus::Renegotiate;
+    if (input[0] == 'T') {
+        m_ticket = true;
+        return TlsStatus::Renegotiate;
+    }
     if (input[0] == 'A' && payload == "close_notify")
         return TlsStatus::Closed;
     m_error = "bad record";
