@@ -13,13 +13,13 @@ struct TextRow {
 };
 
 // A reader that never reads a value is given "" for it.
-const TextRow kTexts[] = {
-    {BoxText::HostName, BoxValue::HostName, {"", kNotFound, kNotFound}},
-    {BoxText::UserId, BoxValue::UserId, {"", kNotFound, kNotFound}},
-    {BoxText::Password, BoxValue::Password, {"", kNotFound, kNotFound}},
+const TextRow Texts[] = {
+    {BoxText::HostName, BoxValue::HostName, {"", NotFound, NotFound}},
+    {BoxText::UserId, BoxValue::UserId, {"", NotFound, NotFound}},
+    {BoxText::Password, BoxValue::Password, {"", NotFound, NotFound}},
     {BoxText::Account, BoxValue::Account, {"", "", ""}},
-    {BoxText::Directory, BoxValue::Directory, {"", kNotFound, kNotFound}},
-    {BoxText::CurrentDirectory, BoxValue::CurrentDirectory, {"", "", kNotFound}},
+    {BoxText::Directory, BoxValue::Directory, {"", NotFound, NotFound}},
+    {BoxText::CurrentDirectory, BoxValue::CurrentDirectory, {"", "", NotFound}},
     {BoxText::TargetDirectory, BoxValue::TargetDirectory, {"", "", ""}},
     {BoxText::Certificate, BoxValue::Certificate, {"", "", ""}},
     // SFTP boxes
@@ -32,7 +32,7 @@ struct NumberRow {
     int byDefault;
 };
 
-const NumberRow kNumbers[] = {
+const NumberRow Numbers[] = {
     {BoxNumber::GeoCitiesLogin, BoxValue::GeoCitiesLogin, 0},
     {BoxNumber::Port, BoxValue::Port, 21},
     {BoxNumber::TransferType, BoxValue::TransferType, static_cast<int>(TransferType::AutoDetect)},
@@ -63,22 +63,22 @@ const Row& RowOf(const Row (&rows)[N], Value value)
 
 const char* BoxValueName(BoxText value)
 {
-    return RowOf(kTexts, value).name;
+    return RowOf(Texts, value).name;
 }
 
 const char* BoxValueName(BoxNumber value)
 {
-    return RowOf(kNumbers, value).name;
+    return RowOf(Numbers, value).name;
 }
 
 std::string BoxTextDefault(BoxText value, BoxReader reader)
 {
-    return RowOf(kTexts, value).byReader[static_cast<int>(reader)];
+    return RowOf(Texts, value).byReader[static_cast<int>(reader)];
 }
 
 int BoxNumberDefault(BoxNumber value)
 {
-    return RowOf(kNumbers, value).byDefault;
+    return RowOf(Numbers, value).byDefault;
 }
 
 CBoxSettings::CBoxSettings(CProfile& profile, std::string box, BoxReader reader)

@@ -175,12 +175,12 @@ bool CRegistryProfile::HoldsValues(const std::string& section)
 CRegistryProfile& SuiteProfile()
 {
     // Vendor and application key both bear the application's name.
-    static CRegistryProfile profile(kSuiteTitle, kSuiteTitle);
+    static CRegistryProfile profile(SuiteTitle, SuiteTitle);
     return profile;
 }
 
 CRegistryProfile& WindowProfile()
 {
-    static CRegistryProfile profile(kSuiteTitle, "Browser");
+    static CRegistryProfile profile(SuiteTitle, "Browser");
     return profile;
 }

@@ -14,12 +14,12 @@ std::string WithReason(const char* message, std::string reason)
 
 std::string EngineFileName(const std::string& box)
 {
-    return box + kEngineExtension;
+    return box + EngineExtension;
 }
 
 std::string BoxEnginePath(const std::string& suiteFolder, const std::string& box)
 {
-    return suiteFolder + "\\" + kBoxesFolder + "\\" + EngineFileName(box);
+    return suiteFolder + "\\" + BoxesFolder + "\\" + EngineFileName(box);
 }
 
 std::string BoxesEntryPath(const std::string& programFolder, const std::string& entry)

@@ -7,24 +7,24 @@
 
 // The application's name: the caption of Sendora's and SndMgr's messages,
 // and both levels of the settings key under HKEY_CURRENT_USER\Software.
-constexpr char kSuiteTitle[] = "FTP Sendora";
+constexpr char SuiteTitle[] = "FTP Sendora";
 
 // What the engine and the browser read for a text setting that is missing,
 // and what a shell folder that cannot be read is held as.
-constexpr char kNotFound[] = "Not Found";
+constexpr char NotFound[] = "Not Found";
 
 // The failures of FTP over TLS, the same in the engine and the browser.
-constexpr char kTlsNotOffered[] =
+constexpr char TlsNotOffered[] =
     "The FTP host does not offer FTP over TLS, which this box requires.\nThe user name and password were not sent.";
-constexpr char kTlsFailed[] = "Unable to establish an encrypted connection to the FTP host";
-constexpr char kTlsDataRefused[] = "The FTP host refused the encrypted data connection";
-constexpr char kTlsDataFailed[] = "Unable to use an encrypted data connection to the FTP host";
+constexpr char TlsFailed[] = "Unable to establish an encrypted connection to the FTP host";
+constexpr char TlsDataRefused[] = "The FTP host refused the encrypted data connection";
+constexpr char TlsDataFailed[] = "Unable to use an encrypted data connection to the FTP host";
 // SFTP boxes: No to an SSH host key ends the run before the log-in.
-constexpr char kHostKeyRefused[] =
+constexpr char HostKeyRefused[] =
     "The host key of the SFTP host was not trusted.\nThe user name and password were not sent.";
 
 // Why a stored control port is never connected to, after host and port.
-constexpr char kPortOutOfRange[] = "the port must be from 1 to 65535";
+constexpr char PortOutOfRange[] = "the port must be from 1 to 65535";
 
 // A message and what caused it (a server's reply, the TLS layer's words)
 // below it, without the reason's trailing line end; the message alone when
@@ -32,10 +32,10 @@ constexpr char kPortOutOfRange[] = "the port must be from 1 to 65535";
 std::string WithReason(const char* message, std::string reason);
 
 // The folder beside the programs that holds one engine copy per box.
-constexpr char kBoxesFolder[] = "Boxes";
+constexpr char BoxesFolder[] = "Boxes";
 
 // The engine copy of a box is the box name with this extension.
-constexpr char kEngineExtension[] = ".exe";
+constexpr char EngineExtension[] = ".exe";
 std::string EngineFileName(const std::string& box);
 
 // "<suiteFolder>\Boxes\<box>.exe", where the manager makes the engine copy;

@@ -67,7 +67,7 @@ BOOL CBrowserDlg::OnInit()
 
     m_socketsStarted = SocketsStartup();
     if (!m_socketsStarted)
-        MessageBoxA(m_hwnd, "Could not load Windows Sockets DLL.", kSuiteTitle, MB_OK | MB_ICONERROR);
+        MessageBoxA(m_hwnd, "Could not load Windows Sockets DLL.", SuiteTitle, MB_OK | MB_ICONERROR);
     const CBoxSettings& settings = m_session->settings;
     SetItemText(IDC_BROWSER_CONNECTION, ConnectionLine(m_box, settings.Text(BoxText::HostName), false));
     m_sort = NormalSort(settings.Number(BoxNumber::SortColumn), settings.Number(BoxNumber::SortOrder));
@@ -278,7 +278,7 @@ void CBrowserDlg::OnOK()
 
 void CBrowserDlg::OnHelp(DWORD context)
 {
-    m_help.Open(m_hwnd, kSuiteTitle,
+    m_help.Open(m_hwnd, SuiteTitle,
                 context == HelpCertificateQuestion ? "messages.htm#certificate"
                 : context == HelpHostKeyQuestion   ? "messages.htm#hostkey"
                                                    : "browsing.htm");
@@ -307,7 +307,7 @@ void CBrowserDlg::OnDelete()
     const std::vector<int> rows = SelectedRows(m_list);
     if (rows.empty())
         return;
-    if (!AskYesNo(m_hwnd, "Are you sure you want to delete the selected item(s)?", kSuiteTitle))
+    if (!AskYesNo(m_hwnd, "Are you sure you want to delete the selected item(s)?", SuiteTitle))
         return;
     for (int row : rows) {
         QueueConnectPair(true);
@@ -323,13 +323,13 @@ void CBrowserDlg::OnRename()
 {
     const std::vector<int> rows = SelectedRows(m_list);
     if (rows.empty()) {
-        ShowFailure(m_hwnd, "Please select a file to rename", kSuiteTitle);
+        ShowFailure(m_hwnd, "Please select a file to rename", SuiteTitle);
         return;
     }
     CNameDlg dialog(IDD_BROWSER_RENAME, ListText(m_list, rows.front(), ColumnName), "Invalid filename used!");
     if (dialog.DoModal(m_hwnd, GetModuleHandleA(nullptr)) != IDOK)
         return;
-    if (!AskYesNo(m_hwnd, "Are you sure you want to rename the selected file(s)?", kSuiteTitle))
+    if (!AskYesNo(m_hwnd, "Are you sure you want to rename the selected file(s)?", SuiteTitle))
         return;
     QueueConnectPair(true);
     Command rename = {CommandKind::Rename};
@@ -513,7 +513,7 @@ void CBrowserDlg::Shutdown()
         if (!SocketsCleanup()) {
             char text[64];
             std::snprintf(text, sizeof text, "WSACleanup() caused error# %d", SocketLastError());
-            MessageBoxA(m_hwnd, text, kSuiteTitle, MB_OK | MB_ICONERROR);
+            MessageBoxA(m_hwnd, text, SuiteTitle, MB_OK | MB_ICONERROR);
         }
         m_socketsStarted = false;
     }

@@ -35,7 +35,7 @@ void CBrowserDlg::OpenFileRow(int row)
     m_session->yesToAll = false;
     const std::string target = GetItemText(IDC_BROWSER_TARGET);
     if (target.empty()) {
-        ShowFailure(m_hwnd, NoTarget, kSuiteTitle);
+        ShowFailure(m_hwnd, NoTarget, SuiteTitle);
         return;
     }
     QueueDownload(row, target);
@@ -46,12 +46,12 @@ void CBrowserDlg::DownloadRows(const std::vector<int>& rows, const std::shared_p
     m_session->yesToAll = false;
     for (int row : rows) {
         if (IsDirectoryRow(m_list, row)) {
-            ShowFailure(m_hwnd, "Unable to download a directory", kSuiteTitle);
+            ShowFailure(m_hwnd, "Unable to download a directory", SuiteTitle);
             return;
         }
         const std::string target = GetItemText(IDC_BROWSER_TARGET);
         if (target.empty()) {
-            ShowFailure(m_hwnd, NoTarget, kSuiteTitle);
+            ShowFailure(m_hwnd, NoTarget, SuiteTitle);
             return;
         }
         QueueDownload(row, target, copy);
@@ -67,7 +67,7 @@ void CBrowserDlg::OnCopyTo()
 {
     const std::vector<int> rows = SelectedRows(m_list);
     if (rows.empty()) {
-        ShowFailure(m_hwnd, "Please select the file(s) to be copied", kSuiteTitle);
+        ShowFailure(m_hwnd, "Please select the file(s) to be copied", SuiteTitle);
         return;
     }
     CCopyToDlg dialog;

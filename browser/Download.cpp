@@ -40,7 +40,7 @@ void SetProgress(CBrowserSession& s, int position)
 bool Fail(CBrowserSession& s, const std::string& message)
 {
     if (!s.Closing())
-        MessageBoxA(s.window, message.c_str(), kSuiteTitle, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxA(s.window, message.c_str(), SuiteTitle, MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 

@@ -25,7 +25,7 @@ void CNameDlg::OnOK()
 {
     const std::string name = GetItemText(IDC_NAME_EDIT);
     if (!IsUsableName(name)) {
-        ShowFailure(m_hwnd, m_refusal, kSuiteTitle);
+        ShowFailure(m_hwnd, m_refusal, SuiteTitle);
         return;
     }
     Name = name;

@@ -19,13 +19,13 @@ std::string TransferFailure(CBrowserSession& s, const TransferResult& result, co
     }
     // A server that wants the encrypted data connection otherwise says why.
     if (result.code == DataTlsRefused)
-        return WithReason(kTlsDataRefused, result.text);
+        return WithReason(TlsDataRefused, result.text);
     if (!result.failure.empty())
-        return WithReason(kTlsDataFailed, result.failure);
+        return WithReason(TlsDataFailed, result.failure);
     switch (result.step) {
     case TransferStep::DataPort:
     case TransferStep::DataConnection:
-        return kNoDataChannel;
+        return NoDataChannel;
     case TransferStep::Command:
         return refused;
     case TransferStep::Data:

@@ -6,7 +6,7 @@
 #include "browser/BrowserSession.h"
 #include "ftp/Transfer.h"
 
-constexpr char kNoDataChannel[] = "Unable to establish a data channel to the FTP host";
+constexpr char NoDataChannel[] = "Unable to establish a data channel to the FTP host";
 
 // A transfer of the browser's workers: given up once the window is closing,
 // its data connection known to the session, so that closing cuts it short.

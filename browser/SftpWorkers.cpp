@@ -59,7 +59,7 @@ bool Connect(CBrowserSession& s, std::string* failure)
         SetStatus(s, text);
     };
     opening.trust = [&](const SftpHostKey& key, HostKeyVerdict verdict) {
-        if (s.Closing() || !AskYesNo(s.window, HostKeyQuestion(key, options.host, verdict), kSuiteTitle, HelpHostKeyQuestion, DefaultAnswer::No) ||
+        if (s.Closing() || !AskYesNo(s.window, HostKeyQuestion(key, options.host, verdict), SuiteTitle, HelpHostKeyQuestion, DefaultAnswer::No) ||
             s.Closing())
             return false;
         s.profile.WriteString(s.box, BoxValue::HostKey, key.fingerprint);
@@ -72,7 +72,7 @@ bool Connect(CBrowserSession& s, std::string* failure)
         if (opened.failure == SftpFailure::Connect)
             return Failed(failure, "Unable to establish a connection to the FTP host");
         if (opened.failure == SftpFailure::Untrusted)
-            return Failed(failure, s.Closing() ? "" : kHostKeyRefused);
+            return Failed(failure, s.Closing() ? "" : HostKeyRefused);
         return Failed(failure, NoLogon);
     }
     s.sftp = sftp;
@@ -86,7 +86,7 @@ bool RestoreDirectory(CBrowserSession& s, bool changeDirectory, std::string* fai
 {
     std::string stored = s.settings.Text(BoxText::CurrentDirectory);
     const bool reset = s.resetToHome.exchange(false);
-    if (stored == kNotFound || reset)
+    if (stored == NotFound || reset)
         stored = s.settings.Text(BoxText::Directory);
     if (stored.empty() || !changeDirectory)
         return true;

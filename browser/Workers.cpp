@@ -107,7 +107,7 @@ public:
     {
         CBrowserSession& s = m_session;
         if (s.Closing() ||
-            !AskYesNo(s.window, CertificateQuestion(certificate, m_host), kSuiteTitle, HelpCertificateQuestion,
+            !AskYesNo(s.window, CertificateQuestion(certificate, m_host), SuiteTitle, HelpCertificateQuestion,
                       DefaultAnswer::No) ||
             s.Closing())
             return false;
@@ -128,7 +128,7 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     if (!IsValidPort(s.port)) {
         s.connected = false;
         return Failure(
-            WithReason(NoConnection, options.host + ", port " + std::to_string(s.port) + ": " + kPortOutOfRange));
+            WithReason(NoConnection, options.host + ", port " + std::to_string(s.port) + ": " + PortOutOfRange));
     }
     options.port = static_cast<unsigned short>(s.port);
     options.timeLimit = s.settings.TimeLimit();
@@ -157,14 +157,14 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
         return Silent;
     switch (opened.failure) {
     case SessionFailure::TlsNotOffered:
-        return Failure(kTlsNotOffered);
+        return Failure(TlsNotOffered);
     case SessionFailure::Untrusted:
         return Failure(NoLogon);
     case SessionFailure::Logon:
         return Failure(WithReason(NoLogon, opened.why));
     case SessionFailure::TlsFailed:
     case SessionFailure::Protect:
-        return Failure(WithReason(kTlsFailed, opened.why));
+        return Failure(WithReason(TlsFailed, opened.why));
     case SessionFailure::GivenUp:
         return Silent;
     default:
@@ -176,7 +176,7 @@ Outcome RestoreDirectory(CBrowserSession& s, CFtpClient& ftp, bool changeDirecto
 {
     std::string stored = s.settings.Text(BoxText::CurrentDirectory);
     const bool reset = s.resetToHome.exchange(false);
-    if (stored == kNotFound || reset)
+    if (stored == NotFound || reset)
         stored = s.settings.Text(BoxText::Directory);
     if (stored.empty())
         return Success;
@@ -259,7 +259,7 @@ Outcome List(CBrowserSession& s, CFtpClient& ftp)
     CSessionTransferObserver observer(s);
     CTransfer transfer(ftp, s.Control(), &observer, DataModeOf(s));
     if (!transfer.OpenDataPort())
-        return Failure(TransferFailure(s, transfer.Result(), kNoDataChannel));
+        return Failure(TransferFailure(s, transfer.Result(), NoDataChannel));
     const TransferResult result = transfer.Download(CommandLine("LIST"), s.listingFile.c_str());
     if (result.outcome == TransferResult::Abandoned) {
         DeleteFileA(s.listingFile.c_str());
@@ -417,7 +417,7 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
         outcome = Silent;
     }
     if (!outcome.ok && !outcome.message.empty() && !s.Closing())
-        MessageBoxA(s.window, outcome.message.c_str(), kSuiteTitle, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxA(s.window, outcome.message.c_str(), SuiteTitle, MB_OK | MB_ICONEXCLAMATION);
     Signal(s, SignalStopAnimation);
     hold.Release();
     if (!outcome.ok)

@@ -14,7 +14,7 @@
 
 // Exit codes of an engine run.
 enum EngineExit : int {
-    kExitComplete = 0,   // everything sent (or the manager was started)
-    kExitFailed = 1,     // a failure, or a run with paths not sent
-    kExitCancelled = 2,  // the user pressed Cancel
+    ExitComplete = 0,   // everything sent (or the manager was started)
+    ExitFailed = 1,     // a failure, or a run with paths not sent
+    ExitCancelled = 2,  // the user pressed Cancel
 };

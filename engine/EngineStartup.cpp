@@ -39,19 +39,19 @@ int RunEngine(HINSTANCE instance, const std::string& commandLine)
 {
     const std::string boxName = BoxNameFromModulePath(ModulePath());
     if (!StartEngineSockets(boxName))
-        return kExitFailed;
+        return ExitFailed;
 
     if (commandLine.empty()) {
         // Nothing to send: open the manager on this box instead.
         StartCommandLine("SndMgr.exe " + boxName);
-        return kExitComplete;
+        return ExitComplete;
     }
 
     std::string pathList;
     if (IsFolderSwitch(commandLine)) {
         const std::string folder = ProgramFolder();
         if (folder.empty() || !BuildFolderPathList(folder, FolderSwitchArgument(commandLine), pathList))
-            return kExitFailed;
+            return ExitFailed;
     } else {
         pathList = StripQuotes(commandLine);
     }

@@ -12,11 +12,11 @@
 #include "win/SuiteMessages.h"
 
 // How long the completion waits for the QUIT reply.
-const int kQuitReplyWaitMs = 3000;
+const int QuitReplyWaitMs = 3000;
 // How often the worker's display changes reach the screen: every repaint
 // costs as much as several blocks of data, and ten a second look smooth.
-const UINT kShowPeriodMs = 100;
-const UINT_PTR kShowTimer = 1;
+const UINT ShowPeriodMs = 100;
+const UINT_PTR ShowTimer = 1;
 
 // The active dial-up connection, asked for with room for one entry: more
 // than one does not fit and counts as none.
@@ -61,7 +61,7 @@ BOOL CProgressDlg::OnInit()
     m_animator.CreateOver(m_hwnd, IDC_PROGRESS_ANIMATION, IDC_PROGRESS_ANIMATOR, m_dc.Acquire(m_hwnd), IDB_UPLOAD_FIRST,
                           IDB_UPLOAD_END, m_colorMap);
     m_animator.Start();
-    SetTimer(m_hwnd, kShowTimer, kShowPeriodMs, nullptr);
+    SetTimer(m_hwnd, ShowTimer, ShowPeriodMs, nullptr);
     for (int id : {IDC_PROGRESS_STATUS, IDC_PROGRESS_LOG, IDC_PROGRESS_BAR})
         SetWindowSubclass(Item(id), CatchUpFirst, 0, reinterpret_cast<DWORD_PTR>(this));
 
@@ -112,7 +112,7 @@ bool CProgressDlg::OnCommand(int code, int id, HWND control)
 
 void CProgressDlg::OnCancel()
 {
-    Abort(kExitCancelled);
+    Abort(ExitCancelled);
 }
 
 bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
@@ -124,7 +124,7 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
         // when the last showing is long enough ago, else a moment later.
         m_pending.DropBarReset();
         m_barWanted = ProgressPercent(static_cast<uint64_t>(wp), static_cast<uint64_t>(lp));
-        if (GetTickCount() - m_lastShown >= kShowPeriodMs)
+        if (GetTickCount() - m_lastShown >= ShowPeriodMs)
             ShowPending(false);
         result = 0;
         return true;
@@ -133,10 +133,10 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
         result = 0;
         return true;
     case WM_UPLOAD_ABORT:
-        Abort(kExitFailed);
+        Abort(ExitFailed);
         return true;
     case WM_DESTROY:
-        KillTimer(m_hwnd, kShowTimer);
+        KillTimer(m_hwnd, ShowTimer);
         // The animation draws into the window's context until here.
         m_animator.Destroy();
         m_dc.Release();
@@ -148,7 +148,7 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
 
 void CProgressDlg::OnTimer(UINT_PTR id)
 {
-    if (id == kShowTimer)
+    if (id == ShowTimer)
         ShowPending(false);
 }
 
@@ -203,19 +203,19 @@ void CProgressDlg::Complete()
     const int length = static_cast<int>(sizeof quit - 1);
     CStream* control = m_session.control.get();
     if (control && control->Send(quit, length) == length &&
-        (control->Pending() || WaitReadable(control->Socket(), InvalidSocket, kQuitReplyWaitMs) > 0)) {
+        (control->Pending() || WaitReadable(control->Socket(), InvalidSocket, QuitReplyWaitMs) > 0)) {
         m_session.client.ReadReply(*control);
         AppendLogHere(m_session.client.LastReply());
     }
 
-    HWND browser = FindWindowA(nullptr, kBrowserTitle);
+    HWND browser = FindWindowA(nullptr, BrowserTitle);
     if (browser)
         PostMessageA(browser, WM_BOX_FINISHED, 0, 0);  // the browser still needs the line
     else if (!m_dialUpWasActive)
         HangUp();
 
     DestroyWindow(m_hwnd);
-    PostQuitMessage(allSent ? kExitComplete : kExitFailed);
+    PostQuitMessage(allSent ? ExitComplete : ExitFailed);
 }
 
 void CProgressDlg::Abort(int exitCode)

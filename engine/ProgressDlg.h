@@ -45,9 +45,9 @@ protected:
     void OnHelp(DWORD context) override
     {
         if (context == HelpCertificateQuestion)
-            m_help.Open(m_hwnd, kSuiteTitle, "messages.htm#certificate");
+            m_help.Open(m_hwnd, SuiteTitle, "messages.htm#certificate");
         else if (context == HelpHostKeyQuestion)
-            m_help.Open(m_hwnd, kSuiteTitle, "messages.htm#hostkey");
+            m_help.Open(m_hwnd, SuiteTitle, "messages.htm#hostkey");
     }
 
 private:

@@ -9,6 +9,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         return RunEngine(instance, commandLine ? commandLine : "");
     } catch (...) {
         // An exception cannot unwind through system code on i686; end here.
-        return kExitFailed;
+        return ExitFailed;
     }
 }

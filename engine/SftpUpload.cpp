@@ -80,7 +80,7 @@ void OpenSftp(UploadSession& s)
     options.timeoutSeconds = settings.TimeLimit();
     SftpOpening opening;
     opening.trust = [&](const SftpHostKey& key, HostKeyVerdict verdict) {
-        if (!AskYesNo(s.window->Handle(), HostKeyQuestion(key, options.host, verdict), kSuiteTitle, HelpHostKeyQuestion, DefaultAnswer::No))
+        if (!AskYesNo(s.window->Handle(), HostKeyQuestion(key, options.host, verdict), SuiteTitle, HelpHostKeyQuestion, DefaultAnswer::No))
             return false;
         s.runProfile->WriteString(s.boxName, BoxValue::HostKey, key.fingerprint);
         return true;
@@ -91,11 +91,11 @@ void OpenSftp(UploadSession& s)
     case SftpFailure::None:
         break;
     case SftpFailure::Connect:
-        EndRun(s, WithReason(kNoConnection, opened.why));
+        EndRun(s, WithReason(NoConnection, opened.why));
     case SftpFailure::Untrusted:
-        EndRun(s, kHostKeyRefused);
+        EndRun(s, HostKeyRefused);
     case SftpFailure::Logon:
-        EndRun(s, WithReason(kNoLogon, opened.why));
+        EndRun(s, WithReason(NoLogon, opened.why));
     }
     s.sftpLogin = s.sftpHere = opened.loginDirectory;
     s.window->AppendLog("SFTP session open in " + s.sftpLogin + "\r\n");
@@ -110,7 +110,7 @@ void SftpChangeToBoxDirectory(UploadSession& s)
         dir.kind == BoxDirectory::RelativeToLogin ? JoinRemoteDirectory(s.sftpLogin, dir.path) : dir.path;
     SftpEntry entry;
     if (!s.sftp->Stat(target, &entry) || !entry.folder)
-        EndRun(s, kNoDirectory);
+        EndRun(s, NoDirectory);
     s.sftpHere = target;
 }
 
@@ -180,7 +180,7 @@ void CloseSftp(UploadSession& s)
 
 void OpenSftp(UploadSession& s)
 {
-    EndRun(s, WithReason(kNoConnection, "This program was built without SFTP."));
+    EndRun(s, WithReason(NoConnection, "This program was built without SFTP."));
 }
 
 void SftpChangeToBoxDirectory(UploadSession&) {}

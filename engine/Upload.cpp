@@ -23,13 +23,13 @@ int RunUpload(HINSTANCE instance, const std::string& boxName, const std::string&
     static CProgressDlg window(session);
     session.window = &window;
     if (!window.Create(nullptr, instance))
-        return kExitFailed;
+        return ExitFailed;
     session.client.EnableProgress([](uint64_t size, uint64_t sent) { session.window->ReportProgress(size, sent); });
 
     DWORD threadId = 0;
     const CHandle worker(CreateThread(nullptr, 0, UploadWorker, &session, 0, &threadId));
     if (!worker)
-        return kExitFailed;
+        return ExitFailed;
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

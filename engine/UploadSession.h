@@ -54,9 +54,9 @@ struct UploadSession {
 };
 
 // The worker's failure texts, also for the SFTP path.
-extern const char kNoConnection[];
-extern const char kNoLogon[];
-extern const char kNoDirectory[];
+extern const char NoConnection[];
+extern const char NoLogon[];
+extern const char NoDirectory[];
 
 // Show the failure and end the program, as the worker's own failures do;
 // EndRunNotSent also lists the paths that did not arrive.

@@ -23,14 +23,14 @@
 #include "win/Handles.h"
 #include "win/MsgBox.h"
 
-extern const char kNoConnection[] = "Unable to establish a connection to the FTP host";
-extern const char kNoLogon[] = "Unable to logon to FTP host";
-extern const char kNoDirectory[] = "Unable to locate specified directory";
+extern const char NoConnection[] = "Unable to establish a connection to the FTP host";
+extern const char NoLogon[] = "Unable to logon to FTP host";
+extern const char NoDirectory[] = "Unable to locate specified directory";
 
 namespace {
 
-const char kNotSent[] = "File transfer was not successful";
-const char kNameRefused[] = "the server cannot take this name";
+const char NotSent[] = "File transfer was not successful";
+const char NameRefused[] = "the server cannot take this name";
 
 // Shows the failure, with why below it, and ends the program: the window's
 // handler does not return. The details log gets the reason too.
@@ -38,7 +38,7 @@ const char kNameRefused[] = "the server cannot take this name";
 {
     if (!reason.empty())
         s.window->AppendLog(reason + "\r\n");
-    ShowFailure(s.window->Handle(), WithReason(text.c_str(), reason), kSuiteTitle);
+    ShowFailure(s.window->Handle(), WithReason(text.c_str(), reason), SuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, 0, 0);
     ExitProcess(1);  // not reached while the window exists
 }
@@ -46,7 +46,7 @@ const char kNameRefused[] = "the server cannot take this name";
 // "File transfer was not successful", and the paths that did not arrive.
 std::string NotSentText(const std::vector<std::string>& paths)
 {
-    std::string text = std::string(kNotSent) + ":\r\n";
+    std::string text = std::string(NotSent) + ":\r\n";
     for (const std::string& p : paths)
         text += "\r\n" + p;
     return text;
@@ -103,7 +103,7 @@ public:
     void Reply(const char* text) override { m_session.window->AppendLog(text); }
     bool TrustCertificate(const TlsCertificate& certificate) override
     {
-        if (!AskYesNo(m_session.window->Handle(), CertificateQuestion(certificate, m_host), kSuiteTitle,
+        if (!AskYesNo(m_session.window->Handle(), CertificateQuestion(certificate, m_host), SuiteTitle,
                       HelpCertificateQuestion, DefaultAnswer::No))
             return false;
         m_session.runProfile->WriteString(m_session.boxName, BoxValue::Certificate, certificate.fingerprint);
@@ -125,7 +125,7 @@ void Open(UploadSession& s)
     // Kept to 16 bits such a port would reach some other service.
     const int port = settings.Number(BoxNumber::Port);
     if (!IsValidPort(port))
-        Fail(s, kNoConnection, options.host + ", port " + std::to_string(port) + ": " + kPortOutOfRange);
+        Fail(s, NoConnection, options.host + ", port " + std::to_string(port) + ": " + PortOutOfRange);
     options.port = static_cast<unsigned short>(port);
     options.timeLimit = settings.TimeLimit();
     options.user = settings.Text(BoxText::UserId);
@@ -140,16 +140,16 @@ void Open(UploadSession& s)
         break;
     case SessionFailure::Connect:
     case SessionFailure::GivenUp:
-        Fail(s, kNoConnection, opened.why);
+        Fail(s, NoConnection, opened.why);
     case SessionFailure::Logon:
-        Fail(s, kNoLogon, opened.why);
+        Fail(s, NoLogon, opened.why);
     case SessionFailure::TlsNotOffered:
-        FailBeforeSending(s, kTlsNotOffered);
+        FailBeforeSending(s, TlsNotOffered);
     case SessionFailure::Untrusted:
-        FailBeforeSending(s, kNoLogon);
+        FailBeforeSending(s, NoLogon);
     case SessionFailure::TlsFailed:
     case SessionFailure::Protect:
-        FailBeforeSending(s, WithReason(kTlsFailed, opened.why));
+        FailBeforeSending(s, WithReason(TlsFailed, opened.why));
     }
     s.control = std::move(opened.control);
 }
@@ -177,7 +177,7 @@ bool WireName(UploadSession& s, const std::string& name, std::string& wire)
     if (!replies.empty())
         s.window->AppendLog(replies);
     if (!ok)
-        s.refusal = kNameRefused;
+        s.refusal = NameRefused;
     return ok;
 }
 
@@ -241,7 +241,7 @@ void Run(UploadSession& s)
     CCachedProfile settings(*s.profile);
     s.runProfile = &settings;
     s.window->SetStatus("Connecting to " + s.boxName + "...");
-    s.window->SetTitle(std::string(kSuiteTitle) + " - [" + s.boxName + "]");
+    s.window->SetTitle(std::string(SuiteTitle) + " - [" + s.boxName + "]");
 
     s.names = CRemoteNames({ToUtf8, ToLegacy});
     if (Settings(s).Sftp())
@@ -274,7 +274,7 @@ void Run(UploadSession& s)
 
     CloseSftp(s);
     if (!s.notSent.empty())
-        ShowFailure(s.window->Handle(), NotSentText(s.notSent), kSuiteTitle);
+        ShowFailure(s.window->Handle(), NotSentText(s.notSent), SuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_DONE, 0, 0);
 }
 
@@ -312,13 +312,13 @@ void ChangeToBoxDirectory(UploadSession& s)
         s.client.SendCommand(*s.control, "PWD\r\n");
         std::string current;
         if (!QuotedPath(s.client.LastReply(), current))
-            Fail(s, kNoDirectory, s.client.FailureReason());
+            Fail(s, NoDirectory, s.client.FailureReason());
         if (current != s.rememberedTarget)
             s.rememberedTarget = JoinRemoteDirectory(current, dir.path);
         target = s.rememberedTarget;
     }
     if (!WireName(s, target, target) || Send(s, "CWD", target) >= 400)
-        Fail(s, kNoDirectory, Reason(s, target));
+        Fail(s, NoDirectory, Reason(s, target));
 }
 
 namespace {
@@ -337,10 +337,10 @@ std::string RemoteDirectoryKey(UploadSession& s)
 std::string DataFailure(const TransferResult& result)
 {
     if (result.code == DataTlsRefused)
-        return WithReason(kTlsDataRefused, result.text);
+        return WithReason(TlsDataRefused, result.text);
     if (!result.failure.empty())
-        return WithReason(kTlsDataFailed, result.failure);
-    return WithReason(kTlsDataFailed, result.text.empty() ? "the connection failed" : result.text);
+        return WithReason(TlsDataFailed, result.failure);
+    return WithReason(TlsDataFailed, result.text.empty() ? "the connection failed" : result.text);
 }
 
 // Once a run, before its first STOR: a server that will not take our

@@ -35,7 +35,7 @@ enum : uint32_t { AttrSize = 1, AttrOwner = 2, AttrPermissions = 4, AttrTimes = 
 
 // A reply bigger than this is not one a sane server sends (OpenSSH's limit
 // is 256 KB); refusing it keeps a broken stream from asking for gigabytes.
-const uint32_t kMaxPacket = 1024 * 1024;
+const uint32_t MaxPacket = 1024 * 1024;
 
 void PutU32(std::string& out, uint32_t v)
 {
@@ -359,7 +359,7 @@ bool CSftpClient::ReadPacket(Reply* reply)
         return false;
     uint32_t length = 0;
     CFields(std::string(head, 4)).U32(&length);
-    if (length == 0 || length > kMaxPacket)
+    if (length == 0 || length > MaxPacket)
         return Fail("The server sent a malformed SFTP reply.");
     reply->data.resize(length);
     if (!ReadExactly(&reply->data[0], length))
@@ -528,14 +528,14 @@ bool CSftpClient::WriteFile(const std::string& path, const SftpSource& source,
     if (!isOpen)
         return false;
 
-    // Up to kWritesInFlight requests go out before the oldest status is
+    // Up to WritesInFlight requests go out before the oldest status is
     // read; the statuses come back in order, but each is matched by id.
     std::deque<uint32_t> inFlight;
     uint64_t offset = 0;
     bool sourceOk = true, written = true, more = true;
-    std::vector<char> chunk(kWriteChunk);
+    std::vector<char> chunk(WriteChunk);
     while (written && (more || !inFlight.empty())) {
-        if (more && inFlight.size() < kWritesInFlight) {
+        if (more && inFlight.size() < WritesInFlight) {
             const long n = source(chunk.data(), chunk.size());
             if (n <= 0) {
                 sourceOk = n == 0;
@@ -596,7 +596,7 @@ bool CSftpClient::ReadFile(const std::string& path, const SftpSink& sink)
         std::string p = Request(FxpRead, NextId());
         PutString(p, handle);
         PutU64(p, offset);
-        PutU32(p, kWriteChunk);
+        PutU32(p, WriteChunk);
         Reply reply;
         if (!Call(Finish(p), &reply))
             return false;

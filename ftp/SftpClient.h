@@ -78,8 +78,8 @@ public:
     bool ReadFile(const std::string& path, const SftpSink& sink);
 
     // Bytes of one WRITE request, and how many are sent before waiting.
-    static const size_t kWriteChunk = 32768;
-    static const size_t kWritesInFlight = 32;
+    static const size_t WriteChunk = 32768;
+    static const size_t WritesInFlight = 32;
 
 private:
     struct Reply;

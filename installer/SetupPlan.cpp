@@ -28,7 +28,7 @@ std::vector<std::string> BoxShortcuts(const SuiteFolders& folders, const std::st
     std::vector<std::string> paths;
     // "Not Found\BOX.LNK" would be a path below whatever folder is current.
     for (const std::string* folder : {&folders.desktop, &folders.sendTo})
-        if (!folder->empty() && *folder != kNotFound)
+        if (!folder->empty() && *folder != NotFound)
             paths.push_back(ShortcutFilePath(*folder, box));
     return paths;
 }

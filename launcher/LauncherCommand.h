@@ -14,4 +14,4 @@ bool IsLauncherInstallSwitch(const std::string& tail);
 std::string BrowserCommand(const std::string& displayName);
 
 // Opens the manager for a new box.
-constexpr char kNewBoxCommand[] = "SndMgr.exe";
+constexpr char NewBoxCommand[] = "SndMgr.exe";

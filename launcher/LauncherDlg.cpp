@@ -29,8 +29,8 @@ void CLauncherDlg::ListBoxes()
 {
     if (FillBoxList() > 0)
         return;
-    if (AskYesNo(m_hwnd, "No Sendora has been created.\r\nCreate one now?", kLauncherTitle))
-        StartCommandLine(kNewBoxCommand);
+    if (AskYesNo(m_hwnd, "No Sendora has been created.\r\nCreate one now?", LauncherTitle))
+        StartCommandLine(NewBoxCommand);
     // The question bears the window's title: a box saved while it was open
     // was announced to the question, not to this window.
     FillBoxList();
@@ -96,5 +96,5 @@ bool CLauncherDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
 
 void CLauncherDlg::OnHelp(DWORD)
 {
-    m_help.Open(m_hwnd, kLauncherTitle, "launcher.htm");
+    m_help.Open(m_hwnd, LauncherTitle, "launcher.htm");
 }

@@ -24,7 +24,7 @@ std::string ErrorText(DWORD error)
 DWORD CopyEngine(const std::string& cwd, const std::string& box)
 {
     // An existing folder is what we want; any other failure shows in the copy.
-    CreateDirectoryA((cwd + "\\" + kBoxesFolder).c_str(), nullptr);
+    CreateDirectoryA((cwd + "\\" + BoxesFolder).c_str(), nullptr);
     if (CopyFileA((cwd + "\\Sendora.exe").c_str(), BoxEnginePath(cwd, box).c_str(), FALSE))
         return 0;
     return GetLastError();
@@ -36,7 +36,7 @@ bool FindBox(CProfile& profile, const std::string& cwd, const std::string& name,
     CFindFile engine;
     if (engine.First(BoxEnginePath(cwd, name))) {
         const std::string file = engine.Name();
-        stored = file.substr(0, file.size() - std::strlen(kEngineExtension));
+        stored = file.substr(0, file.size() - std::strlen(EngineExtension));
         return true;
     }
     return profile.HoldsValues(name);
@@ -44,6 +44,6 @@ bool FindBox(CProfile& profile, const std::string& cwd, const std::string& name,
 
 void NotifyLauncher()
 {
-    if (HWND launcher = FindWindowA(nullptr, kLauncherTitle))
+    if (HWND launcher = FindWindowA(nullptr, LauncherTitle))
         PostMessageA(launcher, WM_BOXES_CHANGED, 0, 0);
 }

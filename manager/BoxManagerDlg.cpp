@@ -17,10 +17,10 @@
 
 namespace {
 
-constexpr char kAnonymousUser[] = "anonymous";
-constexpr char kGuestPassword[] = "guest@sendora.invalid";
-constexpr char kGeoCitiesAlias[] = "GeoCities";
-constexpr char kGeoCitiesHost[] = "ftp.geocities.com";
+constexpr char AnonymousUser[] = "anonymous";
+constexpr char GuestPassword[] = "guest@sendora.invalid";
+constexpr char GeoCitiesAlias[] = "GeoCities";
+constexpr char GeoCitiesHost[] = "ftp.geocities.com";
 
 class CAboutDlg : public CDialog {
 public:
@@ -90,7 +90,7 @@ void CBoxManagerDlg::LoadBox()
     const BoxEntries stored = ReadBoxEntries(m_profile, m_state.CurrentBoxName, UserPasswordSeal());
     UserId = stored.UserId;
     // Only this exact spelling is the preset's; "Anonymous" is a user's own.
-    if (UserId == kAnonymousUser) {
+    if (UserId == AnonymousUser) {
         Enable(IDC_MANAGER_USER_ID, false);
         Enable(IDC_MANAGER_ACCOUNT, false);
         Anonymous = 1;
@@ -110,7 +110,7 @@ void CBoxManagerDlg::LoadBox()
 
 void CBoxManagerDlg::OnHelp(DWORD)
 {
-    m_help.Open(m_hwnd, kSuiteTitle, "box.htm");
+    m_help.Open(m_hwnd, SuiteTitle, "box.htm");
 }
 
 bool CBoxManagerDlg::OnCommand(int code, int id, HWND control)
@@ -147,8 +147,8 @@ void CBoxManagerDlg::OnAnonymous()
 {
     Exchange(true);
     if (Anonymous) {
-        UserId = kAnonymousUser;
-        Password = kGuestPassword;
+        UserId = AnonymousUser;
+        Password = GuestPassword;
         GeoCities = 0;
         Exchange(false);
         Enable(IDC_MANAGER_USER_ID, false);
@@ -172,8 +172,8 @@ void CBoxManagerDlg::OnGeoCities()
     // The user's own User ID and Password stay in both directions.
     if (GeoCities) {
         Anonymous = 1;
-        Alias = kGeoCitiesAlias;
-        HostName = kGeoCitiesHost;
+        Alias = GeoCitiesAlias;
+        HostName = GeoCitiesHost;
         Directory.clear();
     } else {
         Anonymous = 0;
@@ -189,7 +189,7 @@ void CBoxManagerDlg::OnOK()
 {
     Exchange(true);
     if (const char* missing = MissingLogonEntry(UserId, Password, HostName)) {
-        ShowFailure(m_hwnd, missing, kSuiteTitle);
+        ShowFailure(m_hwnd, missing, SuiteTitle);
         return;
     }
     // These travel to the server in command lines, where a line break would
@@ -204,7 +204,7 @@ void CBoxManagerDlg::OnOK()
                 {Directory, "Directory", IDC_MANAGER_DIRECTORY}};
     for (const auto& entry : sent)
         if (!IsSendableArgument(entry.text)) {
-            ShowFailure(m_hwnd, std::string("The ") + entry.name + " cannot contain a line break.", kSuiteTitle);
+            ShowFailure(m_hwnd, std::string("The ") + entry.name + " cannot contain a line break.", SuiteTitle);
             FocusItem(entry.control);
             return;
         }
@@ -213,7 +213,7 @@ void CBoxManagerDlg::OnOK()
     const std::string refusal = BoxNameRefusal(Alias, LongestName());
     if (!refusal.empty()) {
         SetItemText(IDC_MANAGER_ALIAS, Alias);
-        ShowFailure(m_hwnd, refusal, kSuiteTitle);
+        ShowFailure(m_hwnd, refusal, SuiteTitle);
         FocusItem(IDC_MANAGER_ALIAS);
         return;
     }
@@ -223,7 +223,7 @@ void CBoxManagerDlg::OnOK()
     if (CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, Alias.c_str(), -1, m_state.CurrentBoxName.c_str(), -1) !=
             CSTR_EQUAL &&
         FindBox(m_profile, CurrentDirectory(), Alias, existing) &&
-        !AskYesNo(m_hwnd, Replace("A box named %s already exists. Replace it?", existing), kSuiteTitle))
+        !AskYesNo(m_hwnd, Replace("A box named %s already exists. Replace it?", existing), SuiteTitle))
         return;
     SaveBox(Alias);
 }
@@ -256,13 +256,13 @@ void CBoxManagerDlg::SaveBox(const std::string& box)
                         "missing or out of date until this copy succeeds. Save the box again "
                         "once Sendora.exe is in " +
                         cwd + " and the box is not sending.",
-                    kSuiteTitle);
+                    SuiteTitle);
     }
 
     ComScope com;
-    CreateShortcut(engine, m_state.DesktopFolder, box, kSuiteTitle);
-    CreateShortcut(engine, m_state.SendToFolder, box, kSuiteTitle);
-    ShowInfo(m_hwnd, Replace("%s has been created", box), kSuiteTitle);
+    CreateShortcut(engine, m_state.DesktopFolder, box, SuiteTitle);
+    CreateShortcut(engine, m_state.SendToFolder, box, SuiteTitle);
+    ShowInfo(m_hwnd, Replace("%s has been created", box), SuiteTitle);
     NotifyLauncher();
     Close(IDOK);
 }
@@ -276,10 +276,10 @@ void CBoxManagerDlg::DeleteBox()
     const std::string fault = BoxNameFault(box, LongestName());
     if (!fault.empty()) {
         ShowFailure(m_hwnd, "\"" + box + "\" cannot be the name of a box, so nothing is deleted: " + fault,
-                    kSuiteTitle);
+                    SuiteTitle);
         return;
     }
-    if (!AskYesNo(m_hwnd, Replace("Are you sure you want to delete %s?", box), kSuiteTitle))
+    if (!AskYesNo(m_hwnd, Replace("Are you sure you want to delete %s?", box), SuiteTitle))
         return;
     const std::string cwd = CurrentDirectory();
     DeleteFileA((m_state.DesktopFolder + "\\" + box + ".lnk").c_str());
@@ -296,11 +296,11 @@ void CBoxManagerDlg::DeleteBox()
                             ErrorText(error) +
                             ").\n\nIt may be sending files right now; delete it by hand once it "
                             "has finished.",
-                        kSuiteTitle);
+                        SuiteTitle);
     }
     DeleteFileA((cwd + "\\" + CacheFileName(box)).c_str());
     m_profile.DeleteSection(box);
-    ShowInfo(m_hwnd, Replace("%s has been deleted", box), kSuiteTitle);
+    ShowInfo(m_hwnd, Replace("%s has been deleted", box), SuiteTitle);
     NotifyLauncher();
     Close(IDCANCEL);
 }

@@ -27,7 +27,7 @@ int RunManager(const std::string& commandLine)
     const ManagerCommand command = ParseManagerCommandLine(commandLine);
     if (command.mode == ManagerMode::PlaceStartMenuShortcut) {
         ComScope com;
-        CreateShortcut(CurrentDirectory() + "\\SndMgr.exe", state.StartMenuFolder, "Create New Sendora", kSuiteTitle);
+        CreateShortcut(CurrentDirectory() + "\\SndMgr.exe", state.StartMenuFolder, "Create New Sendora", SuiteTitle);
         return 0;
     }
 

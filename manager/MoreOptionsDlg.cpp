@@ -122,12 +122,12 @@ void CMoreOptionsDlg::OnOK()
 
 void CMoreOptionsDlg::OnHelp(DWORD)
 {
-    m_help.Open(m_hwnd, kSuiteTitle, "options.htm");
+    m_help.Open(m_hwnd, SuiteTitle, "options.htm");
 }
 
 void CMoreOptionsDlg::Refuse(int field, const char* text)
 {
-    ShowFailure(m_hwnd, text, kSuiteTitle);
+    ShowFailure(m_hwnd, text, SuiteTitle);
     // The dialog manager's way of moving the focus also selects the text.
     SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(field)), TRUE);
 }

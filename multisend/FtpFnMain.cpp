@@ -14,7 +14,7 @@
 
 namespace {
 
-const char kNoFilesMessage[] = "FTP Fanora was not given any file(s) to upload.\n\n"
+const char NoFilesMessage[] = "FTP Fanora was not given any file(s) to upload.\n\n"
                                "Please read the SENDORA.CHM help file for instructions\n"
                                "on how to use FTP Fanora.";
 
@@ -23,9 +23,9 @@ void Install(const std::string& desktop, const std::string& sendTo)
     ComScope com;
     const std::string self = ModulePath();
     // Failures show their own messages; the completion message follows anyway.
-    CreateShortcut(self, desktop, kSenderTitle, kSenderTitle);
-    CreateShortcut(self, sendTo, kSenderTitle, kSenderTitle);
-    ShowInfo(nullptr, "FTP Sendora installation is completed", kSenderTitle);
+    CreateShortcut(self, desktop, SenderTitle, SenderTitle);
+    CreateShortcut(self, sendTo, SenderTitle, SenderTitle);
+    ShowInfo(nullptr, "FTP Sendora installation is completed", SenderTitle);
 }
 
 int RunSender(const std::string& commandTail)
@@ -35,7 +35,7 @@ int RunSender(const std::string& commandTail)
 
     switch (ActionForTail(commandTail)) {
     case SenderAction::NoFiles:
-        ShowFailure(nullptr, kNoFilesMessage, kSenderTitle);
+        ShowFailure(nullptr, NoFilesMessage, SenderTitle);
         return 0;
     case SenderAction::Install:
         Install(desktop, sendTo);

@@ -19,7 +19,7 @@ std::string BoxEngineCommand(const std::string& programFolder, const std::string
 
 bool CommandFits(const std::string& command)
 {
-    return command.size() <= kMaxCommandLine;
+    return command.size() <= MaxCommandLine;
 }
 
 std::string TooLongMessage(const std::string& boxName)

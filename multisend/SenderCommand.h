@@ -6,7 +6,7 @@
 #include <string>
 
 // The program's title: its dialog and every message box bear it.
-constexpr char kSenderTitle[] = "FTP Fanora";
+constexpr char SenderTitle[] = "FTP Fanora";
 
 enum class SenderAction {
     NoFiles,     // empty tail: tell the user and end
@@ -17,7 +17,7 @@ enum class SenderAction {
 SenderAction ActionForTail(const std::string& tail);
 
 // CreateProcess takes at most 32767 characters, the terminating zero included.
-constexpr size_t kMaxCommandLine = 32766;
+constexpr size_t MaxCommandLine = 32766;
 
 // The engine of one box: its path quoted (the suite usually lives below a
 // folder with blanks, and unquoted the platform would try C:\Program.exe

@@ -51,7 +51,7 @@ void CSenderDlg::StartBox(const std::string& programFolder, int index)
         return;  // gone since the listing: skipped like any box that cannot start
     const std::string command = BoxEngineCommand(programFolder, boxFile, m_commandTail);
     if (!CommandFits(command)) {
-        ShowFailure(m_hwnd, TooLongMessage(ListBoxText(Item(IDC_SENDER_BOXES), index)), kSenderTitle);
+        ShowFailure(m_hwnd, TooLongMessage(ListBoxText(Item(IDC_SENDER_BOXES), index)), SenderTitle);
         return;
     }
     StartCommandLine(command);
@@ -70,5 +70,5 @@ bool CSenderDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
 
 void CSenderDlg::OnHelp(DWORD)
 {
-    m_help.Open(m_hwnd, kSenderTitle, "fanora.htm");
+    m_help.Open(m_hwnd, SenderTitle, "fanora.htm");
 }

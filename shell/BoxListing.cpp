@@ -24,7 +24,7 @@ std::string ShortPathOf(const std::string& path)
 
 bool IsEngineFileName(const std::string& name)
 {
-    return name.size() >= 4 && AsciiLower(name.substr(name.size() - 4)) == kEngineExtension;
+    return name.size() >= 4 && AsciiLower(name.substr(name.size() - 4)) == EngineExtension;
 }
 
 }  // namespace

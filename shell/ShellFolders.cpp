@@ -12,7 +12,7 @@ std::string GetShellFolderPath(const std::string& valueName)
     // The same profile reader as the suite's own settings, aimed at
     // HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer.
     CRegistryProfile explorer("Microsoft\\Windows", "CurrentVersion\\Explorer");
-    return explorer.GetString("Shell Folders", valueName, kNotFound);
+    return explorer.GetString("Shell Folders", valueName, NotFound);
 }
 
 std::string CurrentDirectory()

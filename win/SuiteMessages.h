@@ -9,5 +9,5 @@
 // From the manager after a box was saved or deleted, to "FTP Fetchora Manager".
 #define WM_BOXES_CHANGED (WM_USER + 600)
 
-constexpr char kBrowserTitle[] = "FTP Fetchora";
-constexpr char kLauncherTitle[] = "FTP Fetchora Manager";
+constexpr char BrowserTitle[] = "FTP Fetchora";
+constexpr char LauncherTitle[] = "FTP Fetchora Manager";

@@ -7,7 +7,7 @@
 
 namespace {
 
-const BoxReader kReaders[] = {BoxReader::Manager, BoxReader::Engine, BoxReader::Browser};
+const BoxReader Readers[] = {BoxReader::Manager, BoxReader::Engine, BoxReader::Browser};
 
 TEST(BoxSettings, EveryMissingTextGivesEachReaderItsDefault)
 {
@@ -30,7 +30,7 @@ TEST(BoxSettings, EveryMissingTextGivesEachReaderItsDefault)
     for (const auto& c : cases) {
         EXPECT_STREQ(BoxValueName(c.value), c.name);
         for (int r = 0; r < 3; ++r)
-            EXPECT_EQ(CBoxSettings(p, "Nobody", kReaders[r]).Text(c.value), c.byReader[r]) << c.name << " reader " << r;
+            EXPECT_EQ(CBoxSettings(p, "Nobody", Readers[r]).Text(c.value), c.byReader[r]) << c.name << " reader " << r;
     }
     // Reading opened the section: an empty key of that name is left behind.
     EXPECT_TRUE(p.HasSection("Nobody"));
@@ -62,7 +62,7 @@ TEST(BoxSettings, ABoxWithoutOptionsGivesEveryReader21And2And2And2And0)
     p.WriteString("Site", BoxValue::HostName, "ftp.example.org");
     for (const auto& c : cases) {
         EXPECT_STREQ(BoxValueName(c.value), c.name);
-        for (BoxReader r : kReaders)
+        for (BoxReader r : Readers)
             EXPECT_EQ(CBoxSettings(p, "Site", r).Number(c.value), c.byDefault) << c.name;
     }
     const CBoxSettings engine(p, "Site", BoxReader::Engine);

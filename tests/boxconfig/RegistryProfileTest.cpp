@@ -9,11 +9,11 @@
 
 namespace {
 
-const char kApp[] = "Software\\FTP Sendora\\FTP Sendora";
+const char App[] = "Software\\FTP Sendora\\FTP Sendora";
 
 std::string KeyOf(const std::string& box)
 {
-    return std::string(kApp) + "\\" + box;
+    return std::string(App) + "\\" + box;
 }
 
 bool KeyExists(const std::string& path)
@@ -148,7 +148,7 @@ TEST_F(RegistryProfile, DeleteSectionRemovesTheKeyWithAllItsValues)
     EXPECT_FALSE(KeyExists(KeyOf(box)));
     EXPECT_EQ(profile.GetString("Test Neighbour", BoxValue::HostName, ""), "n");
     profile.DeleteSection("Test Neighbour");
-    EXPECT_TRUE(KeyExists(kApp));
+    EXPECT_TRUE(KeyExists(App));
 }
 
 TEST_F(RegistryProfile, HoldsValuesOnlyForAKeyWithValuesAndNeverMakesOne)
@@ -167,7 +167,7 @@ TEST_F(RegistryProfile, AnEmptySectionIsTheApplicationKey)
     profile.WriteInt("", "Test Value", 7);
     EXPECT_EQ(profile.GetInt("", "Test Value", 0), 7);
     HKEY k;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kApp, 0, KEY_WRITE, &k), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, App, 0, KEY_WRITE, &k), ERROR_SUCCESS);
     RegDeleteValueA(k, "Test Value");
     RegCloseKey(k);
 }

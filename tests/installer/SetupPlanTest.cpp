@@ -6,16 +6,16 @@
 
 namespace {
 
-const SuiteFolders kFolders = {"C:\\Users\\ann\\AppData\\Local\\Programs\\FTP Sendora", "C:\\Users\\ann\\Desktop",
+const SuiteFolders Folders = {"C:\\Users\\ann\\AppData\\Local\\Programs\\FTP Sendora", "C:\\Users\\ann\\Desktop",
                                "C:\\Users\\ann\\SendTo"};
 
 TEST(BoxFiles, ShortcutsAreNamedAsTheManagerWritesThemAndOnlyInKnownFolders)
 {
-    EXPECT_EQ(BoxShortcuts(kFolders, "my site.one"),
+    EXPECT_EQ(BoxShortcuts(Folders, "my site.one"),
               (std::vector<std::string>{"C:\\Users\\ann\\Desktop\\MY SITE.ONE.LNK",
                                         "C:\\Users\\ann\\SendTo\\MY SITE.ONE.LNK"}));
     // An unreadable shell folder must not turn into a path below the current folder.
-    SuiteFolders noDesktop = kFolders;
+    SuiteFolders noDesktop = Folders;
     noDesktop.desktop = "Not Found";
     noDesktop.sendTo = "";
     EXPECT_TRUE(BoxShortcuts(noDesktop, "site").empty());

@@ -55,7 +55,7 @@ int StandInForLauncher()
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "ManagerProbeLauncher";
     RegisterClassA(&wc);
-    HWND hwnd = CreateWindowA(wc.lpszClassName, kLauncherTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+    HWND hwnd = CreateWindowA(wc.lpszClassName, LauncherTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
                               nullptr, nullptr, wc.hInstance, nullptr);
     if (!hwnd)
         return 1;

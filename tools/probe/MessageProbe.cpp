@@ -10,13 +10,13 @@
 
 namespace {
 
-const UINT kProbe = WM_USER + 500;
+const UINT Probe = WM_USER + 500;
 HWND g_window;
 long g_count;
 
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg == kProbe) {
+    if (msg == Probe) {
         ++g_count;
         return 0;
     }
@@ -35,7 +35,7 @@ DWORD WINAPI Sender(LPVOID arg)
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&a);
     for (long i = 0; i < run->n; ++i)
-        SendMessageA(g_window, kProbe, static_cast<WPARAM>(i), 0);
+        SendMessageA(g_window, Probe, static_cast<WPARAM>(i), 0);
     QueryPerformanceCounter(&b);
     run->seconds = static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
     PostMessageA(g_window, WM_CLOSE, 0, 0);
