@@ -156,13 +156,13 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     if (s.Closing())
         return Silent;
     switch (opened.failure) {
-    case SessionFailure::TlsNotOffered:
+    case SessionFailure::AuthRefused:
         return Failure(TlsNotOffered);
     case SessionFailure::Untrusted:
         return Failure(NoLogon);
     case SessionFailure::Logon:
         return Failure(WithReason(NoLogon, opened.why));
-    case SessionFailure::TlsFailed:
+    case SessionFailure::TlsBroken:
     case SessionFailure::Protect:
         return Failure(WithReason(TlsFailed, opened.why));
     case SessionFailure::GivenUp:

@@ -143,11 +143,11 @@ void Open(UploadSession& s)
         Fail(s, NoConnection, opened.why);
     case SessionFailure::Logon:
         Fail(s, NoLogon, opened.why);
-    case SessionFailure::TlsNotOffered:
+    case SessionFailure::AuthRefused:
         FailBeforeSending(s, TlsNotOffered);
     case SessionFailure::Untrusted:
         FailBeforeSending(s, NoLogon);
-    case SessionFailure::TlsFailed:
+    case SessionFailure::TlsBroken:
     case SessionFailure::Protect:
         FailBeforeSending(s, WithReason(TlsFailed, opened.why));
     }

@@ -55,7 +55,7 @@ SessionResult OpenSession(CFtpClient& ftp, const SessionOptions& options, CSessi
         const std::shared_ptr<CTlsCredentials> credentials =
             options.makeCredentials ? options.makeCredentials(options.host, &why) : nullptr;
         if (!credentials)
-            return Failed(SessionFailure::TlsFailed, why);
+            return Failed(SessionFailure::TlsBroken, why);
         TlsStartResult started =
             StartTls(ftp, std::move(control), credentials, options.storedFingerprint,
                      [&](const TlsCertificate& certificate) { return observer.TrustCertificate(certificate); });
@@ -63,11 +63,11 @@ SessionResult OpenSession(CFtpClient& ftp, const SessionOptions& options, CSessi
         case TlsStart::Secured:
             break;
         case TlsStart::NotOffered:
-            return Failed(SessionFailure::TlsNotOffered);
+            return Failed(SessionFailure::AuthRefused);
         case TlsStart::Untrusted:
             return Failed(SessionFailure::Untrusted);
         case TlsStart::Failed:
-            return Failed(SessionFailure::TlsFailed, started.why);
+            return Failed(SessionFailure::TlsBroken, started.why);
         }
         control = std::move(started.stream);
         observer.Reply(ftp.LastReply());

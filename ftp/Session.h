@@ -49,8 +49,8 @@ public:
 enum class SessionFailure {
     None,
     Connect,        // no connection, or a greeting of 400 or above
-    TlsNotOffered,  // AUTH TLS refused: nothing more was sent
-    TlsFailed,      // the TLS start or its handshake failed (why says how)
+    AuthRefused,    // AUTH TLS refused: nothing more was sent
+    TlsBroken,      // the TLS start or its handshake failed (why says how)
     Untrusted,      // the certificate was refused: nothing was sent after the handshake
     Logon,          // USER or PASS refused, failed or not sendable
     Protect,        // PBSZ or PROT refused (reply says how)

@@ -56,7 +56,7 @@ TEST(Session, EachFailureStopsBeforeTheNextCommand)
          "ann", false, SessionFailure::None, {"USER ann", "PASS pw"}, "220 Hi\r\n230 In\r\n230 Still in\r\n"},
         {"AUTH TLS refused: no USER",
          R"([{"reply": "220 Hi\r\n"}, {"expect": "AUTH TLS", "reply": "500 What\r\n"}])", "ann", true,
-         SessionFailure::TlsNotOffered, {"AUTH TLS"}, "220 Hi\r\n"},
+         SessionFailure::AuthRefused, {"AUTH TLS"}, "220 Hi\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
