@@ -1,4 +1,4 @@
-// Messages from the upload worker to the progress window. All three are
+// Messages from the upload worker to the progress window. All of them are
 // sent, not posted: the worker waits until the window has handled them.
 #pragma once
 
@@ -11,3 +11,7 @@
 #define WM_UPLOAD_DONE (WM_USER + 501)
 // wParam, lParam: 0. A failure was shown; end the program.
 #define WM_UPLOAD_ABORT (WM_USER + 502)
+
+// Inside the window only: show what the worker recorded for display; sent by
+// the worker before it shows a message box.
+#define WM_PROGRESS_FLUSH (WM_USER + 510)

@@ -30,6 +30,7 @@ const char kNotSent[] = "File transfer was not successful";
 // Shows the failure and ends the program: the window's handler does not return.
 [[noreturn]] void Fail(UploadSession& s, const std::string& text)
 {
+    s.window->Flush();
     ShowFailure(s.window->Handle(), text, kSuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, 0, 0);
     ExitProcess(1);  // not reached while the window exists
@@ -77,6 +78,7 @@ DataMode Mode(UploadSession& s)
 // Yes stores the certificate's fingerprint: the box trusts it from now on.
 bool TrustCertificate(UploadSession& s, const TlsCertificate& certificate, const std::string& host)
 {
+    s.window->Flush();
     if (!AskYesNo(s.window->Handle(), CertificateQuestion(certificate, host), kSuiteTitle))
         return false;
     s.runProfile->WriteString(s.boxName, BoxValue::Certificate, certificate.fingerprint);
@@ -206,8 +208,10 @@ void Run(UploadSession& s)
         }
     }
 
-    if (!s.notSent.empty())
+    if (!s.notSent.empty()) {
+        s.window->Flush();
         ShowFailure(s.window->Handle(), NotSentText(s.notSent), kSuiteTitle);
+    }
     SendMessageA(s.window->Handle(), WM_UPLOAD_DONE, 0, 0);
 }
 
