@@ -1,7 +1,6 @@
 #include "installer/SetupPlan.h"
 
 #include "boxconfig/SuiteNames.h"
-#include "shell/Shortcut.h"
 
 namespace {
 
@@ -20,21 +19,6 @@ std::string WithoutTrailingBackslash(std::string folder)
     while (folder.size() > 1 && folder.back() == '\\')
         folder.pop_back();
     return folder;
-}
-
-std::vector<std::string> BoxShortcuts(const SuiteFolders& folders, const std::string& box)
-{
-    std::vector<std::string> paths;
-    // "Not Found\BOX.LNK" would be a path below whatever folder is current.
-    for (const std::string* folder : {&folders.desktop, &folders.sendTo})
-        if (!folder->empty() && *folder != kNotFound)
-            paths.push_back(ShortcutFilePath(*folder, box));
-    return paths;
-}
-
-std::string ListingCachePath(const SuiteFolders& folders, const std::string& box)
-{
-    return folders.program + "\\" + box + ".lst";
 }
 
 bool IsBrowserScratchName(const std::string& fileName)

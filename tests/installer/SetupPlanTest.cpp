@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "installer/SetupPlan.h"
+#include "shell/Shortcut.h"
 
 namespace {
 
