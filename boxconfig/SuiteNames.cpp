@@ -20,6 +20,11 @@ std::string BoxEnginePath(const std::string& suiteFolder, const std::string& box
     return suiteFolder + "\\" + kBoxesFolder + "\\" + EngineFileName(box);
 }
 
+std::string CacheFileName(const std::string& box)
+{
+    return box + ".lst";
+}
+
 std::string BoxesEntryPath(const std::string& programFolder, const std::string& entry)
 {
     return programFolder + "boxes\\" + entry;

@@ -33,6 +33,10 @@ std::string EngineFileName(const std::string& box);
 // suiteFolder comes without its trailing backslash.
 std::string BoxEnginePath(const std::string& suiteFolder, const std::string& box);
 
+// The remote browser's listing cache of a box, kept in the folder the
+// manager runs in (the suite's folder) and removed with the box.
+std::string CacheFileName(const std::string& box);
+
 // "<programFolder>boxes\<entry>", as the box listing and the programs that
 // start box engines name a file of that folder (programFolder ends in a
 // backslash). The file system ignores the case; the command lines keep the

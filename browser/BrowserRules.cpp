@@ -49,8 +49,3 @@ std::string ConnectionLine(const std::string& box, const std::string& host, bool
 {
     return box + "(" + host + ") - " + (connected ? "Connected" : "Not connected");
 }
-
-std::string CacheFileName(const std::string& box)
-{
-    return box + ".lst";
-}

@@ -36,6 +36,3 @@ int NextSortOrder(int current);
 
 // "<box>(<host>) - Connected" and "... - Not connected".
 std::string ConnectionLine(const std::string& box, const std::string& host, bool connected);
-
-// The cache file of a box, in the current directory.
-std::string CacheFileName(const std::string& box);

@@ -40,8 +40,7 @@ DWORD RemoveBoxFiles(const SuiteFolders& folders, const std::string& box)
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             error = 0;
     }
-    // The remote browser keeps it beside the programs, named after the box.
-    DeleteFileA((folders.program + "\\" + box + ".lst").c_str());
+    DeleteFileA((folders.program + "\\" + CacheFileName(box)).c_str());
     return error;
 }
 
