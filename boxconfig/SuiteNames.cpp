@@ -122,3 +122,12 @@ FileNameFault FileNameFaultOf(const std::string& name)
     }
     return IsDeviceName(name) ? FileNameFault::DeviceName : FileNameFault::None;
 }
+
+std::vector<std::string> BoxShortcuts(const SuiteFolders& folders, const std::string& box)
+{
+    std::vector<std::string> paths;
+    for (const std::string* folder : {&folders.desktop, &folders.sendTo})
+        if (!folder->empty() && *folder != kNotFound)
+            paths.push_back(ShortcutFilePath(*folder, box));
+    return paths;
+}

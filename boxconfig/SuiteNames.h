@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The application's name: the caption of Sendora's and SndMgr's messages,
 // and both levels of the settings key under HKEY_CURRENT_USER\Software.
@@ -78,3 +79,25 @@ bool EndsInDotOrBlank(const std::string& name);
 // 0xB3): in any case, with or without an extension, trailing dots and blanks
 // ignored. Windows opens the device for such a name, in any folder.
 bool IsDeviceName(const std::string& name);
+
+// folder\NAME.LNK, NAME being the whole name with a to z upper-cased and
+// every other byte kept. The whole name, dots included: cut at its first
+// ".", the box "site.one" would overwrite the shortcuts of the box "site",
+// and Delete, which looks for "<name>.lnk", would never find them.
+inline std::string ShortcutFilePath(const std::string& folder, const std::string& name)
+{
+    return folder + "\\" + AsciiUpper(name) + ".LNK";
+}
+
+// The folders a box's files lie in, each without a trailing backslash. A
+// shell folder that could not be read is held as "Not Found", as the
+// programs hold it.
+struct SuiteFolders {
+    std::string program;  // the programs, the Boxes folder and the listing caches
+    std::string desktop;
+    std::string sendTo;
+};
+
+// The Desktop and Send To shortcuts of a box; none in a shell folder that is
+// not known ("Not Found\BOX.LNK" would be a path below the current folder).
+std::vector<std::string> BoxShortcuts(const SuiteFolders& folders, const std::string& box);

@@ -2,13 +2,15 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "boxconfig/BoxSettings.h"
 #include "boxconfig/SuiteNames.h"
 #include "browser/BrowserList.h"
 #include "browser/BrowserRules.h"
 #include "browser/NameDlg.h"
 #include "browser/resource.h"
-#include "ftp/FtpClient.h"
+#include "ftp/Socket.h"
 #include "win/MsgBox.h"
 #include "win/ProgramIcon.h"
 #include "win/SuiteMessages.h"
@@ -48,7 +50,9 @@ BOOL CBrowserDlg::OnInit()
     SendMessageA(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     InsertListColumns(m_list);
 
-    m_socketsStarted = CFtpClient::StartSockets();
+    m_socketsStarted = SocketsStartup();
+    if (!m_socketsStarted)
+        MessageBoxA(m_hwnd, "Could not load Windows Sockets DLL.", kSuiteTitle, MB_OK | MB_ICONERROR);
     const CBoxSettings& settings = m_session->settings;
     SetItemText(IDC_BROWSER_CONNECTION, ConnectionLine(m_box, settings.Text(BoxText::HostName), false));
     m_sortOrder = NormalSortOrder(settings.Number(BoxNumber::SortOrder));
@@ -404,7 +408,11 @@ void CBrowserDlg::Shutdown()
     m_shutDown = true;
     m_session->Close(CloseWait);
     if (m_socketsStarted) {
-        CFtpClient::StopSockets();
+        if (!SocketsCleanup()) {
+            char text[64];
+            std::snprintf(text, sizeof text, "WSACleanup() caused error# %d", SocketLastError());
+            MessageBoxA(m_hwnd, text, kSuiteTitle, MB_OK | MB_ICONERROR);
+        }
         m_socketsStarted = false;
     }
     m_help.Close();

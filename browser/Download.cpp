@@ -8,6 +8,7 @@
 #include "browser/BrowserRules.h"
 #include "browser/DownloadRules.h"
 #include "browser/ReplaceDlg.h"
+#include "browser/SessionTransfer.h"
 #include "browser/resource.h"
 #include "ftp/FtpClient.h"
 #include "win/ModulePath.h"

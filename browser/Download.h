@@ -2,7 +2,7 @@
 #pragma once
 
 #include "browser/BrowserSession.h"
-#include "browser/Workers.h"
+#include "browser/Command.h"
 
 class CFtpClient;
 

@@ -12,16 +12,17 @@
 #include "browser/BrowserRules.h"
 #include "browser/Download.h"
 #include "browser/Listing.h"
+#include "browser/SessionTransfer.h"
 #include "ftp/ExplicitTls.h"
 #include "ftp/FtpClient.h"
 #include "ftp/ReplyText.h"
+#include "ftp/Session.h"
 #include "ftp/TlsSchannel.h"
 #include "win/Handles.h"
 #include "win/MsgBox.h"
 
 namespace {
 
-const char NoDataChannel[] = "Unable to establish a data channel to the FTP host";
 const char NoWorkingDirectory[] = "Unable to get the present working directory";
 const char NoLogon[] = "Unable to logon to FTP host";
 const DWORD KeepAlivePeriod = 120000;
@@ -72,80 +73,89 @@ int Send(CBrowserSession& s, CFtpClient& ftp, const std::string& verb)
     return ftp.SendCommand(s.Control(), CommandLine(verb).c_str());
 }
 
-// Yes stores the certificate's fingerprint: the box trusts it from now on.
-bool TrustCertificate(CBrowserSession& s, const TlsCertificate& certificate, const std::string& host)
-{
-    if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, host), kSuiteTitle) || s.Closing())
-        return false;
-    s.profile.WriteString(s.box, BoxValue::Certificate, certificate.fingerprint);
-    return true;
-}
-
-// AUTH TLS on the fresh control connection, whose encrypted stream then
-// takes the plain one's place for every later worker. On failure the
-// connection is closed: nothing may follow in clear.
-Outcome Encrypt(CBrowserSession& s, CFtpClient& ftp, const std::string& host, SocketHandle control)
-{
-    std::string why;
-    const std::shared_ptr<CTlsCredentials> credentials = MakeSchannelCredentials(host, &why);
-    TlsStartResult started;
-    started.why = why;
-    if (credentials)
-        started = StartTls(ftp, std::unique_ptr<CStream>(new CPlainStream(control)), credentials,
-                           s.settings.Text(BoxText::Certificate),
-                           [&](const TlsCertificate& certificate) { return TrustCertificate(s, certificate, host); });
-    if (started.outcome == TlsStart::Secured)
-        return s.SetControl(std::move(started.stream)) ? Success : Silent;
-    s.SetControl(nullptr);
-    if (s.Closing())
-        return Silent;
-    switch (started.outcome) {
-    case TlsStart::NotOffered:
-        return Failure(kTlsNotOffered);
-    case TlsStart::Untrusted:
-        return Failure(NoLogon);
-    default:
-        return Failure(WithReason(kTlsFailed, started.why));
+// The opening's steps in the status line; the control socket is the
+// session's as soon as it is up, so that closing the window can cut a
+// log-in short. A certificate the user trusts is stored for the box.
+class CBrowserOpening : public CSessionObserver {
+public:
+    CBrowserOpening(CBrowserSession& s, const std::string& host) : m_session(s), m_host(host) {}
+    void Stage(SessionStage stage) override
+    {
+        switch (stage) {
+        case SessionStage::Connecting:
+            SetStatus(m_session, "Connecting to " + m_session.box + ".  Please wait...");
+            break;
+        case SessionStage::Connected:
+            SetStatus(m_session, "Connected to " + m_session.box);
+            break;
+        case SessionStage::LoggingIn:
+            SetStatus(m_session, "Logging in to " + m_session.box + ".  Please wait...");
+            break;
+        case SessionStage::LoggedIn:
+            break;
+        }
     }
-}
+    bool Connected(SocketHandle socket) override
+    {
+        return m_session.SetControl(std::unique_ptr<CStream>(new CPlainStream(socket)));
+    }
+    bool TrustCertificate(const TlsCertificate& certificate) override
+    {
+        CBrowserSession& s = m_session;
+        if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, m_host), kSuiteTitle) || s.Closing())
+            return false;
+        s.profile.WriteString(s.box, BoxValue::Certificate, certificate.fingerprint);
+        return true;
+    }
+
+private:
+    CBrowserSession& m_session;
+    const std::string& m_host;
+};
 
 Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
 {
     s.connected = true;
-    SetStatus(s, "Connecting to " + s.box + ".  Please wait...");
-    const std::string host = s.settings.Text(BoxText::HostName);
-    const SocketHandle control = ftp.ConnectToHost(host.c_str(), s.port);
-    if (!s.SetControl(control == InvalidSocket ? nullptr : std::unique_ptr<CStream>(new CPlainStream(control))))
+    SessionOptions options;
+    options.host = s.settings.Text(BoxText::HostName);
+    options.port = s.port;
+    options.user = s.settings.Text(BoxText::UserId);
+    options.password = DecodePassword(s.settings.Text(BoxText::Password));
+    options.tls = s.settings.Tls();
+    options.storedFingerprint = s.settings.Text(BoxText::Certificate);
+    options.makeCredentials = MakeSchannelCredentials;
+    CBrowserOpening opening(s, options.host);
+    SessionResult opened = OpenSession(ftp, options, opening);
+    if (opened.Opened()) {
+        // The encrypted stream runs over the socket the session already holds.
+        if (!s.SetControl(std::move(opened.control)))
+            return Silent;
+        SetStatus(s, "Logged in to " + s.box);
+        if (!s.Closing())
+            SetWindowTextA(s.connection, ConnectionLine(s.box, options.host, true).c_str());
+        return Success;
+    }
+    s.connected = false;
+    // A half-open session is closed: the next command connects anew, and
+    // nothing can follow a TLS start in clear.
+    s.SetControl(nullptr);
+    if (s.Closing())
         return Silent;
-    if (control == InvalidSocket) {
-        s.connected = false;
+    switch (opened.failure) {
+    case SessionFailure::TlsNotOffered:
+        return Failure(kTlsNotOffered);
+    case SessionFailure::Untrusted:
+    case SessionFailure::Logon:
+        return Failure(NoLogon);
+    case SessionFailure::TlsFailed:
+        return Failure(WithReason(kTlsFailed, opened.why));
+    case SessionFailure::Protect:
+        return Failure(WithReason(kTlsFailed, opened.reply));
+    case SessionFailure::GivenUp:
+        return Silent;
+    default:
         return Failure("Unable to establish a connection to the FTP host");
     }
-    SetStatus(s, "Connected to " + s.box);
-    const bool encrypted = s.settings.Tls();
-    if (encrypted) {
-        const Outcome secured = Encrypt(s, ftp, host, control);
-        if (!secured.ok) {
-            s.connected = false;
-            return secured;
-        }
-    }
-    const std::string user = s.settings.Text(BoxText::UserId);
-    SetStatus(s, "Logging in to " + s.box + ".  Please wait...");
-    // PASS follows every USER reply below 400, 230 included.
-    if (IsFailureCode(Send(s, ftp, "USER", user)) ||
-        IsFailureCode(Send(s, ftp, "PASS", DecodePassword(s.settings.Text(BoxText::Password))))) {
-        s.connected = false;
-        return Failure(NoLogon);
-    }
-    if (encrypted && !ProtectDataConnections(ftp, s.Control())) {
-        s.connected = false;
-        return Failure(WithReason(kTlsFailed, ftp.LastReply()));
-    }
-    SetStatus(s, "Logged in to " + s.box);
-    if (!s.Closing())
-        SetWindowTextA(s.connection, ConnectionLine(s.box, host, true).c_str());
-    return Success;
 }
 
 Outcome RestoreDirectory(CBrowserSession& s, CFtpClient& ftp, bool changeDirectory)
@@ -216,7 +226,7 @@ Outcome List(CBrowserSession& s, CFtpClient& ftp)
     CSessionTransferObserver observer(s);
     CTransfer transfer(ftp, s.Control(), &observer, DataModeOf(s));
     if (!transfer.OpenDataPort())
-        return Failure(NoDataChannel);
+        return Failure(kNoDataChannel);
     const TransferResult result = transfer.Download(CommandLine("LIST"), ListingTempFile);
     if (result.outcome == TransferResult::Abandoned)
         return Silent;
@@ -363,31 +373,6 @@ DWORD WINAPI WorkerProc(LPVOID parameter)
 }
 
 }  // namespace
-
-DataMode DataModeOf(const CBrowserSession& s)
-{
-    return s.settings.Passive() ? DataMode::Passive : DataMode::Active;
-}
-
-std::string TransferFailure(const TransferResult& result, const char* refused)
-{
-    if (result.outcome == TransferResult::Abandoned)
-        return "";
-    // A server that wants the encrypted data connection otherwise says why.
-    if (result.code == DataTlsRefused)
-        return WithReason(kTlsDataRefused, result.text);
-    switch (result.step) {
-    case TransferStep::DataPort:
-    case TransferStep::DataConnection:
-        return NoDataChannel;
-    case TransferStep::Command:
-        return refused;
-    case TransferStep::Data:
-    case TransferStep::Completion:
-        break;
-    }
-    return result.IsDone() ? "" : "Unable to receive data from the FTP host";
-}
 
 bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command)
 {

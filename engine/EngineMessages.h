@@ -12,6 +12,13 @@
 // wParam, lParam: 0. A failure was shown; end the program.
 #define WM_UPLOAD_ABORT (WM_USER + 502)
 
+// Exit codes of an engine run.
+enum EngineExit : int {
+    kExitComplete = 0,   // everything sent (or the manager was started)
+    kExitFailed = 1,     // a failure, or a run with paths not sent
+    kExitCancelled = 2,  // the user pressed Cancel
+};
+
 // Inside the window only: show what the worker recorded for display; sent by
 // the worker before it shows a message box.
 #define WM_PROGRESS_FLUSH (WM_USER + 510)

@@ -1,5 +1,3 @@
-// winsock2.h must come before windows.h.
-#include <winsock2.h>
 #include <windows.h>
 
 #include "engine/EngineStartup.h"
@@ -8,6 +6,7 @@
 
 #include "engine/PathList.h"
 #include "engine/Upload.h"
+#include "ftp/Socket.h"
 #include "win/Handles.h"
 #include "win/ModulePath.h"
 #include "win/MsgBox.h"
@@ -15,16 +14,10 @@
 
 bool StartEngineSockets(const std::string& boxName)
 {
-    WSADATA data;
-    const WORD wanted = MAKEWORD(1, 1);
-    if (WSAStartup(wanted, &data) != 0)
-        return ShowFailure(nullptr, "Windows sockets initialization failed.", boxName), false;
-    if (data.wVersion != wanted) {
-        WSACleanup();
-        ShowFailure(nullptr, "Windows sockets initialization failed.", boxName);
-        return false;
-    }
-    return true;
+    if (SocketsStartup())
+        return true;
+    ShowFailure(nullptr, "Windows sockets initialization failed.", boxName);
+    return false;
 }
 
 bool BuildFolderPathList(const std::string& engineFolder, const std::string& folder, std::string& list)

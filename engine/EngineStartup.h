@@ -6,12 +6,7 @@
 
 #include <string>
 
-// Exit codes of an engine run.
-enum EngineExit : int {
-    kExitComplete = 0,   // everything sent (or the manager was started)
-    kExitFailed = 1,     // a failure, or a run with paths not sent
-    kExitCancelled = 2,  // the user pressed Cancel
-};
+#include "engine/EngineMessages.h"
 
 // Starts Windows Sockets 1.1; on failure tells the user, titled by the box name.
 bool StartEngineSockets(const std::string& boxName);

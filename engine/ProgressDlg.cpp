@@ -6,7 +6,6 @@
 
 #include "boxconfig/BoxSettings.h"
 #include "engine/EngineMessages.h"
-#include "engine/EngineStartup.h"
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
 #include "engine/resource.h"

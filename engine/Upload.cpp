@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "boxconfig/RegistryProfile.h"
-#include "engine/EngineStartup.h"
+#include "engine/EngineMessages.h"
 #include "engine/ProgressDlg.h"
 #include "engine/UploadSession.h"
 #include "win/Handles.h"

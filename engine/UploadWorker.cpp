@@ -14,6 +14,7 @@
 #include "engine/UploadSession.h"
 #include "ftp/CommandText.h"
 #include "ftp/ExplicitTls.h"
+#include "ftp/Session.h"
 #include "ftp/ReplyText.h"
 #include "ftp/TlsSchannel.h"
 #include "ftp/Transfer.h"
@@ -75,40 +76,58 @@ DataMode Mode(UploadSession& s)
     return Settings(s).Passive() ? DataMode::Passive : DataMode::Active;
 }
 
-// Yes stores the certificate's fingerprint: the box trusts it from now on.
-bool TrustCertificate(UploadSession& s, const TlsCertificate& certificate, const std::string& host)
-{
-    s.window->Flush();
-    if (!AskYesNo(s.window->Handle(), CertificateQuestion(certificate, host), kSuiteTitle))
-        return false;
-    s.runProfile->WriteString(s.boxName, BoxValue::Certificate, certificate.fingerprint);
-    return true;
-}
-
-// AUTH TLS on the fresh control connection; ends the program unless it is
-// encrypted now and its certificate accepted, so nothing of the log-in is
-// ever sent in clear for such a box.
-void Encrypt(UploadSession& s, const std::string& host)
-{
-    std::string why;
-    const std::shared_ptr<CTlsCredentials> credentials = MakeSchannelCredentials(host, &why);
-    if (!credentials)
-        Fail(s, WithReason(kTlsFailed, why));
-    TlsStartResult started =
-        StartTls(s.client, std::move(s.control), credentials, Settings(s).Text(BoxText::Certificate),
-                 [&](const TlsCertificate& certificate) { return TrustCertificate(s, certificate, host); });
-    switch (started.outcome) {
-    case TlsStart::Secured:
-        break;
-    case TlsStart::NotOffered:
-        Fail(s, kTlsNotOffered);
-    case TlsStart::Untrusted:
-        Fail(s, kNoLogon);
-    case TlsStart::Failed:
-        Fail(s, WithReason(kTlsFailed, started.why));
+// The opening's replies go to the details log; a certificate the user
+// trusts is stored for the box.
+class CEngineOpening : public CSessionObserver {
+public:
+    CEngineOpening(UploadSession& s, const std::string& host) : m_session(s), m_host(host) {}
+    void Reply(const char* text) override { m_session.window->AppendLog(text); }
+    bool TrustCertificate(const TlsCertificate& certificate) override
+    {
+        m_session.window->Flush();
+        if (!AskYesNo(m_session.window->Handle(), CertificateQuestion(certificate, m_host), kSuiteTitle))
+            return false;
+        m_session.runProfile->WriteString(m_session.boxName, BoxValue::Certificate, certificate.fingerprint);
+        return true;
     }
-    s.control = std::move(started.stream);
-    s.window->AppendLog(s.client.LastReply());
+
+private:
+    UploadSession& m_session;
+    const std::string& m_host;
+};
+
+// Connects and logs in; ends the program on any failure, so nothing of the
+// log-in is ever sent in clear for a TLS box.
+void Open(UploadSession& s)
+{
+    const CBoxSettings settings = Settings(s);
+    SessionOptions options;
+    options.host = settings.Text(BoxText::HostName);
+    options.port = static_cast<unsigned short>(settings.Number(BoxNumber::Port));
+    options.user = settings.Text(BoxText::UserId);
+    options.password = DecodePassword(settings.Text(BoxText::Password));
+    options.tls = settings.Tls();
+    options.storedFingerprint = settings.Text(BoxText::Certificate);
+    options.makeCredentials = MakeSchannelCredentials;
+    CEngineOpening opening(s, options.host);
+    SessionResult opened = OpenSession(s.client, options, opening);
+    switch (opened.failure) {
+    case SessionFailure::None:
+        break;
+    case SessionFailure::Connect:
+    case SessionFailure::GivenUp:
+        Fail(s, kNoConnection);
+    case SessionFailure::TlsNotOffered:
+        Fail(s, kTlsNotOffered);
+    case SessionFailure::Untrusted:
+    case SessionFailure::Logon:
+        Fail(s, kNoLogon);
+    case SessionFailure::TlsFailed:
+        Fail(s, WithReason(kTlsFailed, opened.why));
+    case SessionFailure::Protect:
+        Fail(s, WithReason(kTlsFailed, opened.reply));
+    }
+    s.control = std::move(opened.control);
 }
 
 // Sends "VERB argument" and gives the reply code; an argument that would
@@ -158,33 +177,7 @@ void Run(UploadSession& s)
     s.window->SetStatus("Connecting to " + s.boxName + "...");
     s.window->SetTitle(std::string(kSuiteTitle) + " - [" + s.boxName + "]");
 
-    const std::string host = Settings(s).Text(BoxText::HostName);
-    const int port = Settings(s).Number(BoxNumber::Port);
-    const SocketHandle control = s.client.ConnectToHost(host.c_str(), static_cast<unsigned short>(port));
-    if (control == InvalidSocket)
-        Fail(s, kNoConnection);
-    s.control.reset(new CPlainStream(control));
-    s.window->AppendLog(s.client.LastReply());
-    const bool encrypted = Settings(s).Tls();
-    if (encrypted)
-        Encrypt(s, host);
-
-    const std::string user = Settings(s).Text(BoxText::UserId);
-    if (Send(s, "USER", user) > 399)
-        Fail(s, kNoLogon);
-    s.window->AppendLog(s.client.LastReply());
-    // PASS goes even after a 230 to USER; the log never shows commands.
-    const std::string password = DecodePassword(Settings(s).Text(BoxText::Password));
-    if (Send(s, "PASS", password) > 399)
-        Fail(s, kNoLogon);
-    s.window->AppendLog(s.client.LastReply());
-    if (encrypted) {
-        std::string replies;
-        if (!ProtectDataConnections(s.client, *s.control, &replies))
-            Fail(s, WithReason(kTlsFailed, s.client.LastReply()));
-        s.window->AppendLog(replies);
-    }
-
+    Open(s);
     s.window->SetStatus("Connected to " + s.boxName);
     s.rememberedTarget.clear();
 

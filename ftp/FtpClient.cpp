@@ -186,24 +186,6 @@ int CFtpClient::ReadReply(CStream& control)
     return m_replyCode;
 }
 
-bool CFtpClient::StartSockets()
-{
-    if (SocketsStartup())
-        return true;
-    ShowSocketFailure("Could not load Windows Sockets DLL.");
-    return false;
-}
-
-bool CFtpClient::StopSockets()
-{
-    if (SocketsCleanup())
-        return true;
-    char text[64];
-    std::snprintf(text, sizeof text, "WSACleanup() caused error# %d", SocketLastError());
-    ShowSocketFailure(text);
-    return false;
-}
-
 std::string CFtpClient::FormatPortLine(const unsigned char address[4], unsigned short port)
 {
     char line[64];

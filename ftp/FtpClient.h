@@ -73,11 +73,6 @@ public:
     // The code of the last reply read, ReplyFailed after a failed send or read.
     int LastReplyCode() const { return m_replyCode; }
 
-    // Winsock start-up and clean-up for the manager; each shows its own
-    // message box on failure.
-    static bool StartSockets();
-    static bool StopSockets();
-
     // How moving a file over a data connection ended.
     enum class DataEnd { Whole, LocalFile, Connection };
 

@@ -17,8 +17,6 @@
 #include <unistd.h>
 #endif
 
-#include "boxconfig/SuiteNames.h"
-
 #ifdef _WIN32
 static_assert(std::is_same<SocketHandle, SOCKET>::value, "SocketHandle must be Winsock's SOCKET");
 static_assert(InvalidSocket == INVALID_SOCKET, "InvalidSocket must be INVALID_SOCKET");
@@ -59,7 +57,14 @@ int RetryInterrupted(Call call)
 bool SocketsStartup()
 {
     WSADATA data;
-    return WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    const WORD wanted = MAKEWORD(1, 1);
+    if (WSAStartup(wanted, &data) != 0)
+        return false;
+    if (data.wVersion != wanted) {
+        WSACleanup();
+        return false;
+    }
+    return true;
 }
 
 bool SocketsCleanup()
@@ -70,11 +75,6 @@ bool SocketsCleanup()
 int SocketLastError()
 {
     return WSAGetLastError();
-}
-
-void ShowSocketFailure(const char* text)
-{
-    MessageBoxA(NULL, text, kSuiteTitle, MB_OK | MB_ICONERROR);
 }
 
 bool ResolveHostName(const char* host, unsigned char address[4])
@@ -125,11 +125,6 @@ bool SocketsCleanup()
 int SocketLastError()
 {
     return errno;
-}
-
-void ShowSocketFailure(const char* text)
-{
-    std::fprintf(stderr, "FTP Sendora: %s\n", text);
 }
 
 bool ResolveHostName(const char* host, unsigned char address[4])

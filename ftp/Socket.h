@@ -17,13 +17,11 @@ typedef int SocketHandle;
 const SocketHandle InvalidSocket = -1;
 #endif
 
-// Winsock start-up and clean-up (version 1.1); always true elsewhere.
+// Winsock start-up (version 1.1, false unless granted) and clean-up; always
+// true elsewhere. Telling the user is the program's part.
 bool SocketsStartup();
 bool SocketsCleanup();
 int SocketLastError();
-// Tells the user about a socket library failure: a message box titled
-// "FTP Sendora" on Windows, a line on stderr elsewhere.
-void ShowSocketFailure(const char* text);
 
 // True when the platform's dotted-address parser accepts the text.
 bool IsDottedAddress(const char* host);

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "boxconfig/Profile.h"
-#include "shell/Shortcut.h"
+#include "boxconfig/SuiteNames.h"
 
 // "error <n>: <the system's text>", for messages that name a failure.
 std::string ErrorText(DWORD error);

@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "shell/Shortcut.h"
+#include "boxconfig/SuiteNames.h"
+
 
 // A value of HKCU\...\Explorer\Shell Folders ("Desktop", "SendTo",
 // "Start Menu"), or "Not Found".

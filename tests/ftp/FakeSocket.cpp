@@ -94,7 +94,6 @@ int SocketLastError()
 {
     return 0;
 }
-void ShowSocketFailure(const char*) {}
 
 bool IsDottedAddress(const char* host)
 {

@@ -2,8 +2,8 @@
 // must keep the boxes, and what the user is told.
 #include <gtest/gtest.h>
 
+#include "boxconfig/SuiteNames.h"
 #include "installer/SetupPlan.h"
-#include "shell/Shortcut.h"
 
 namespace {
 

@@ -4,9 +4,10 @@
 
 #include <string>
 
+#include "boxconfig/SuiteNames.h"
+
 #include "manager/BoxRules.h"
 #include "manager/CommandLine.h"
-#include "shell/Shortcut.h"
 
 TEST(ManagerCommandLine, TheWholeTextIsOneArgumentAndOnlyAnExactSwitchInstalls)
 {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ftp/FtpClient.h"
+#include "ftp/Session.h"
 #include "ftp/Transfer.h"
 
 int main(int argc, char** argv)
@@ -24,14 +25,20 @@ int main(int argc, char** argv)
     unsigned long blocks = 0;
     ftp.EnableProgress([&](uint64_t, uint64_t) { ++blocks; });
 
-    CSocketOwner socket(ftp.ConnectToHost(argv[1], static_cast<unsigned short>(std::atoi(argv[2]))));
-    if (!socket.IsValid()) {
-        std::fprintf(stderr, "cannot connect: %s", ftp.LastReply());
+    SessionOptions options;
+    options.host = argv[1];
+    options.port = static_cast<unsigned short>(std::atoi(argv[2]));
+    options.user = argv[3];
+    options.password = argv[4];
+    CSessionObserver quiet;
+    SessionResult opened = OpenSession(ftp, options, quiet);
+    CSocketOwner socket(opened.control ? opened.control->Socket() : InvalidSocket);
+    if (!opened.Opened()) {
+        std::fprintf(stderr, "cannot log in: %s", ftp.LastReply());
         return 1;
     }
-    CPlainStream control(socket.Get());
-    bool ok = ftp.SendCommand(control, (std::string("USER ") + argv[3] + "\r\n").c_str()) < 400 &&
-              ftp.SendCommand(control, (std::string("PASS ") + argv[4] + "\r\n").c_str()) < 400;
+    CStream& control = *opened.control;
+    bool ok = true;
     const int count = argc == 8 ? std::atoi(argv[7]) : 0;
     for (int i = count ? 1 : 0; ok && i <= count; ++i) {
         const std::string remote = count ? argv[6] + std::to_string(i) : std::string(argv[6]);
