@@ -136,9 +136,9 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
         return Success;
     }
     s.connected = false;
-    // A half-open session is closed: the next command connects anew, and
-    // nothing can follow a TLS start in clear.
-    s.SetControl(nullptr);
+    // A refused log-on keeps its connection (plain, or TLS: never a plain
+    // stream over a TLS socket); any other failure closes it.
+    s.SetControl(std::move(opened.control));
     if (s.Closing())
         return Silent;
     switch (opened.failure) {

@@ -18,12 +18,14 @@ int SendArgument(CFtpClient& ftp, CStream& control, const char* verb, const std:
     return ftp.SendCommand(control, CommandLine(verb, argument).c_str());
 }
 
-SessionResult Failed(SessionFailure failure, std::string why = std::string(), std::string reply = std::string())
+SessionResult Failed(SessionFailure failure, std::string why = std::string(), std::string reply = std::string(),
+                     std::unique_ptr<CStream> control = nullptr)
 {
     SessionResult result;
     result.failure = failure;
     result.why = std::move(why);
     result.reply = std::move(reply);
+    result.control = std::move(control);
     return result;
 }
 
@@ -67,15 +69,15 @@ SessionResult OpenSession(CFtpClient& ftp, const SessionOptions& options, CSessi
     observer.Stage(SessionStage::LoggingIn);
     // PASS follows every USER reply below 400, 230 included.
     if (IsFailure(SendArgument(ftp, *control, "USER", options.user)))
-        return Failed(SessionFailure::Logon, "", ftp.LastReply());
+        return Failed(SessionFailure::Logon, "", ftp.LastReply(), std::move(control));
     observer.Reply(ftp.LastReply());
     if (IsFailure(SendArgument(ftp, *control, "PASS", options.password)))
-        return Failed(SessionFailure::Logon, "", ftp.LastReply());
+        return Failed(SessionFailure::Logon, "", ftp.LastReply(), std::move(control));
     observer.Reply(ftp.LastReply());
     if (options.tls) {
         std::string replies;
         if (!ProtectDataConnections(ftp, *control, &replies))
-            return Failed(SessionFailure::Protect, "", ftp.LastReply());
+            return Failed(SessionFailure::Protect, "", ftp.LastReply(), std::move(control));
         observer.Reply(replies.c_str());
     }
     observer.Stage(SessionStage::LoggedIn);

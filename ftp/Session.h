@@ -58,8 +58,9 @@ struct SessionResult {
     SessionFailure failure = SessionFailure::Connect;
     std::string why;    // TlsFailed: the TLS reason
     std::string reply;  // the last reply read, for Logon and Protect
-    // The control connection, when there is no failure: plain, or TLS over
-    // the same socket.
+    // The control connection, plain or TLS over the same socket: when there
+    // is no failure, and after a refused log-on (Logon, Protect), which a
+    // caller may keep.
     std::unique_ptr<CStream> control;
     bool Opened() const { return failure == SessionFailure::None; }
 };
