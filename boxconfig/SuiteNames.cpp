@@ -79,10 +79,15 @@ void DropTrailing(std::string& text, const char* what)
     text.erase(keep == std::string::npos ? 0 : keep + 1);
 }
 
-bool IsPortDigit(char c)
+// A digit, or a superscript 1 to 3, which Windows takes as a device's
+// number too: one byte in the legacy code page, two in UTF-8.
+bool IsPortDigit(const std::string& rest)
 {
-    const unsigned char u = static_cast<unsigned char>(c);
-    return (u >= '0' && u <= '9') || u == 0xB9 || u == 0xB2 || u == 0xB3;
+    if (rest.size() == 1) {
+        const unsigned char u = static_cast<unsigned char>(rest[0]);
+        return (u >= '0' && u <= '9') || u == 0xB9 || u == 0xB2 || u == 0xB3;
+    }
+    return rest == "\xC2\xB9" || rest == "\xC2\xB2" || rest == "\xC2\xB3";
 }
 
 }  // namespace
@@ -99,8 +104,8 @@ bool IsDeviceName(const std::string& name)
     for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
         if (base == device)
             return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           IsPortDigit(base[3]);
+    return base.size() > 3 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           IsPortDigit(base.substr(3));
 }
 
 bool EndsInDotOrBlank(const std::string& name)

@@ -227,7 +227,7 @@ void CBrowserDlg::OnDelete()
     for (int row : rows) {
         QueueConnectPair(true);
         Command remove = {CommandKind::Delete};
-        remove.name = ListText(m_list, row, ColumnName);
+        remove.name = ListServerName(m_list, row);
         remove.directory = IsDirectoryRow(m_list, row);
         Queue(remove);
     }
@@ -241,15 +241,14 @@ void CBrowserDlg::OnRename()
         ShowFailure(m_hwnd, "Please select a file to rename", kSuiteTitle);
         return;
     }
-    const std::string oldName = ListText(m_list, rows.front(), ColumnName);
-    CNameDlg dialog(IDD_BROWSER_RENAME, oldName, "Invalid filename used!");
+    CNameDlg dialog(IDD_BROWSER_RENAME, ListText(m_list, rows.front(), ColumnName), "Invalid filename used!");
     if (dialog.DoModal(m_hwnd, GetModuleHandleA(nullptr)) != IDOK)
         return;
     if (!AskYesNo(m_hwnd, "Are you sure you want to rename the selected file(s)?", kSuiteTitle))
         return;
     QueueConnectPair(true);
     Command rename = {CommandKind::Rename};
-    rename.name = oldName;
+    rename.name = ListServerName(m_list, rows.front());
     rename.newName = dialog.Name;
     Queue(rename);
     Refresh();
@@ -266,7 +265,7 @@ void CBrowserDlg::OpenSelected()
     }
     QueueConnectPair(true);
     Command change = {CommandKind::ChangeDirectory};
-    change.name = ListText(m_list, rows.front(), ColumnName);
+    change.name = ListServerName(m_list, rows.front());
     Queue(change);
     Refresh();
 }
@@ -395,6 +394,7 @@ bool CBrowserDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
     case WM_DESTROY:
         // Also when the owner goes first and takes this window with it.
         Shutdown();
+        ForgetServerNames(m_list);
         return false;
     default:
         return false;

@@ -23,7 +23,7 @@ void CBrowserDlg::QueueDownload(int row, const std::string& target, const std::s
 {
     QueueConnectPair(true);
     Command download = {CommandKind::Download};
-    download.name = ListText(m_list, row, ColumnName);
+    download.name = ListServerName(m_list, row);
     download.target = target;
     download.size = ExpectedSize(ListText(m_list, row, ColumnSize));
     download.copy = copy;

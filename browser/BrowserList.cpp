@@ -3,11 +3,21 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <map>
 #include <vector>
 
+#include "win/CodePages.h"
 #include "win/Handles.h"
 
 namespace {
+
+// Each list's names as the server listed them, by the rows' lParam: the
+// shown text may differ from the bytes every command must send back.
+std::map<HWND, std::vector<std::string>>& ServerNames()
+{
+    static std::map<HWND, std::vector<std::string>> names;
+    return names;
+}
 
 void SetCell(HWND list, int row, int column, const std::string& text)
 {
@@ -47,10 +57,14 @@ void InsertListingRow(HWND list, const ListingRecord& record, int& row)
     const std::string name = RecordName(record);
     if (!IsUsableName(name))
         return;
+    std::vector<std::string>& names = ServerNames()[list];
+    const std::string shown = ShownName(name);
     LVITEMA item = {};
-    item.mask = LVIF_TEXT;
+    item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = row;
-    item.pszText = const_cast<char*>(name.c_str());
+    item.pszText = const_cast<char*>(shown.c_str());
+    item.lParam = static_cast<LPARAM>(names.size());
+    names.push_back(name);
     const int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (index < 0)
         return;
@@ -65,6 +79,7 @@ void ReplaceListingRows(HWND list, const std::vector<ListingRecord>& records)
 {
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    ServerNames()[list].clear();
     SendMessageA(list, LVM_SETITEMCOUNT, records.size(), 0);
     int row = 0;
     for (const ListingRecord& record : records)
@@ -101,6 +116,23 @@ std::string ListText(HWND list, int row, int column)
         if (got < 0 || static_cast<size_t>(got) < room - 1 || room >= 65536)
             return std::string(item.pszText ? item.pszText : "");
     }
+}
+
+std::string ListServerName(HWND list, int row)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+        return std::string();
+    const std::vector<std::string>& names = ServerNames()[list];
+    const size_t index = static_cast<size_t>(item.lParam);
+    return index < names.size() ? names[index] : ListText(list, row, ColumnName);
+}
+
+void ForgetServerNames(HWND list)
+{
+    ServerNames().erase(list);
 }
 
 std::vector<int> SelectedRows(HWND list)

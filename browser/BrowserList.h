@@ -27,6 +27,11 @@ bool IsListSorted(HWND list);
 void SetListSortOrder(HWND list, int sortOrder);
 
 std::string ListText(HWND list, int row, int column);
+// The row's name as the server listed it, for the commands about it; the
+// Name column shows it in the program's text.
+std::string ListServerName(HWND list, int row);
+// When the list is destroyed.
+void ForgetServerNames(HWND list);
 // Selected rows in list order.
 std::vector<int> SelectedRows(HWND list);
 bool IsDirectoryRow(HWND list, int row);

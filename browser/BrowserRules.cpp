@@ -49,3 +49,12 @@ std::string ConnectionLine(const std::string& box, const std::string& host, bool
 {
     return box + "(" + host + ") - " + (connected ? "Connected" : "Not connected");
 }
+
+std::string UnreadableStatus(size_t unreadable)
+{
+    if (unreadable == 0)
+        return std::string();
+    if (unreadable == 1)
+        return "1 entry of the listing could not be shown";
+    return std::to_string(unreadable) + " entries of the listing could not be shown";
+}

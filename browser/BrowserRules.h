@@ -3,6 +3,7 @@
 // file list's sort order.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "ftp/CommandText.h"  // CommandLine, shared with the engine
@@ -36,3 +37,7 @@ int NextSortOrder(int current);
 
 // "<box>(<host>) - Connected" and "... - Not connected".
 std::string ConnectionLine(const std::string& box, const std::string& host, bool connected);
+
+// The status after a listing: empty, or how many of its lines could not be
+// shown (they would otherwise vanish without a word).
+std::string UnreadableStatus(size_t unreadable);

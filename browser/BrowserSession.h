@@ -18,6 +18,8 @@
 #include "boxconfig/Profile.h"
 #include "browser/DownloadRules.h"
 #include "browser/Gate.h"
+#include "ftp/RemoteNames.h"
+#include "win/CodePages.h"
 #include "ftp/Socket.h"
 #include "ftp/Stream.h"
 #include "win/Handles.h"
@@ -65,6 +67,9 @@ public:
     std::atomic<bool> yesToAll{false};
     // The boxes a copy has still to start.
     CBoxQueue boxQueue;
+    // How names the user typed go to the server; only the gate's holder
+    // uses it, and each new connection asks afresh.
+    CRemoteNames names{{ToUtf8, ToLegacy}};
 
     // The control connection's stream; only the gate's holder uses it.
     // Before the first connect, after a failed one and once the window is

@@ -11,6 +11,7 @@
 #include "browser/SessionTransfer.h"
 #include "browser/resource.h"
 #include "ftp/FtpClient.h"
+#include "win/CodePages.h"
 #include "win/ModulePath.h"
 #include "win/Process.h"
 
@@ -60,7 +61,9 @@ bool MayReplace(CBrowserSession& s, const std::string& local)
 
 bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
 {
-    const std::string& name = command.name;
+    // The server's bytes go back in RETR; the local file and every message
+    // take the name as shown.
+    const std::string name = ShownName(command.name);
     // Checked first: nothing of such a name reaches the disk or the server.
     if (!IsSafeLocalName(name))
         return Fail(s, UnsafeNameMessage(name));
@@ -79,7 +82,7 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     SetStatus(s, "Downloading " + name + ".  Please wait...");
     uint64_t received = 0;
     bool receiving = false;
-    const TransferResult result = transfer.Download(CommandLine("RETR", name), local.c_str(), [&](size_t count) {
+    const TransferResult result = transfer.Download(CommandLine("RETR", command.name), local.c_str(), [&](size_t count) {
         receiving = true;
         received += count;
         SetProgress(s, ProgressPosition(received, command.size));

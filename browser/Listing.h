@@ -12,13 +12,12 @@
 struct ListingRecord {
     char name[256];
     char size[32];  // the size text as listed (also for directories)
-    char date[32];  // the 13 date characters, e.g. "Jan 12 10:31 "
+    char date[32];  // e.g. "Jan 12 10:31 ", as ParseListing keeps it
     char type[32];  // "<DIR>" or " "
 };
 static_assert(sizeof(ListingRecord) == 352, "the cache file's record is 352 bytes");
 
 constexpr size_t ListingRecordSize = sizeof(ListingRecord);
-constexpr size_t ListingDateLength = 13;
 constexpr char DirectoryType[] = "<DIR>";
 constexpr char FileType[] = " ";
 
@@ -48,18 +47,15 @@ public:
 
 typedef std::function<void(const ListingRecord&)> ListingSink;
 
-// Hands each directory ("d...") and file ("-...") line of the listing to the
-// sink, in order. Every line ends with CR LF (the listing comes in type A);
-// other lines (the "total" summary, links, devices, other formats) give
-// nothing. Fields are separated by runs of spaces: permissions, link count,
-// owner, group, size, then exactly 13 date characters (the date and the
-// blank after it), then the name up to the CR, blanks it begins or ends with
-// included. Samples, as pyftpdlib and vsftpd send them:
-//   drwxr-xr-x   2 owner    group        4096 Jan 12 10:31 public html
-//   -rw-r--r--    1 0        0           10240 Dec  3  1998 old.zip
-//   -rw-r--r--    1 0        0               4 Dec 08 00:13   lead.txt
-// Input is untrusted: a line that ends before its name, or the end of the
-// input inside a line, gives no entry; names of 256 characters or more and
-// sizes of 32 or more are cut to fit the record; a name holding a character
-// below 32 gives no entry.
-void ParseListing(CListingSource& in, const ListingSink& sink);
+// Hands each directory and file entry of the listing to the sink, in order,
+// and gives the number of lines that could not be read. Lines end in LF,
+// with or without a CR before it; the last one may lack its end. Accepted:
+// the UNIX style (with or without the group column; month dates, kept as
+// the 13 characters "Jan 12 10:31 ", or ISO dates, kept as
+// "2026-12-07 10:31 ") and the MS-DOS style ("12-07-26  10:00PM " kept as it
+// is; "<DIR>" or a size). Blanks a name begins or ends with are its own.
+// The "total" summary, blank lines, links, devices, pipes and sockets give
+// nothing and are not counted. Input is untrusted: names of 256 bytes or
+// more and sizes of 32 or more are cut to fit the record; a name holding a
+// character below 32 gives no entry and is counted.
+size_t ParseListing(CListingSource& in, const ListingSink& sink);

@@ -18,6 +18,7 @@
 #include "ftp/ReplyText.h"
 #include "ftp/Session.h"
 #include "ftp/TlsSchannel.h"
+#include "win/CodePages.h"
 #include "win/Handles.h"
 #include "win/MsgBox.h"
 
@@ -126,6 +127,7 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     options.makeCredentials = MakeSchannelCredentials;
     CBrowserOpening opening(s, options.host);
     SessionResult opened = OpenSession(ftp, options, opening);
+    s.names.Reset();
     if (opened.Opened()) {
         // The encrypted stream runs over the socket the session already holds.
         if (!s.SetControl(std::move(opened.control)))
@@ -189,14 +191,15 @@ private:
 
 // "list.tmp" into the cache file and then, in one message (four per row
 // from this thread would cost a second per hundred rows), into the list view.
-void ParseIntoList(CBrowserSession& s)
+size_t ParseIntoList(CBrowserSession& s)
 {
     std::vector<ListingRecord> records;
+    size_t unreadable = 0;
     {
         const CStdFile in(ListingTempFile, "rb");
         const CStdFile cache(CacheFileName(s.box), "wb");
         CFileListingSource source(in.Get());
-        ParseListing(source, [&](const ListingRecord& record) {
+        unreadable = ParseListing(source, [&](const ListingRecord& record) {
             if (cache)
                 std::fwrite(&record, sizeof record, 1, cache.Get());
             records.push_back(record);
@@ -205,6 +208,7 @@ void ParseIntoList(CBrowserSession& s)
     if (!s.Closing())
         SendMessageA(s.window, WM_BROWSER_ROWS, 0, reinterpret_cast<LPARAM>(&records));
     DeleteFileA(ListingTempFile);
+    return unreadable;
 }
 
 void SelectDirectoryEntry(CBrowserSession& s, const std::string& path)
@@ -238,10 +242,17 @@ Outcome List(CBrowserSession& s, CFtpClient& ftp)
         return Failure(NoWorkingDirectory);
     SelectDirectoryEntry(s, path);
     SetStatus(s, "Parsing directory information.  Please wait...");
-    ParseIntoList(s);
-    SetStatus(s, "");
+    SetStatus(s, UnreadableStatus(ParseIntoList(s)));
     s.profile.WriteString(s.box, BoxValue::CurrentDirectory, path);
     return Success;
+}
+
+// A name the user typed, in the bytes this server takes; "" when it has no
+// place in them.
+std::string TypedName(CBrowserSession& s, CFtpClient& ftp, const std::string& name)
+{
+    std::string wire;
+    return s.names.Encode(ftp, s.Control(), name, wire) ? wire : std::string();
 }
 
 // The simple commands: one line, one status before and one after.
@@ -264,18 +275,24 @@ Outcome Perform(CBrowserSession& s, CFtpClient& ftp, const Command& c)
         return RestoreDirectory(s, ftp, c.changeDirectory);
     case CommandKind::List:
         return List(s, ftp);
-    case CommandKind::MakeDirectory:
-        return Simple(s, ftp, "MKD", c.name, "Making new directory.  Please wait...", "New directory made",
+    case CommandKind::MakeDirectory: {
+        const std::string name = TypedName(s, ftp, c.name);
+        if (name.empty())
+            return Failure("Unable to make the directory");
+        return Simple(s, ftp, "MKD", name, "Making new directory.  Please wait...", "New directory made",
                       "Unable to make the directory");
+    }
     case CommandKind::Delete:
-        return c.directory ? Simple(s, ftp, "RMD", c.name, "Deleting " + c.name + ".  Please wait...",
+        return c.directory ? Simple(s, ftp, "RMD", c.name, "Deleting " + ShownName(c.name) + ".  Please wait...",
                                     "Directory has been deleted", "Unable to remove the directory")
-                           : Simple(s, ftp, "DELE", c.name, "Deleting " + c.name + ".  Please wait...",
+                           : Simple(s, ftp, "DELE", c.name, "Deleting " + ShownName(c.name) + ".  Please wait...",
                                     "File has been deleted", "Unable to delete the file");
     case CommandKind::Rename: {
         const char* failure = "Unable to rename the file or directory";
         SetStatus(s, "Renaming file.  Please wait...");
-        if (IsFailureCode(Send(s, ftp, "RNFR", c.name)) || IsFailureCode(Send(s, ftp, "RNTO", c.newName)))
+        const std::string newName = TypedName(s, ftp, c.newName);
+        if (newName.empty() || IsFailureCode(Send(s, ftp, "RNFR", c.name)) ||
+            IsFailureCode(Send(s, ftp, "RNTO", newName)))
             return Failure(failure);
         SetStatus(s, "File has been renamed");
         return Success;

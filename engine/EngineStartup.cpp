@@ -29,7 +29,7 @@ bool BuildFolderPathList(const std::string& engineFolder, const std::string& fol
         return false;
     std::vector<std::string> names;
     do {
-        names.emplace_back(find.Data().cFileName);
+        names.push_back(find.Name());
     } while (find.Next());
     list = JoinFolderEntries(dir, names);
     return true;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ftp/FtpClient.h"
+#include "ftp/RemoteNames.h"
 
 class CFindFile;
 class CProgressDlg;
@@ -33,7 +34,9 @@ struct UploadSession {
     CFtpClient client;
     // The control connection, once connected; the process end closes its socket.
     std::unique_ptr<CStream> control;
+    CRemoteNames names{NameConversions()};  // the platform's, set by the worker
     std::string localPath;               // the file being sent
+    std::string refusal;                 // why the path being sent cannot go, if it cannot
     std::string rememberedTarget;        // the absolute directory a relative box directory led to
     std::vector<std::string> notSent;    // paths not sent whole, for the closing report
     size_t pathIndex = 0;                // the path of the list being sent

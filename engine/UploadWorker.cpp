@@ -18,6 +18,7 @@
 #include "ftp/ReplyText.h"
 #include "ftp/TlsSchannel.h"
 #include "ftp/Transfer.h"
+#include "win/CodePages.h"
 #include "win/Handles.h"
 #include "win/MsgBox.h"
 
@@ -27,6 +28,7 @@ const char kNoConnection[] = "Unable to establish a connection to the FTP host";
 const char kNoLogon[] = "Unable to logon to FTP host";
 const char kNoDirectory[] = "Unable to locate specified directory";
 const char kNotSent[] = "File transfer was not successful";
+const char kNameRefused[] = "the server cannot take this name";
 
 // Shows the failure and ends the program: the window's handler does not return.
 [[noreturn]] void Fail(UploadSession& s, const std::string& text)
@@ -57,7 +59,7 @@ std::string NotSentText(const std::vector<std::string>& paths)
     missing.push_back(s.localPath);
     for (auto folder = s.folders.rbegin(); folder != s.folders.rend(); ++folder)
         while (folder->listing->Next()) {
-            const std::string entry = folder->listing->Data().cFileName;
+            const std::string entry = folder->listing->Name();
             if (entry != "." && entry != "..")
                 missing.push_back(folder->path + "\\" + entry);
         }
@@ -139,16 +141,47 @@ int Send(UploadSession& s, const std::string& verb, const std::string& argument)
     return s.client.SendCommand(*s.control, CommandLine(verb, argument).c_str());
 }
 
+// The bytes a name goes out as; false (and the reason noted) when this
+// server cannot be given it.
+bool WireName(UploadSession& s, const std::string& name, std::string& wire)
+{
+    std::string replies;
+    const bool ok = s.names.Encode(s.client, *s.control, name, wire, &replies);
+    if (!replies.empty())
+        s.window->AppendLog(replies);
+    if (!ok)
+        s.refusal = kNameRefused;
+    return ok;
+}
+
+// A path for the closing report, with the reason it could not go if known.
+void NoteNotSent(UploadSession& s, const std::string& path)
+{
+    s.notSent.push_back(s.refusal.empty() ? path : path + " - " + s.refusal);
+    s.refusal.clear();
+}
+
 std::string ApplyFilenameCase(std::string name, FilenameCase filenameCase)
 {
-    if (name.empty())
+    if (name.empty() || filenameCase == FilenameCase::Unchanged)
         return name;
-    // The platform's mapping knows the code page's accented letters.
+    // Through UTF-16: in a UTF-8 code page one letter is several bytes, and
+    // its other case may not be as many.
+    const int n = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+    if (n <= 0)
+        return name;
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &wide[0], n);
     if (filenameCase == FilenameCase::Lower)
-        CharLowerBuffA(&name[0], static_cast<DWORD>(name.size()));
-    else if (filenameCase == FilenameCase::Upper)
-        CharUpperBuffA(&name[0], static_cast<DWORD>(name.size()));
-    return name;
+        CharLowerBuffW(&wide[0], static_cast<DWORD>(n));
+    else
+        CharUpperBuffW(&wide[0], static_cast<DWORD>(n));
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return name;
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), n, &out[0], bytes, nullptr, nullptr);
+    return out;
 }
 
 // The details log gets the transfer command's reply as soon as it is read,
@@ -178,6 +211,7 @@ void Run(UploadSession& s)
     s.window->SetTitle(std::string(kSuiteTitle) + " - [" + s.boxName + "]");
 
     Open(s);
+    s.names = CRemoteNames({ToUtf8, ToLegacy});
     s.window->SetStatus("Connected to " + s.boxName);
     s.rememberedTarget.clear();
 
@@ -189,15 +223,16 @@ void Run(UploadSession& s)
             s.notSent.push_back(path);
             continue;
         }
-        const WIN32_FIND_DATAA fd = find.Data();
+        const std::string name = find.Name();
+        const bool folder = find.IsDirectory();
         find.Close();
         s.localPath = path;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (folder) {
             // The box directory once per path: the folder's tree goes below it.
             ChangeToBoxDirectory(s);
             UploadFolder(s, path);
-        } else if (!UploadFile(s, fd.cFileName, true)) {
-            s.notSent.push_back(path);
+        } else if (!UploadFile(s, name, true)) {
+            NoteNotSent(s, path);
         }
     }
 
@@ -235,7 +270,7 @@ void ChangeToBoxDirectory(UploadSession& s)
             s.rememberedTarget = JoinRemoteDirectory(current, dir.path);
         target = s.rememberedTarget;
     }
-    if (Send(s, "CWD", target) >= 400)
+    if (!WireName(s, target, target) || Send(s, "CWD", target) >= 400)
         Fail(s, kNoDirectory);
 }
 
@@ -254,7 +289,7 @@ std::string RemoteDirectoryKey(UploadSession& s)
 // PORT, TYPE, the box directory, STOR and the data: the transfer step for a
 // file already open. True when the server kept it.
 bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, const TransferChoice& choice,
-               const std::string& remote, bool enterBoxDirectory)
+               const std::string& remote, const std::string& wire, bool enterBoxDirectory)
 {
     CUploadObserver observer(s);
     observer.remote = remote;
@@ -273,7 +308,7 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     if (enterBoxDirectory)
         ChangeToBoxDirectory(s);
 
-    const TransferResult result = transfer.Upload(CommandLine("STOR", remote), file);
+    const TransferResult result = transfer.Upload(CommandLine("STOR", wire), file);
     if (result.step == TransferStep::Command)
         FailSending(s);
     // The completion reply, also of a transfer that failed here, or the
@@ -295,17 +330,21 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
     // would empty the server's copy.
     const TransferChoice choice = ChooseTransfer(name, Settings(s).Transfer(), Settings(s).Extensions());
     const std::string remote = ApplyFilenameCase(choice.remoteName, Settings(s).NameCase());
-    const std::pair<std::string, std::string> stored(RemoteDirectoryKey(s), remote);
+    std::string wire;
+    if (!WireName(s, remote, wire))
+        return false;
+    // By the bytes sent: two names the server receives alike are one file.
+    const std::pair<std::string, std::string> stored(RemoteDirectoryKey(s), wire);
     if (s.storedNames.count(stored) != 0)
         return false;
     {
-        CInputFile file(s.localPath.c_str());
-        if (!file.IsOpen() || !StoreFile(s, file, name, choice, remote, enterBoxDirectory))
+        CInputFile file(OpenLocalFile(s.localPath, L"rb"));
+        if (!file.IsOpen() || !StoreFile(s, file, name, choice, remote, wire, enterBoxDirectory))
             return false;
     }
     s.storedNames.insert(stored);
     if (Settings(s).Number(BoxNumber::Erase) != 0)
-        DeleteFileA(s.localPath.c_str());
+        DeleteLocalFile(s.localPath);
     return true;
 }
 
@@ -322,11 +361,16 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
         s.notSent.push_back(folderPath);
         return;
     }
+    std::string wire;
+    if (!WireName(s, name, wire)) {
+        NoteNotSent(s, folderPath);
+        return;
+    }
     SetCurrentDirectoryA(folderPath.c_str());
 
-    Send(s, "MKD", name);  // may exist already
+    Send(s, "MKD", wire);  // may exist already
     s.window->AppendLog(s.client.LastReply());
-    const int cwd = Send(s, "CWD", name);
+    const int cwd = Send(s, "CWD", wire);
     s.window->AppendLog(s.client.LastReply());
     if (cwd >= 400) {
         // Not inside it: its files would land in the parent, and CDUP would
@@ -335,20 +379,19 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
         return;
     }
 
-    s.folders.push_back({folderPath, name, &listing});
+    s.folders.push_back({folderPath, wire, &listing});
     for (bool more = listed; more; more = listing.Next()) {
-        const WIN32_FIND_DATAA& fd = listing.Data();
-        const std::string entry = fd.cFileName;
+        const std::string entry = listing.Name();
         if (entry == "." || entry == "..")
             continue;
         const std::string full = folderPath + "\\" + entry;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (listing.IsDirectory()) {
             UploadFolder(s, full);
             SetCurrentDirectoryA(folderPath.c_str());
         } else {
             s.localPath = full;
             if (!UploadFile(s, entry, false))
-                s.notSent.push_back(full);
+                NoteNotSent(s, full);
         }
     }
     s.folders.pop_back();

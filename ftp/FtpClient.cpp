@@ -123,20 +123,23 @@ CFtpClient::CFtpClient() : m_block(BlockSize * SendBlocks), m_replyCode(0)
 
 SocketHandle CFtpClient::ConnectToHost(const char* host, unsigned short port)
 {
-    unsigned char address[4];
+    std::vector<NetAddress> addresses(1);
     if (IsDottedAddress(host))
-        DottedAddressBytes(host, address);
-    else if (!ResolveHostName(host, address))
+        DottedAddressBytes(host, addresses[0].bytes);
+    else if (!ResolveHostAddresses(host, addresses))
         return InvalidSocket;
 
-    CSocketOwner control(OpenStreamSocket());
-    if (!control.IsValid() || !ConnectSocket(control.Get(), address, port))
-        return InvalidSocket;
-    // The greeting is always plain: encryption, if any, is asked for after it.
-    CPlainStream greeting(control.Get());
-    if (ReadReply(greeting) >= 400)
-        return InvalidSocket;
-    return control.Release();
+    for (const NetAddress& address : addresses) {
+        CSocketOwner control(OpenStreamSocket(address));
+        if (!control.IsValid() || !ConnectSocket(control.Get(), address, port))
+            continue;
+        // The greeting is always plain: encryption, if any, is asked for after it.
+        CPlainStream greeting(control.Get());
+        if (ReadReply(greeting) >= 400)
+            return InvalidSocket;
+        return control.Release();
+    }
+    return InvalidSocket;
 }
 
 int CFtpClient::SendCommand(CStream& control, const char* line)
@@ -191,6 +194,54 @@ std::string CFtpClient::FormatPortLine(const unsigned char address[4], unsigned 
     char line[64];
     std::snprintf(line, sizeof line, "PORT %d,%d,%d,%d,%d,%d\r\n", address[0], address[1], address[2], address[3],
                   port >> 8, port & 0xFF);
+    return line;
+}
+
+namespace {
+
+// The text form of RFC 5952: lower-case hex, the longest run of two or more
+// zero groups (the first of equals) as "::". Servers compare the EPRT
+// address with the peer's as text (pyftpdlib does), so it must be this one.
+std::string Ipv6Text(const unsigned char bytes[16])
+{
+    unsigned groups[8];
+    for (int i = 0; i < 8; ++i)
+        groups[i] = static_cast<unsigned>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+    int bestStart = -1, bestLength = 1;
+    for (int i = 0; i < 8;) {
+        int j = i;
+        while (j < 8 && groups[j] == 0)
+            ++j;
+        if (j - i > bestLength)
+            bestStart = i, bestLength = j - i;
+        i = j == i ? i + 1 : j;
+    }
+    std::string text;
+    char group[8];
+    for (int i = 0; i < 8; ++i) {
+        if (i == bestStart) {
+            text += "::";
+            i += bestLength - 1;
+            continue;
+        }
+        if (!text.empty() && text.back() != ':')
+            text += ':';
+        std::snprintf(group, sizeof group, "%x", groups[i]);
+        text += group;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string CFtpClient::FormatEprtLine(const NetAddress& address, unsigned short port)
+{
+    char line[96];
+    const unsigned char* b = address.bytes;
+    if (address.v6)
+        std::snprintf(line, sizeof line, "EPRT |2|%s|%d|\r\n", Ipv6Text(b).c_str(), port);
+    else
+        std::snprintf(line, sizeof line, "EPRT |1|%d.%d.%d.%d|%d|\r\n", b[0], b[1], b[2], b[3], port);
     return line;
 }
 

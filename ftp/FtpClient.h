@@ -24,6 +24,8 @@ constexpr int ReplyFailed = 999;
 class CInputFile {
 public:
     explicit CInputFile(const char* path);
+    // A file the caller opened for reading ("rb"); null for none.
+    explicit CInputFile(std::FILE* file) : m_file(file) {}
     ~CInputFile();
     CInputFile(const CInputFile&) = delete;
     CInputFile& operator=(const CInputFile&) = delete;
@@ -56,7 +58,9 @@ public:
 
     // Connects and reads the greeting. Gives the control socket when the
     // greeting's code is below 400, else InvalidSocket (and closes what it
-    // opened). Four dot-separated numbers are used without a look-up.
+    // opened). Four dot-separated numbers are used without a look-up; an
+    // IPv6 address (bare or in brackets) or a name is resolved, and each of
+    // its addresses tried in turn until one connects.
     SocketHandle ConnectToHost(const char* host, unsigned short port);
 
     // Sends a complete command line (the caller adds "\r\n") and reads the
@@ -91,6 +95,9 @@ public:
 
     // "PORT a,b,c,d,hi,lo\r\n" for a local address and listening port.
     static std::string FormatPortLine(const unsigned char address[4], unsigned short port);
+    // "EPRT |2|h:h:h:h:h:h:h:h|port|\r\n" (RFC 2428) for an IPv6 one; "|1|"
+    // and the dotted form for IPv4.
+    static std::string FormatEprtLine(const NetAddress& address, unsigned short port);
 
 private:
     bool SendAll(CStream& s, const char* data, size_t length);

@@ -46,3 +46,22 @@ bool PassivePort(const std::string& reply, unsigned short& port)
     port = static_cast<unsigned short>(value);
     return true;
 }
+
+bool ExtendedPassivePort(const std::string& reply, unsigned short& port)
+{
+    size_t at = reply.find('(');
+    if (at == std::string::npos || at + 4 >= reply.size())
+        return false;
+    const char d = reply[++at];
+    if (d < 33 || d > 126 || (d >= '0' && d <= '9') || reply[at + 1] != d || reply[at + 2] != d)
+        return false;
+    at += 3;
+    long value = 0;
+    const size_t start = at;
+    for (; at < reply.size() && reply[at] >= '0' && reply[at] <= '9' && at - start < 6; ++at)
+        value = value * 10 + (reply[at] - '0');
+    if (at == start || at >= reply.size() || reply[at] != d || value < 1 || value > 65535)
+        return false;
+    port = static_cast<unsigned short>(value);
+    return true;
+}

@@ -18,3 +18,8 @@ bool QuotedPath(const std::string& reply, std::string& path);
 // The address in the reply is left aside: the data connection goes where
 // the control connection goes, not where a server would send it.
 bool PassivePort(const std::string& reply, unsigned short& port);
+
+// The port of an EPSV reply: "229 Entering Extended Passive Mode (|||6446|)".
+// The delimiter is the server's choice (any character from 33 to 126, the
+// same four times); the port must be 1 to 65535.
+bool ExtendedPassivePort(const std::string& reply, unsigned short& port);

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <type_traits>
 
 #ifdef _WIN32
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #else
 #include <arpa/inet.h>
@@ -251,4 +253,118 @@ int WaitReadable(SocketHandle first, SocketHandle second, int timeoutMs)
         return ready < 0 ? -1 : 0;
     return (FD_ISSET(first, &readable) ? ReadableFirst : 0) |
            (second != InvalidSocket && FD_ISSET(second, &readable) ? ReadableSecond : 0);
+}
+
+namespace {
+
+// sockaddr_in or sockaddr_in6, whichever the address is.
+struct SocketAddress {
+    sockaddr_storage storage;
+    SockLen length;
+};
+
+SocketAddress MakeSocketAddress(const NetAddress& address, unsigned short port)
+{
+    SocketAddress sa;
+    std::memset(&sa, 0, sizeof sa);
+    if (address.v6) {
+        sockaddr_in6* in6 = reinterpret_cast<sockaddr_in6*>(&sa.storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        std::memcpy(&in6->sin6_addr, address.bytes, 16);
+        sa.length = sizeof *in6;
+    } else {
+        sockaddr_in* in = reinterpret_cast<sockaddr_in*>(&sa.storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        std::memcpy(&in->sin_addr, address.bytes, 4);
+        sa.length = sizeof *in;
+    }
+    return sa;
+}
+
+bool ReadSocketAddress(const sockaddr* sa, NetAddress& address, unsigned short* port)
+{
+    address = NetAddress();
+    if (sa->sa_family == AF_INET6) {
+        const sockaddr_in6* in6 = reinterpret_cast<const sockaddr_in6*>(sa);
+        address.v6 = true;
+        std::memcpy(address.bytes, &in6->sin6_addr, 16);
+        if (port)
+            *port = ntohs(in6->sin6_port);
+        return true;
+    }
+    if (sa->sa_family == AF_INET) {
+        const sockaddr_in* in = reinterpret_cast<const sockaddr_in*>(sa);
+        std::memcpy(address.bytes, &in->sin_addr, 4);
+        if (port)
+            *port = ntohs(in->sin_port);
+        return true;
+    }
+    return false;
+}
+
+template <typename Call>
+bool SocketAddressOf(Call name, SocketHandle s, NetAddress& address, unsigned short* port)
+{
+    sockaddr_storage sa;
+    SockLen length = sizeof sa;
+    return name(s, reinterpret_cast<sockaddr*>(&sa), &length) == 0 &&
+           ReadSocketAddress(reinterpret_cast<const sockaddr*>(&sa), address, port);
+}
+
+}  // namespace
+
+bool ResolveHostAddresses(const char* host, std::vector<NetAddress>& addresses)
+{
+    addresses.clear();
+    std::string name = host;
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']')
+        name = name.substr(1, name.size() - 2);
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    // getaddrinfo, not gethostbyname: it knows IPv6, and several threads may resolve.
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0)
+        return false;
+    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        NetAddress address;
+        if (ReadSocketAddress(a->ai_addr, address, nullptr))
+            addresses.push_back(address);
+    }
+    freeaddrinfo(found);
+    return !addresses.empty();
+}
+
+SocketHandle OpenStreamSocket(const NetAddress& family)
+{
+    return socket(family.v6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+}
+
+bool ConnectSocket(SocketHandle s, const NetAddress& address, unsigned short port)
+{
+    const SocketAddress sa = MakeSocketAddress(address, port);
+    return connect(s, reinterpret_cast<const sockaddr*>(&sa.storage), sa.length) == 0;
+}
+
+bool ListenOnFreePort(SocketHandle s, const NetAddress& family)
+{
+    NetAddress any;
+    any.v6 = family.v6;
+    const SocketAddress sa = MakeSocketAddress(any, 0);
+    if (bind(s, reinterpret_cast<const sockaddr*>(&sa.storage), sa.length) != 0)
+        return false;
+    return listen(s, 1) == 0;
+}
+
+bool LocalSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port)
+{
+    return SocketAddressOf(getsockname, s, address, port);
+}
+
+bool PeerSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port)
+{
+    return SocketAddressOf(getpeername, s, address, port);
 }

@@ -2,11 +2,13 @@
 // (1.1 calls only) on Windows, BSD sockets elsewhere. Nothing here includes a
 // Windows header, so the core and its callers stay free of them.
 //
-// Addresses are IPv4 as four bytes, first byte first; ports are host order.
+// Addresses are IPv4 as four bytes, first byte first, or a NetAddress that
+// may be IPv6 too; ports are host order.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #ifdef _WIN32
 // Winsock's SOCKET is UINT_PTR; Socket.cpp checks that the two agree.
@@ -49,6 +51,24 @@ int WaitReadable(SocketHandle first, SocketHandle second, int timeoutMs);
 int SendSome(SocketHandle s, const char* data, int length);
 int ReceiveSome(SocketHandle s, char* buffer, int length);
 int PeekSome(SocketHandle s, char* buffer, int length);
+
+// An IPv4 or IPv6 address, network order: IPv4 in the first four bytes.
+struct NetAddress {
+    bool v6 = false;
+    unsigned char bytes[16] = {};
+};
+
+// Every address of the host, in the resolver's order: a dotted IPv4
+// address, an IPv6 address (also in brackets, "[::1]") or a name. False
+// when there is none.
+bool ResolveHostAddresses(const char* host, std::vector<NetAddress>& addresses);
+// A stream socket of the address's family.
+SocketHandle OpenStreamSocket(const NetAddress& family);
+bool ConnectSocket(SocketHandle s, const NetAddress& address, unsigned short port);
+// As ListenOnFreePort, on any local address of the family.
+bool ListenOnFreePort(SocketHandle s, const NetAddress& family);
+bool LocalSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port);
+bool PeerSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port);
 
 // Closes the socket it holds unless the socket is released to a caller.
 class CSocketOwner {

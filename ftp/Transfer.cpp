@@ -35,18 +35,25 @@ bool CTransfer::OpenDataPort()
     return m_mode == DataMode::Passive ? OpenPassive() : OpenActive();
 }
 
+// On an IPv6 control connection the data port is spoken of with EPRT and
+// EPSV; IPv4 keeps PORT and PASV.
 bool CTransfer::OpenActive()
 {
-    CSocketOwner listener(OpenStreamSocket());
-    if (!listener.IsValid() || !ListenOnFreePort(listener.Get()))
+    NetAddress family;
+    unsigned short controlPort;
+    LocalSocketAddress(m_control.Socket(), family, &controlPort);
+    CSocketOwner listener(OpenStreamSocket(family));
+    if (!listener.IsValid() || !ListenOnFreePort(listener.Get(), family))
         return Stop(TransferResult::Connection, TransferStep::DataPort, false);
-    unsigned char listenAddress[4], controlAddress[4];
-    unsigned short listenPort, controlPort;
-    if (!LocalSocketName(listener.Get(), listenAddress, &listenPort) ||
-        !LocalSocketName(m_control.Socket(), controlAddress, &controlPort))
+    NetAddress listenAddress, controlAddress;
+    unsigned short listenPort;
+    if (!LocalSocketAddress(listener.Get(), listenAddress, &listenPort) ||
+        !LocalSocketAddress(m_control.Socket(), controlAddress, &controlPort))
         return Stop(TransferResult::Connection, TransferStep::DataPort, false);
 
-    const int code = m_ftp.SendCommand(m_control, CFtpClient::FormatPortLine(controlAddress, listenPort).c_str());
+    const std::string line = controlAddress.v6 ? CFtpClient::FormatEprtLine(controlAddress, listenPort)
+                                               : CFtpClient::FormatPortLine(controlAddress.bytes, listenPort);
+    const int code = m_ftp.SendCommand(m_control, line.c_str());
     if (code != 200)
         return Stop(code == ReplyFailed ? TransferResult::Connection : TransferResult::Refused, TransferStep::DataPort,
                     true);
@@ -58,15 +65,18 @@ bool CTransfer::OpenActive()
 // port as a refused PORT does: the command is never sent.
 bool CTransfer::OpenPassive()
 {
-    const int code = m_ftp.SendCommand(m_control, "PASV\r\n");
+    NetAddress peer;
+    unsigned short controlPort;
+    const bool v6 = PeerSocketAddress(m_control.Socket(), peer, &controlPort) && peer.v6;
+    const int code = m_ftp.SendCommand(m_control, v6 ? "EPSV\r\n" : "PASV\r\n");
     unsigned short port = 0;
-    if (code != 227 || !PassivePort(m_ftp.LastReply(), port))
+    const bool offered =
+        v6 ? code == 229 && ExtendedPassivePort(m_ftp.LastReply(), port) : code == 227 && PassivePort(m_ftp.LastReply(), port);
+    if (!offered)
         return Stop(code == ReplyFailed ? TransferResult::Connection : TransferResult::Refused, TransferStep::DataPort,
                     true);
-    unsigned char peer[4];
-    unsigned short controlPort;
-    CSocketOwner data(OpenStreamSocket());
-    if (!PeerSocketName(m_control.Socket(), peer, &controlPort) || !data.IsValid() ||
+    CSocketOwner data(OpenStreamSocket(peer));
+    if (!PeerSocketAddress(m_control.Socket(), peer, &controlPort) || !data.IsValid() ||
         !ConnectSocket(data.Get(), peer, port))
         return Stop(TransferResult::Connection, TransferStep::DataPort, true);
     m_connected.Reset(data.Release());

@@ -49,7 +49,7 @@ bool FindBox(CProfile& profile, const std::string& cwd, const std::string& name,
     stored = name;
     CFindFile engine;
     if (engine.First(BoxEnginePath(cwd, name))) {
-        const std::string file = engine.Data().cFileName;
+        const std::string file = engine.Name();
         stored = file.substr(0, file.size() - std::strlen(kEngineExtension));
         return true;
     }

@@ -47,14 +47,14 @@ std::string BoxLongFileName(const std::string& programFolder, const std::string&
     CFindFile find;
     if (!find.First(BoxesEntryPath(programFolder, scratchEntry)))
         return std::string();  // a folder, listed as "[name]", or a file gone since
-    const WIN32_FIND_DATAA& found = find.Data();
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    if (find.IsDirectory())
         return std::string();
     // "*.exe" also matches long names through their 8.3 alias ("a.exe1" is
     // "A~1.EXE"); only a name ending in ".exe" is an engine copy.
-    if (!IsEngineFileName(found.cFileName))
+    const std::string name = find.Name();
+    if (!IsEngineFileName(name))
         return std::string();
-    return found.cFileName;
+    return name;
 }
 
 HWND EnumerateBoxesIn(HWND dialog, HWND visibleList, const std::string& programFolder)

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "win/LocalFiles.h"
+
 // Owns one handle, given back with Free unless it is null.
 template <class T, class Free>
 class COwner {
@@ -68,16 +70,20 @@ public:
     CFindFile(const CFindFile&) = delete;
     CFindFile& operator=(const CFindFile&) = delete;
 
-    // True when something matches; Data() is then the first entry.
+    // True when something matches; the first entry is then current. Wide
+    // calls: any name, and patterns past MAX_PATH.
     bool First(const std::string& pattern)
     {
         Close();
-        m_find = FindFirstFileA(pattern.c_str(), &m_data);
+        m_find = FindFirstFileW(WidePath(pattern).c_str(), &m_data);
         return m_find != INVALID_HANDLE_VALUE;
     }
     // The next entry; false when there is none.
-    bool Next() { return m_find != INVALID_HANDLE_VALUE && FindNextFileA(m_find, &m_data); }
-    const WIN32_FIND_DATAA& Data() const { return m_data; }
+    bool Next() { return m_find != INVALID_HANDLE_VALUE && FindNextFileW(m_find, &m_data); }
+    // The current entry's name in the program's text, and its attributes.
+    std::string Name() const { return ProgramText(m_data.cFileName); }
+    DWORD Attributes() const { return m_data.dwFileAttributes; }
+    bool IsDirectory() const { return (m_data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     void Close()
     {
         if (m_find != INVALID_HANDLE_VALUE)
@@ -87,7 +93,7 @@ public:
 
 private:
     HANDLE m_find = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAA m_data = {};
+    WIN32_FIND_DATAW m_data = {};
 };
 
 // A C stream; false when the file could not be opened.

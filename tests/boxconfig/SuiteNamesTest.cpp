@@ -58,10 +58,10 @@ TEST(FileNames, DeviceNamesInAnyCaseWithOrWithoutExtension)
     for (const char* name :
          {"CON",      "con",        "Nul",      "aux ",        "con.txt", "aux.tar.gz", "CON .txt", "nul.",
           "NUL. . .", "COM1",       "com9.log", "lpt9",        "LPT1",    "COM0",       "lpt0.txt", "CONIN$",
-          "conout$",  "ConIn$.log", "COM\xb9",  "com\xb2.txt", "LPT\xb3", "lpt\xb9 ."})
+          "conout$",  "ConIn$.log", "COM\xb9",  "com\xb2.txt", "LPT\xb3", "lpt\xb9 .", "COM\xc2\xb9", "lpt\xc2\xb3.txt"})
         EXPECT_TRUE(IsDeviceName(name)) << name;
     for (const char* name : {"CONSOLE", "CONSOLE.txt", "COM10", "com", "nul-site", "nul_device.txt", "x.con", "CONIN",
-                             "CONIN$$", "COM\xb4", "LPT\xbc", "COMA", "LPT1x", "a CON"})
+                             "CONIN$$", "COM\xb4", "LPT\xbc", "COMA", "LPT1x", "a CON", "COM\xc2\xbc", "COM1\xc2\xb9"})
         EXPECT_FALSE(IsDeviceName(name)) << name;
 }
 

@@ -19,11 +19,13 @@ private:
     size_t m_pos = 0;
 };
 
-inline std::vector<ListingRecord> ParseListingText(const std::string& text)
+inline std::vector<ListingRecord> ParseListingText(const std::string& text, size_t* unreadable = nullptr)
 {
     std::vector<ListingRecord> records;
     CStringListingSource in(text);
-    ParseListing(in, [&](const ListingRecord& r) { records.push_back(r); });
+    const size_t n = ParseListing(in, [&](const ListingRecord& r) { records.push_back(r); });
+    if (unreadable)
+        *unreadable = n;
     return records;
 }
 

@@ -47,7 +47,7 @@ std::string CheckListingParse(const std::string& bytes)
 
     size_t lineEnds = 0;
     for (char c : bytes)
-        lineEnds += c == '\r';
+        lineEnds += c == '\n';
     if (records.size() > lineEnds + 1)
         return "more rows than lines";
 
@@ -57,8 +57,6 @@ std::string CheckListingParse(const std::string& bytes)
             return "a field without its terminator";
         if (!IsUsableName(RecordName(r)))
             return "unusable name in a row: " + RecordName(r);
-        if (RecordDate(r).size() > ListingDateLength)
-            return "date longer than 13";
         const std::string size = RecordSize(r);
         if (size.find(' ') != std::string::npos || size.find('\r') != std::string::npos)
             return "size holds a separator";

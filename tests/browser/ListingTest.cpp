@@ -23,10 +23,10 @@ std::ostream& operator<<(std::ostream& out, const Row& r)
     return out << "{" << r.name << "|" << r.size << "|" << r.date << "|" << r.type << "}";
 }
 
-std::vector<Row> Parse(const std::string& text)
+std::vector<Row> Parse(const std::string& text, size_t* unreadable = nullptr)
 {
     std::vector<Row> rows;
-    for (const ListingRecord& r : ParseListingText(text))
+    for (const ListingRecord& r : ParseListingText(text, unreadable))
         rows.push_back({RecordName(r), RecordSize(r), RecordDate(r), RecordType(r)});
     return rows;
 }
@@ -74,51 +74,70 @@ TEST(Listing, LinesBecomeRows)
          "-rw-r--r-- 1 a b 7 Feb 28  2001 \r\n"
          "-rw-r--r-- 1 a b 8 Feb 28  2001 next\r\n",
          {{"next", "8", "Feb 28  2001 ", " "}}},
-        {"DOS-style lines are another format",
-         "12-07-23  03:42PM       <DIR>          sub\r\n"
-         "12-07-23  03:42PM                  12 a.txt\r\n",
-         {}},
+        {"MS-DOS style, as IIS lists",
+         "12-07-26  10:00PM       <DIR>          sub dir\r\n"
+         "12-07-2026  03:42AM                  12 a.txt\r\n",
+         {{"sub dir", "", "12-07-26  10:00PM ", "<DIR>"}, {"a.txt", "12", "12-07-2026  03:42AM ", " "}}},
+        {"without the group column; numeric owner",
+         "-rw-r--r--   1 owner          3 Jan 12 10:31 group.txt\r\n"
+         "drwxr-xr-x   2 1000       4096 Dec  3  1998 old\r\n"
+         "-rw-r--r--   1 0 0 5 Jan 2 9:05 short.txt\r\n",
+         {{"group.txt", "3", "Jan 12 10:31 ", " "},
+          {"old", "4096", "Dec  3  1998 ", "<DIR>"},
+          {"short.txt", "5", "Jan  2  9:05 ", " "}}},
+        {"ISO dates", "-rw-r--r-- 1 owner group 7 2026-12-07 10:31  iso.txt\r\n",
+         {{" iso.txt", "7", "2026-12-07 10:31 ", " "}}},
+        {"LF-only lines, the last without its end, a blank line",
+         "-rw-r--r-- 1 a b 1 Jan  1 00:00 one\n\n-rw-r--r-- 1 a b 2 Jan  1 00:00 two",
+         {{"one", "1", "Jan  1 00:00 ", " "}, {"two", "2", "Jan  1 00:00 ", " "}}},
     };
     for (const ListingCase& c : cases)
         EXPECT_EQ(Parse(c.listing), c.rows) << c.what;
 }
 
-TEST(Listing, BrokenLinesEndCleanly)
+// Each broken line gives no row and is counted; the next line is read.
+TEST(Listing, BrokenLinesAreCounted)
 {
     const Row next = {"next", "1", "Jan  1 00:00 ", " "};
     const std::string nextLine = "-rw-r--r-- 1 a b 1 Jan  1 00:00 next\r\n";
-    const ListingCase cases[] = {
-        {"line cut before the size", "-rw-r--r-- 1 a b\r\n" + nextLine, {next}},
-        {"line cut after the size", "-rw-r--r-- 1 a b 12\r\n" + nextLine, {next}},
-        {"line cut inside the date", "-rw-r--r-- 1 a b 12 Jan 1\r\n" + nextLine, {next}},
-        {"only the type letter", "d\r\n" + nextLine, {next}},
-        {"last line without CR LF", nextLine + "-rw-r--r-- 1 a b 1 Jan  1 00:00 last", {next}},
-        {"input ends inside the date", nextLine + "-rw-r--r-- 1 a b 1 Jan", {next}},
-        {"input ends after a CR",
-         nextLine + "-rw-r--r-- 1 a b 1 Jan  1 00:00 x\r",
-         {next, {"x", "1", "Jan  1 00:00 ", " "}}},
-        {"skipped line without CR LF", nextLine + "total 3", {next}},
-        {"LF-only lines never pass a line end into a name",
-         "-rw-r--r-- 1 a b 1 Jan  1 00:00 one\n-rw-r--r-- 1 a b 1 Jan  1 00:00 two\n",
-         {}},
-        {"a stray CR in a name ends it; the next byte is taken as the LF",
-         "-rw-r--r-- 1 a b 1 Jan  1 00:00 na\rme\r\n" + nextLine,
-         {{"na", "1", "Jan  1 00:00 ", " "}, next}},
+    const struct {
+        const char* what;
+        std::string listing;
+        size_t unreadable;
+    } cases[] = {
+        {"line cut before the size", "-rw-r--r-- 1 a b\r\n", 1},
+        {"line cut after the size", "-rw-r--r-- 1 a b 12\r\n", 1},
+        {"line cut inside the date", "-rw-r--r-- 1 a b 12 Jan 1\r\n", 1},
+        {"only the type letter", "d\r\n", 1},
+        {"a line of no known style", "+i8388621.29609,m824255902,/,\tdev\r\n", 1},
+        {"DOS line without its time", "12-07-26  <DIR> x\r\n", 1},
+        {"a stray CR inside a name", "-rw-r--r-- 1 a b 1 Jan  1 00:00 na\rme\r\n", 1},
+        {"summary, link, device, blank line: designed to give nothing",
+         "total 3\r\nlrwxrwxrwx 1 a b 1 Jan  1 00:00 l -> x\r\ncrw-rw-rw- 1 0 0 1,   3 Dec 07 15:42 null\r\n \r\n", 0},
+        {"an empty name gives nothing", "-rw-r--r-- 1 a b 7 Feb 28  2001 \r\n", 0},
     };
-    for (const ListingCase& c : cases)
-        EXPECT_EQ(Parse(c.listing), c.rows) << c.what;
+    for (const auto& c : cases) {
+        size_t unreadable = 99;
+        EXPECT_EQ(Parse(c.listing + nextLine, &unreadable), std::vector<Row>{next}) << c.what;
+        EXPECT_EQ(unreadable, c.unreadable) << c.what;
+    }
+    size_t unreadable = 99;
+    EXPECT_EQ(Parse(nextLine + "-rw-r--r-- 1 a b 1 Jan", &unreadable), std::vector<Row>{next}) << "input ends in a line";
+    EXPECT_EQ(unreadable, 1u);
 }
 
 TEST(Listing, NamesWithControlCharactersGiveNoRow)
 {
     // Such a name, sent back in DELE or CWD, would end the command line early.
-    for (char bad : {'\n', '\t', '\x01', '\x1f', '\0'}) {
+    for (char bad : {'\t', '\x01', '\x1f', '\0'}) {
         const std::string listing = std::string("-rw-r--r-- 1 a b 1 Jan  1 00:00 evil") + bad +
                                     "DELE x\r\n-rw-r--r-- 1 a b 1 Jan  1 00:00 fine\r\n";
         const std::vector<Row> rows = Parse(listing);
         ASSERT_EQ(rows.size(), 1u) << int(bad);
         EXPECT_EQ(rows[0].name, "fine");
     }
+    // A lone LF ends the line: the rest is a line of its own, never a command.
+    EXPECT_EQ(Parse("-rw-r--r-- 1 a b 1 Jan  1 00:00 evil\nDELE x\r\n").size(), 1u);
     // Bytes of 128 and up are the code page's letters.
     EXPECT_EQ(Parse("-rw-r--r-- 1 a b 1 Jan  1 00:00 caf\xe9\r\n").at(0).name, "caf\xe9");
 }

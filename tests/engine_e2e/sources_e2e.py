@@ -93,7 +93,9 @@ with suite.Session() as s:
         upper = write(os.path.join(src, "up", "CAF\u00c9.TXT"), "upper\n")
         lower = write(os.path.join(src, "low", "caf\u00e9.txt"), "lower\n")
         other = write(os.path.join(src, "low", "Other.txt"), "other\n")
-        script = dialogue(["PORT", "TYPE A", "STOR caf\xe9.txt", "PORT", "TYPE A", "STOR other.txt", "QUIT"])
+        # A server without UTF-8 gets the name in the legacy code page.
+        script = dialogue([("FEAT", "500 Unknown command\r\n"), "PORT", "TYPE A", "STOR caf\xe9.txt", "PORT", "TYPE A",
+                           "STOR other.txt", "QUIT"])
         cs = ScriptedFtpServer(script).start()
         box = boxes.make_box(d, s.tmp, "Src", port=cs.port, user="ann", password="pw", filenames=0)
         try:

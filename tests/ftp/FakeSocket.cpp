@@ -1,5 +1,7 @@
 #include "FakeSocket.h"
 
+#include <string>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -223,4 +225,51 @@ int ReceiveSome(SocketHandle s, char* buffer, int length)
 int PeekSome(SocketHandle s, char* buffer, int length)
 {
     return Take(s, buffer, length, false);
+}
+
+// The address-family forms: IPv4 through the calls above; with `v6` the
+// control connection's ends are IPv6 (local ::5, peer ::7) and a connect to
+// an IPv6 address is recorded as "[v6]:port".
+bool ResolveHostAddresses(const char* host, std::vector<NetAddress>& addresses)
+{
+    addresses.assign(1, NetAddress());
+    return ResolveHostName(host, addresses[0].bytes);
+}
+
+SocketHandle OpenStreamSocket(const NetAddress&)
+{
+    return OpenStreamSocket();
+}
+
+bool ConnectSocket(SocketHandle s, const NetAddress& address, unsigned short port)
+{
+    if (!address.v6)
+        return ConnectSocket(s, address.bytes, port);
+    Fake().connects.push_back("[v6]:" + std::to_string(port));
+    return Find(s, "connect") != nullptr && !Fake().connectFails;
+}
+
+bool ListenOnFreePort(SocketHandle s, const NetAddress&)
+{
+    return ListenOnFreePort(s);
+}
+
+static bool AsV6(bool ok, NetAddress& address, unsigned char last)
+{
+    address.v6 = ok && Fake().v6;
+    if (address.v6)
+        address.bytes[0] = address.bytes[1] = address.bytes[2] = address.bytes[3] = 0, address.bytes[15] = last;
+    return ok;
+}
+
+bool LocalSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port)
+{
+    address = NetAddress();
+    return AsV6(LocalSocketName(s, address.bytes, port), address, 5);
+}
+
+bool PeerSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port)
+{
+    address = NetAddress();
+    return AsV6(PeerSocketName(s, address.bytes, port), address, 7);
 }

@@ -60,6 +60,7 @@ struct FakeNet {
     unsigned char localAddress[4] = {10, 0, 0, 5};
     unsigned char peerAddress[4] = {192, 0, 2, 7};
     unsigned short listenPort = 1025;
+    bool v6 = false;  // the control connection is IPv6 (FakeSocket.cpp)
 
     int created = 0;
     int OpenCount() const;

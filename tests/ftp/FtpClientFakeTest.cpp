@@ -4,6 +4,7 @@
 // FtpClientTest.cpp and TransferTest.cpp.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -229,6 +230,57 @@ TEST_F(FtpFake, DataPortNamesTheControlAddressAndListeningPort)
     ASSERT_TRUE(transfer.OpenDataPort());
     EXPECT_EQ(Fake().Stream(control.Socket()).sent, "PORT 10,0,0,5,4,1\r\n");
     EXPECT_EQ(Fake().OpenCount(), 2);
+}
+
+// On an IPv6 control connection: EPRT and EPSV (RFC 2428), and the EPSV
+// reply read strictly; IPv4 keeps PORT (above) and PASV.
+TEST_F(FtpFake, DataPortOnIpv6)
+{
+    const struct {
+        const char* what;
+        bool v6;
+        DataMode mode;
+        const char* reply;
+        const char* sent;
+        const char* connect;  // "" for none
+    } cases[] = {
+        {"active", true, DataMode::Active, "200 EPRT ok\r\n", "EPRT |2|::5|1025|\r\n", ""},
+        {"passive", true, DataMode::Passive, "229 Entering Extended Passive Mode (|||6446|)\r\n", "EPSV\r\n",
+         "[v6]:6446"},
+        {"another delimiter", true, DataMode::Passive, "229 ok (!!!65535!)\r\n", "EPSV\r\n", "[v6]:65535"},
+        {"port 0", true, DataMode::Passive, "229 (|||0|)\r\n", "EPSV\r\n", ""},
+        {"port too big", true, DataMode::Passive, "229 (|||65536|)\r\n", "EPSV\r\n", ""},
+        {"two delimiters", true, DataMode::Passive, "229 (||6446|)\r\n", "EPSV\r\n", ""},
+        {"a digit as delimiter", true, DataMode::Passive, "229 (1116446)\r\n", "EPSV\r\n", ""},
+        {"a PASV reply", true, DataMode::Passive, "227 Entering Passive Mode (10,0,0,7,4,1)\r\n", "EPSV\r\n", ""},
+        {"IPv4 passive stays PASV", false, DataMode::Passive, "227 Entering Passive Mode (10,0,0,7,4,1)\r\n",
+         "PASV\r\n", "192.0.2.7:1025"},
+    };
+    for (const auto& c : cases) {
+        Fake() = FakeNet();
+        Fake().v6 = c.v6;
+        CStream& control = Control({c.reply});
+        CTransfer transfer(ftp, control, nullptr, c.mode);
+        EXPECT_EQ(transfer.OpenDataPort(), c.mode == DataMode::Active || *c.connect != '\0') << c.what;
+        EXPECT_EQ(Fake().Stream(control.Socket()).sent, c.sent) << c.what;
+        EXPECT_EQ(Fake().connects, *c.connect ? std::vector<std::string>{c.connect} : std::vector<std::string>())
+            << c.what;
+    }
+    // The address as RFC 5952 writes it: servers compare it with the peer's as text.
+    const struct {
+        unsigned char bytes[16];
+        const char* line;
+    } lines[] = {
+        {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x12, 0x34}, "EPRT |2|2001:db8::1234|80|\r\n"},
+        {{0x20, 0x01, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}, "EPRT |2|2001:0:1::1:0:0|80|\r\n"},
+        {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1}, "EPRT |2|2001:db8:0:1:1:1:1:1|80|\r\n"},
+    };
+    for (const auto& l : lines) {
+        NetAddress address;
+        address.v6 = true;
+        std::memcpy(address.bytes, l.bytes, 16);
+        EXPECT_EQ(CFtpClient::FormatEprtLine(address, 80), l.line);
+    }
 }
 
 // ---------------------------------------------------------------------------

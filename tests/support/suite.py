@@ -650,7 +650,7 @@ class Driver:
 # --- FTP server fixture --------------------------------------------------------
 
 class FtpServer:
-    """A pyftpdlib server on 127.0.0.1 in a thread of this process.
+    """A pyftpdlib server on 127.0.0.1 (or host, "::1" say) in a thread of this process.
 
     users: {name: (password, home)}; or user/password/home for one user (home
     defaults to a new temporary folder). Every command line the server
@@ -662,7 +662,7 @@ class FtpServer:
     """
 
     def __init__(self, user="test", password="secret", home=None, users=None, perm="elradfmwMT", tls=None,
-                 handler=None):
+                 handler=None, host="127.0.0.1"):
         from pyftpdlib.authorizers import DummyAuthorizer
         from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
         from pyftpdlib.ioloop import IOLoop
@@ -711,8 +711,8 @@ class FtpServer:
         for name, value in (handler or {}).items():
             setattr(RecordingHandler, name, value)
         self._ioloop = IOLoop()
-        self._server = FTPServer(("127.0.0.1", 0), RecordingHandler, ioloop=self._ioloop)
-        self.host = "127.0.0.1"
+        self._server = FTPServer((host, 0), RecordingHandler, ioloop=self._ioloop)
+        self.host = host
         self.port = self._server.socket.getsockname()[1]
         self._stop = threading.Event()
         self._thread = threading.Thread(target=self._serve, name="ftpserver", daemon=True)

@@ -1,4 +1,4 @@
-"""vsftpd for tests: standalone on a free port of 127.0.0.1, run as the
+"""vsftpd for tests: standalone on a free port of 127.0.0.1 (or of host, "::1" say), run as the
 launching user with a configuration of its own in a temporary folder, so
 nothing of the system's configuration is touched; ended by its own process
 id, also when the process that started it dies.
@@ -25,17 +25,17 @@ PR_SET_PDEATHSIG = 1
 COMMAND = re.compile(r'FTP command: Client "[^"]*", "(.*)"$')
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
+def free_port(host="127.0.0.1"):
+    with socket.socket(socket.AF_INET6 if ":" in host else socket.AF_INET) as s:
+        s.bind((host, 0))
         return s.getsockname()[1]
 
 
-def wait_greeting(port, limit=10.0):
+def wait_greeting(port, limit=10.0, host="127.0.0.1"):
     deadline = time.monotonic() + limit
     while time.monotonic() < deadline:
         try:
-            with socket.create_connection(("127.0.0.1", port), timeout=2) as s:
+            with socket.create_connection((host, port), timeout=2) as s:
                 if s.recv(1024).startswith(b"220"):
                     return True
         except OSError:
@@ -64,9 +64,9 @@ def end_group(server):
 
 
 class Vsftpd:
-    def __init__(self, root, writable=False, tls=None, options=None):
+    def __init__(self, root, writable=False, tls=None, options=None, host="127.0.0.1"):
         self.work = tempfile.mkdtemp(prefix="vsftpd-")
-        self.port = free_port()
+        self.port = free_port(host)
         self.log = os.path.join(self.work, "vsftpd.log")
         empty = os.path.join(self.work, "empty")
         os.mkdir(empty)
@@ -84,6 +84,9 @@ class Vsftpd:
         if tls:
             conf.update(ssl_enable="YES", allow_anon_ssl="YES", force_anon_logins_ssl="YES",
                         force_anon_data_ssl="YES", rsa_cert_file=tls.certfile, rsa_private_key_file=tls.keyfile)
+        if ":" in host:
+            conf.update(listen="NO", listen_ipv6="YES", listen_address6=host)
+            del conf["listen_address"]
         conf.update(options or {})
         path = os.path.join(self.work, "vsftpd.conf")
         with open(path, "w") as f:
@@ -93,7 +96,7 @@ class Vsftpd:
         self._server = subprocess.Popen(["/usr/sbin/vsftpd", path], stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                         start_new_session=True, preexec_fn=end_with_parent)
-        if not wait_greeting(self.port):
+        if not wait_greeting(self.port, host=host):
             self.stop()
             raise RuntimeError("vsftpd did not start")
 
