@@ -22,6 +22,8 @@ const TextRow kTexts[] = {
     {BoxText::CurrentDirectory, BoxValue::CurrentDirectory, {"", "", kNotFound}},
     {BoxText::TargetDirectory, BoxValue::TargetDirectory, {"", "", ""}},
     {BoxText::Certificate, BoxValue::Certificate, {"", "", ""}},
+    // SFTP boxes
+    {BoxText::HostKey, BoxValue::HostKey, {"", "", ""}},
 };
 
 struct NumberRow {
@@ -39,8 +41,13 @@ const NumberRow kNumbers[] = {
     {BoxNumber::Erase, BoxValue::Erase, 0},
     {BoxNumber::Details, BoxValue::Details, 0},
     {BoxNumber::SortOrder, BoxValue::SortOrder, 0},
+    {BoxNumber::SortColumn, BoxValue::SortColumn, 0},
     {BoxNumber::Passive, BoxValue::Passive, 0},
     {BoxNumber::Tls, BoxValue::Tls, 0},
+    // SFTP boxes
+    {BoxNumber::Sftp, BoxValue::Sftp, 0},
+    {BoxNumber::Timeout, BoxValue::Timeout, DefaultTimeout},
+    {BoxNumber::TempUpload, BoxValue::TempUpload, 0},
 };
 
 template <class Row, size_t N, class Value>
@@ -89,4 +96,15 @@ std::string CBoxSettings::Text(BoxText value) const
 int CBoxSettings::Number(BoxNumber value) const
 {
     return m_profile.GetInt(m_box, BoxValueName(value), BoxNumberDefault(value));
+}
+
+int CBoxSettings::TimeLimit() const
+{
+    const int seconds = Number(BoxNumber::Timeout);
+    return seconds < 0 ? 0 : (seconds > MaxTimeout ? MaxTimeout : seconds);
+}
+
+bool IsValidPort(int port)
+{
+    return port >= 1 && port <= 65535;
 }

@@ -26,10 +26,19 @@ constexpr char Erase[] = "Erase";
 constexpr char Details[] = "Details";
 constexpr char CurrentDirectory[] = "Current Directory";
 constexpr char SortOrder[] = "Sort Order";
+constexpr char SortColumn[] = "Sort Column";
 constexpr char TargetDirectory[] = "Target Directory";
 constexpr char Passive[] = "Passive";
 constexpr char Tls[] = "TLS";
 constexpr char Certificate[] = "Certificate";
+// SFTP boxes
+constexpr char Sftp[] = "SFTP";
+constexpr char HostKey[] = "HostKey";
+
+// Waiting and replacing: how long the server may stay silent, and whether
+// uploads go to a temporary name first.
+constexpr char Timeout[] = "Timeout";
+constexpr char TempUpload[] = "TempUpload";
 }  // namespace BoxValue
 
 // Who reads: the defaults differ (the engine and the browser see "Not Found"
@@ -41,7 +50,20 @@ enum class BoxReader { Manager, Engine, Browser };
 // required) are missing from boxes made before them, which then work as
 // boxes always did; "Certificate" holds the fingerprint of a server
 // certificate the user chose to trust for the box.
-enum class BoxText { HostName, UserId, Password, Account, Directory, CurrentDirectory, TargetDirectory, Certificate };
+// "SFTP" (1: the box speaks SFTP over SSH instead of FTP) is missing from
+// older boxes too; "HostKey" is the SSH host key fingerprint the user
+// trusted for the box, as OpenSSH prints it.
+enum class BoxText {
+    HostName,
+    UserId,
+    Password,
+    Account,
+    Directory,
+    CurrentDirectory,
+    TargetDirectory,
+    Certificate,
+    HostKey
+};
 enum class BoxNumber {
     GeoCitiesLogin,
     Port,
@@ -51,9 +73,19 @@ enum class BoxNumber {
     Erase,
     Details,
     SortOrder,
+    SortColumn,
     Passive,
-    Tls
+    Tls,
+    Sftp,
+    Timeout,
+    TempUpload
 };
+
+// "Timeout": seconds, 0 for no limit of our own; the manager takes no more
+// than MaxTimeout. A control port outside 1-65535 is never connected to.
+constexpr int DefaultTimeout = 60;
+constexpr int MaxTimeout = 3600;
+bool IsValidPort(int port);
 
 const char* BoxValueName(BoxText value);
 const char* BoxValueName(BoxNumber value);
@@ -85,6 +117,11 @@ public:
     // meant to be encrypted never goes out plain.
     bool Passive() const { return Number(BoxNumber::Passive) != 0; }
     bool Tls() const { return Number(BoxNumber::Tls) != 0; }
+    bool Sftp() const { return Number(BoxNumber::Sftp) != 0; }
+    // The time limit as the engine and the browser apply it: a stored
+    // number below 0 counts as none, one above MaxTimeout as MaxTimeout.
+    int TimeLimit() const;
+    bool TempUpload() const { return Number(BoxNumber::TempUpload) != 0; }
 
 private:
     CProfile& m_profile;

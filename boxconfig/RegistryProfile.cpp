@@ -146,3 +146,9 @@ CRegistryProfile& SuiteProfile()
     static CRegistryProfile profile(kSuiteTitle, kSuiteTitle);
     return profile;
 }
+
+CRegistryProfile& WindowProfile()
+{
+    static CRegistryProfile profile(kSuiteTitle, "Browser");
+    return profile;
+}

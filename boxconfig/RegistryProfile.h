@@ -24,3 +24,6 @@ private:
 
 // The suite's own profile ("FTP Sendora" / "FTP Sendora").
 CRegistryProfile& SuiteProfile();
+// The user's window sizes, in HKEY_CURRENT_USER\Software\FTP Sendora\Browser
+// (the empty section): beside the boxes' key, so that nothing takes it for a box.
+CRegistryProfile& WindowProfile();

@@ -7,6 +7,8 @@ std::string WithReason(const char* message, std::string reason)
 {
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
         reason.pop_back();
+    if (reason.empty())
+        return message;
     return std::string(message) + ":\n\n" + reason;
 }
 

@@ -19,8 +19,16 @@ constexpr char kTlsNotOffered[] =
     "The FTP host does not offer FTP over TLS, which this box requires.\nThe user name and password were not sent.";
 constexpr char kTlsFailed[] = "Unable to establish an encrypted connection to the FTP host";
 constexpr char kTlsDataRefused[] = "The FTP host refused the encrypted data connection";
+// SFTP boxes: No to an SSH host key ends the run before the log-in.
+constexpr char kHostKeyRefused[] =
+    "The host key of the SFTP host was not trusted.\nThe user name and password were not sent.";
+
+// Why a stored control port is never connected to, after host and port.
+constexpr char kPortOutOfRange[] = "the port must be from 1 to 65535";
+
 // A message and what caused it (a server's reply, the TLS layer's words)
-// below it, without the reason's trailing line end.
+// below it, without the reason's trailing line end; the message alone when
+// there is no reason.
 std::string WithReason(const char* message, std::string reason);
 
 // The folder beside the programs that holds one engine copy per box.

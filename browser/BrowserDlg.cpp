@@ -2,15 +2,18 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "boxconfig/BoxSettings.h"
+#include "boxconfig/RegistryProfile.h"
 #include "boxconfig/SuiteNames.h"
 #include "browser/BrowserList.h"
 #include "browser/BrowserRules.h"
 #include "browser/NameDlg.h"
 #include "browser/resource.h"
 #include "ftp/Socket.h"
+#include "win/Dpi.h"
 #include "win/MsgBox.h"
 #include "win/ProgramIcon.h"
 #include "win/SuiteMessages.h"
@@ -21,13 +24,22 @@ namespace {
 // connect to a silent host takes longer, and it ends by itself.
 const DWORD CloseWait = 5000;
 
+// The browser's window values, in the user's window key.
+const char WidthValue[] = "Width";
+const char HeightValue[] = "Height";
+const char MaximizedValue[] = "Maximized";
+const char ColumnWidthsValue[] = "Column Widths";
+
+// Posted to itself once the system has laid the window out for a new DPI.
+const UINT WM_BROWSER_RELAYOUT = WM_APP + 1;
+
 }  // namespace
 
 CBrowserDlg::CBrowserDlg(CProfile& profile, std::string boxName, int port)
     : CDialog(IDD_BROWSER),
       m_profile(profile),
       m_box(std::move(boxName)),
-      m_session(std::make_shared<CBrowserSession>(profile, m_box, static_cast<unsigned short>(port)))
+      m_session(std::make_shared<CBrowserSession>(profile, m_box, port))
 {
 }
 
@@ -48,19 +60,85 @@ BOOL CBrowserDlg::OnInit()
     CProgramIcon(IDI_SNDMGR).Apply(m_hwnd);
     SendDlgItemMessageA(m_hwnd, IDC_BROWSER_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SendMessageA(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    InsertListColumns(m_list);
+    m_dpi = WindowDpi(m_hwnd);
+    InsertListColumns(m_list, ParseColumnWidths(WindowProfile().GetString("", ColumnWidthsValue, ""),
+                                                static_cast<size_t>(ListColumnCount)));
+    LayOut();
 
     m_socketsStarted = SocketsStartup();
     if (!m_socketsStarted)
         MessageBoxA(m_hwnd, "Could not load Windows Sockets DLL.", kSuiteTitle, MB_OK | MB_ICONERROR);
     const CBoxSettings& settings = m_session->settings;
     SetItemText(IDC_BROWSER_CONNECTION, ConnectionLine(m_box, settings.Text(BoxText::HostName), false));
-    m_sortOrder = NormalSortOrder(settings.Number(BoxNumber::SortOrder));
-    SetListSortOrder(m_list, m_sortOrder);
+    m_sort = NormalSort(settings.Number(BoxNumber::SortColumn), settings.Number(BoxNumber::SortOrder));
+    SetListSort(m_list, m_sort);
     SetItemText(IDC_BROWSER_TARGET, settings.Text(BoxText::TargetDirectory));
     CreateAnimation();
+    RestoreWindowSize();
     OpenFromCacheOrServer();
     return TRUE;
+}
+
+void CBrowserDlg::LayOut()
+{
+    RECT window;
+    GetWindowRect(m_hwnd, &window);
+    m_minSize = {window.right - window.left, window.bottom - window.top};
+    m_layout.Capture(m_hwnd);
+    // Status and connection lines, rules and the target field widen; the
+    // list takes all the room; the rows of buttons keep to the bottom, Back,
+    // Browse and Help to the right.
+    for (int id : {IDC_BROWSER_STATUS, IDC_BROWSER_PROGRESS, IDC_BROWSER_RULE_TOP, IDC_BROWSER_CONNECTION,
+                   IDC_BROWSER_DIRECTORIES})
+        m_layout.Add(id, GrowWidth);
+    m_layout.Add(IDC_BROWSER_BACK, AnchorRight);
+    m_layout.Add(IDC_BROWSER_LIST, GrowWidth | GrowHeight);
+    for (int id : {IDC_BROWSER_NEW_DIRECTORY, IDC_BROWSER_DELETE, IDC_BROWSER_RENAME, IDC_BROWSER_TARGET_LABEL,
+                   IDC_BROWSER_DOWNLOAD, IDC_BROWSER_COPY, IDC_BROWSER_REFRESH})
+        m_layout.Add(id, AnchorBottom);
+    for (int id : {IDC_BROWSER_RULE_MIDDLE, IDC_BROWSER_TARGET, IDC_BROWSER_RULE_BOTTOM})
+        m_layout.Add(id, AnchorBottom | GrowWidth);
+    m_layout.Add(IDC_BROWSER_BROWSE, AnchorBottom | AnchorRight);
+    m_layout.Add(IDC_BROWSER_HELP, AnchorBottom | AnchorRight);
+}
+
+void CBrowserDlg::RestoreWindowSize()
+{
+    CProfile& profile = WindowProfile();
+    const int width = ScaleToDpi(profile.GetInt("", WidthValue, 0), m_dpi);
+    const int height = ScaleToDpi(profile.GetInt("", HeightValue, 0), m_dpi);
+    if (width > 0 && height > 0)
+        SetWindowPos(m_hwnd, nullptr, 0, 0, std::max<int>(width, m_minSize.cx), std::max<int>(height, m_minSize.cy),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CenterOnMonitor(m_hwnd);
+    if (profile.GetInt("", MaximizedValue, 0) == 1)
+        ShowWindow(m_hwnd, SW_SHOWMAXIMIZED);
+}
+
+void CBrowserDlg::SaveWindowSize()
+{
+    WINDOWPLACEMENT place = {};
+    place.length = sizeof place;
+    if (!m_hwnd || !m_list || !GetWindowPlacement(m_hwnd, &place))
+        return;
+    CProfile& profile = WindowProfile();
+    const RECT& normal = place.rcNormalPosition;
+    profile.WriteInt("", WidthValue, ScaleFromDpi(normal.right - normal.left, m_dpi));
+    profile.WriteInt("", HeightValue, ScaleFromDpi(normal.bottom - normal.top, m_dpi));
+    profile.WriteInt("", MaximizedValue, place.showCmd == SW_SHOWMAXIMIZED ? 1 : 0);
+    profile.WriteString("", ColumnWidthsValue, FormatColumnWidths(ListColumnWidths(m_list)));
+}
+
+void CBrowserDlg::OnDpiChanged(int dpi)
+{
+    if (dpi <= 0 || dpi == m_dpi)
+        return;
+    RescaleListColumns(m_list, m_dpi, dpi);
+    m_minSize = {MulDiv(m_minSize.cx, dpi, m_dpi), MulDiv(m_minSize.cy, dpi, m_dpi)};
+    m_dpi = dpi;
+    // The system moves and scales the controls; the layout follows once it is done.
+    m_dpiChanging = true;
+    PostMessageA(m_hwnd, WM_BROWSER_RELAYOUT, 0, 0);
 }
 
 void CBrowserDlg::CreateAnimation()
@@ -161,7 +239,7 @@ bool CBrowserDlg::OnCommand(int code, int id, HWND control)
         OnCopyTo();
         return true;
     case IDC_BROWSER_HELP:
-        m_help.Open(m_hwnd, kSuiteTitle);
+        OnHelp(0);
         return true;
     default:
         return CDialog::OnCommand(code, id, control);
@@ -184,8 +262,7 @@ bool CBrowserDlg::OnNotify(NMHDR* header)
             OnDelete();
         return true;
     case LVN_COLUMNCLICK:
-        if (reinterpret_cast<NMLISTVIEW*>(header)->iSubItem == ColumnName)
-            CycleSortOrder();
+        SortBy(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
         return true;
     default:
         return false;
@@ -197,6 +274,11 @@ void CBrowserDlg::OnOK()
     // Enter opens the selected row when the list has the focus.
     if (!m_shutDown && GetFocus() == m_list)
         OpenSelected();
+}
+
+void CBrowserDlg::OnHelp(DWORD context)
+{
+    m_help.Open(m_hwnd, kSuiteTitle, context == HelpCertificateQuestion ? "messages.htm#certificate" : "browsing.htm");
 }
 
 void CBrowserDlg::OnCancel()
@@ -298,19 +380,23 @@ void CBrowserDlg::OnDirectoryChosen()
     Refresh();
 }
 
-void CBrowserDlg::CycleSortOrder()
+void CBrowserDlg::SortBy(int column)
 {
-    m_sortOrder = NextSortOrder(m_sortOrder);
-    SetListSortOrder(m_list, m_sortOrder);
+    const ListSort next = NextSort(m_sort, column);
+    if (next.column == m_sort.column && next.order == m_sort.order)
+        return;
+    m_sort = next;
+    SetListSort(m_list, m_sort);
     SendMessageA(m_list, LVM_DELETEALLITEMS, 0, 0);
     LoadCache();
-    m_profile.WriteInt(m_box, BoxValue::SortOrder, m_sortOrder);
+    m_profile.WriteInt(m_box, BoxValue::SortOrder, m_sort.order);
+    m_profile.WriteInt(m_box, BoxValue::SortColumn, m_sort.column);
 }
 
 void CBrowserDlg::LoadCache()
 {
     m_animator.Start();
-    LoadCacheRows(m_list, CacheFileName(m_box));
+    LoadCacheRows(m_list, CacheFileName(m_box), m_sort);
     m_animator.Stop(IDB_BROWSER_END);
 }
 
@@ -351,14 +437,7 @@ void CBrowserDlg::OnWorkerSignal(WPARAM signal)
 {
     if (m_shutDown)
         return;
-    HMENU system = GetSystemMenu(m_hwnd, FALSE);
     switch (signal) {
-    case SignalGreyClose:
-        EnableMenuItem(system, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
-        break;
-    case SignalEnableClose:
-        EnableMenuItem(system, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
-        break;
     case SignalStartAnimation:
         m_animator.Start();
         break;
@@ -379,7 +458,7 @@ bool CBrowserDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
         return true;
     case WM_BROWSER_ROWS:
         if (!m_shutDown)
-            ReplaceListingRows(m_list, *reinterpret_cast<const std::vector<ListingRecord>*>(lp));
+            ReplaceListingRows(m_list, *reinterpret_cast<const std::vector<ListingRecord>*>(lp), m_sort);
         result = 0;
         return true;
     case WM_BOX_FINISHED:
@@ -389,6 +468,24 @@ bool CBrowserDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
         return true;
     case WM_PAINT:
         Paint();
+        result = 0;
+        return true;
+    case WM_SIZE:
+        if (!m_dpiChanging)
+            m_layout.Apply();
+        return false;
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lp)->ptMinTrackSize = {m_minSize.cx, m_minSize.cy};
+        result = 0;
+        return m_minSize.cx > 0;
+    case WmDpiChanged:
+        OnDpiChanged(LOWORD(wp));
+        return false;
+    case WM_BROWSER_RELAYOUT:
+        m_dpiChanging = false;
+        m_layout.Recapture();
+        m_animationAt = m_animator.MoveOver(m_hwnd, IDC_BROWSER_ANIMATION);
+        InvalidateRect(m_hwnd, nullptr, TRUE);
         result = 0;
         return true;
     case WM_DESTROY:
@@ -406,6 +503,8 @@ void CBrowserDlg::Shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    if (m_hwnd && IsWindow(m_hwnd))
+        SaveWindowSize();
     m_session->Close(CloseWait);
     if (m_socketsStarted) {
         if (!SocketsCleanup()) {

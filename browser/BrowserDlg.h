@@ -12,11 +12,13 @@
 
 #include "boxconfig/Profile.h"
 #include "browser/BrowserSession.h"
+#include "browser/ListOrder.h"
 #include "browser/Workers.h"
 #include "engine/animator/Animator.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
 #include "win/HelpFile.h"
+#include "win/Placement.h"
 
 class CBrowserDlg : public CDialog {
 public:
@@ -30,6 +32,7 @@ protected:
     bool OnNotify(NMHDR* header) override;
     void OnOK() override;
     void OnCancel() override;
+    void OnHelp(DWORD context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
 
 private:
@@ -49,7 +52,13 @@ private:
     void OpenSelected();
     void OnBack();
     void OnDirectoryChosen();
-    void CycleSortOrder();
+    void SortBy(int column);
+    // The window grows and shrinks down to its designed size; its size and
+    // the column widths are kept for the user, not for the box.
+    void LayOut();
+    void RestoreWindowSize();
+    void SaveWindowSize();
+    void OnDpiChanged(int dpi);
     void ShowContextMenu();
     void LoadCache();
     void Paint();
@@ -76,7 +85,11 @@ private:
     const std::string m_box;
     std::shared_ptr<CBrowserSession> m_session;
     HWND m_list = nullptr;
-    int m_sortOrder = 0;
+    ListSort m_sort;
+    CAnchorLayout m_layout;
+    SIZE m_minSize = {0, 0};
+    int m_dpi = 96;
+    bool m_dpiChanging = false;
     bool m_changeDirectory = true;
     bool m_socketsStarted = false;
     CHelpFile m_help{"Fetchora.chm"};

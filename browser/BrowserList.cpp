@@ -2,11 +2,15 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
+#include <utility>
 #include <vector>
 
+#include "browser/BrowserRules.h"
 #include "win/CodePages.h"
+#include "win/Dpi.h"
 #include "win/Handles.h"
 
 namespace {
@@ -19,6 +23,30 @@ std::map<HWND, std::vector<std::string>>& ServerNames()
     return names;
 }
 
+int TextWidth(HWND list, const std::string& text)
+{
+    return static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+// The type, size and date columns hold short texts of known forms: they are
+// widened to show them whole whatever the font and DPI (the list view keeps
+// about 6 pixels either side of a cell's text). The name is left to the user.
+void FitShortColumns(HWND list, const std::vector<ListingRecord>& records)
+{
+    const int margin = 12;
+    int type = TextWidth(list, DirectoryType), size = TextWidth(list, "Size(bytes)"), date = TextWidth(list, "Date");
+    for (const ListingRecord& record : records) {
+        size = std::max(size, TextWidth(list, RecordSize(record)));
+        date = std::max(date, TextWidth(list, RecordDate(record)));
+    }
+    const int needed[] = {type, size, date};
+    for (int column = ColumnType; column <= ColumnDate; ++column) {
+        const int width = needed[column - ColumnType] + margin;
+        if (SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0) < width)
+            SendMessageA(list, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
+    }
+}
+
 void SetCell(HWND list, int row, int column, const std::string& text)
 {
     LVITEMA item = {};
@@ -29,26 +57,50 @@ void SetCell(HWND list, int row, int column, const std::string& text)
 
 }  // namespace
 
-void InsertListColumns(HWND list)
+std::vector<int> DesignedColumnWidths()
+{
+    return {150, 44, 100, 100};
+}
+
+void InsertListColumns(HWND list, const std::vector<int>& widths96)
 {
     struct {
         const char* title;
-        int width;
         int format;
-    } columns[] = {
-        {"Name", 150, LVCFMT_LEFT},
-        {" ", 44, LVCFMT_LEFT},
-        {"Size(bytes)", 100, LVCFMT_RIGHT},
-        {"Date", 100, LVCFMT_LEFT},
+    } columns[ListColumnCount] = {
+        {"Name", LVCFMT_LEFT},
+        {" ", LVCFMT_LEFT},
+        {"Size(bytes)", LVCFMT_RIGHT},
+        {"Date", LVCFMT_LEFT},
     };
-    for (int i = 0; i < 4; ++i) {
+    const std::vector<int> designed = DesignedColumnWidths();
+    const int dpi = WindowDpi(list);
+    for (int i = 0; i < ListColumnCount; ++i) {
         LVCOLUMNA column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         column.fmt = columns[i].format;
-        column.cx = columns[i].width;
+        const size_t n = static_cast<size_t>(i);
+        column.cx = ScaleToDpi(n < widths96.size() ? widths96[n] : designed[n], dpi);
         column.pszText = const_cast<char*>(columns[i].title);
         column.iSubItem = i;
         SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+std::vector<int> ListColumnWidths(HWND list)
+{
+    const int dpi = WindowDpi(list);
+    std::vector<int> widths;
+    for (int i = 0; i < ListColumnCount; ++i)
+        widths.push_back(ScaleFromDpi(static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0)), dpi));
+    return widths;
+}
+
+void RescaleListColumns(HWND list, int oldDpi, int newDpi)
+{
+    for (int i = 0; i < ListColumnCount; ++i) {
+        const int width = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0));
+        SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(MulDiv(width, newDpi, oldDpi), 0));
     }
 }
 
@@ -75,8 +127,11 @@ void InsertListingRow(HWND list, const ListingRecord& record, int& row)
     row = IsListSorted(list) ? index : index + 1;
 }
 
-void ReplaceListingRows(HWND list, const std::vector<ListingRecord>& records)
+void ReplaceListingRows(HWND list, std::vector<ListingRecord> records, const ListSort& sort)
 {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    OrderRecords(records, sort, now.wYear, now.wMonth);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     ServerNames()[list].clear();
@@ -84,6 +139,7 @@ void ReplaceListingRows(HWND list, const std::vector<ListingRecord>& records)
     int row = 0;
     for (const ListingRecord& record : records)
         InsertListingRow(list, record, row);
+    FitShortColumns(list, records);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
 }
@@ -93,12 +149,27 @@ bool IsListSorted(HWND list)
     return (GetWindowLongPtrA(list, GWL_STYLE) & (LVS_SORTASCENDING | LVS_SORTDESCENDING)) != 0;
 }
 
-void SetListSortOrder(HWND list, int sortOrder)
+void SetListSort(HWND list, const ListSort& sort)
 {
     LONG_PTR style = GetWindowLongPtrA(list, GWL_STYLE);
     style &= ~static_cast<LONG_PTR>(LVS_SORTASCENDING | LVS_SORTDESCENDING);
-    style |= sortOrder & (LVS_SORTASCENDING | LVS_SORTDESCENDING);
+    if (sort.column == SortByName)
+        style |= sort.order & (LVS_SORTASCENDING | LVS_SORTDESCENDING);
     SetWindowLongPtrA(list, GWL_STYLE, style);
+
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    for (int i = 0; header && i < ListColumnCount; ++i) {
+        HDITEMA item = {};
+        item.mask = HDI_FORMAT;
+        if (!SendMessageA(header, HDM_GETITEMA, i, reinterpret_cast<LPARAM>(&item)))
+            continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (i == sort.column && sort.order == SortAscending)
+            item.fmt |= HDF_SORTUP;
+        else if (i == sort.column && sort.order == SortDescending)
+            item.fmt |= HDF_SORTDOWN;
+        SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
 }
 
 std::string ListText(HWND list, int row, int column)
@@ -151,7 +222,7 @@ bool IsDirectoryRow(HWND list, int row)
     return ListText(list, row, ColumnType) == DirectoryType;
 }
 
-bool LoadCacheRows(HWND list, const std::string& path)
+bool LoadCacheRows(HWND list, const std::string& path, const ListSort& sort)
 {
     const CStdFile in(path, "rb");
     if (!in)
@@ -160,7 +231,7 @@ bool LoadCacheRows(HWND list, const std::string& path)
     ListingRecord record;
     while (std::fread(&record, sizeof record, 1, in.Get()) == 1)
         records.push_back(record);
-    ReplaceListingRows(list, records);
+    ReplaceListingRows(list, std::move(records), sort);
     return true;
 }
 

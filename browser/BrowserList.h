@@ -8,11 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "browser/ListOrder.h"
 #include "browser/Listing.h"
 
 enum ListColumn { ColumnName = 0, ColumnType = 1, ColumnSize = 2, ColumnDate = 3 };
 
-void InsertListColumns(HWND list);
+const int ListColumnCount = 4;
+// The designed widths, at 96 DPI.
+std::vector<int> DesignedColumnWidths();
+// The four columns at the given widths (96 DPI) scaled to the list's DPI.
+void InsertListColumns(HWND list, const std::vector<int>& widths96);
+// The present widths, brought back to 96 DPI.
+std::vector<int> ListColumnWidths(HWND list);
+// Scales every column by newDpi / oldDpi (the window moved to another monitor).
+void RescaleListColumns(HWND list, int oldDpi, int newDpi);
 
 // Inserts the record's row at `row` and moves `row` on: past the new row
 // while the list is unsorted (the server's order is kept), nowhere while it
@@ -21,10 +30,13 @@ void InsertListColumns(HWND list);
 void InsertListingRow(HWND list, const ListingRecord& record, int& row);
 // Replaces the rows with the records' rows, placed as above and painted
 // once at the end: a repaint per row costs more than the row.
-void ReplaceListingRows(HWND list, const std::vector<ListingRecord>& records);
+// By size or date the records are put in order first.
+void ReplaceListingRows(HWND list, std::vector<ListingRecord> records, const ListSort& sort);
 bool IsListSorted(HWND list);
-// Sets the list view's sort style for a stored sort order (0, 16 or 32).
-void SetListSortOrder(HWND list, int sortOrder);
+// The list view sorts by name itself (its sort style); by size or date it
+// keeps the order the rows come in. The sorted column's header shows an
+// arrow for the order.
+void SetListSort(HWND list, const ListSort& sort);
 
 std::string ListText(HWND list, int row, int column);
 // The row's name as the server listed it, for the commands about it; the
@@ -37,6 +49,6 @@ std::vector<int> SelectedRows(HWND list);
 bool IsDirectoryRow(HWND list, int row);
 
 // Rows from the cache file, whole records only. False when there is no file.
-bool LoadCacheRows(HWND list, const std::string& path);
+bool LoadCacheRows(HWND list, const std::string& path, const ListSort& sort);
 // The cache file's size in bytes, -1 when there is none.
 long long CacheFileSize(const std::string& path);

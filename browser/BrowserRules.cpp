@@ -1,5 +1,7 @@
 #include "browser/BrowserRules.h"
 
+#include <algorithm>
+
 namespace {
 
 const char Marker[] = "[MN]";
@@ -57,4 +59,47 @@ std::string UnreadableStatus(size_t unreadable)
     if (unreadable == 1)
         return "1 entry of the listing could not be shown";
     return std::to_string(unreadable) + " entries of the listing could not be shown";
+}
+
+std::string FormatColumnWidths(const std::vector<int>& widths)
+{
+    std::string text;
+    for (int width : widths)
+        text += (text.empty() ? "" : ",") + std::to_string(width);
+    return text;
+}
+
+std::vector<int> ParseColumnWidths(const std::string& text, size_t count)
+{
+    std::vector<int> widths;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        const size_t end = std::min(text.find(',', pos), text.size());
+        const std::string field = text.substr(pos, end - pos);
+        if (field.empty() || field.size() > 4 || field.find_first_not_of("0123456789") != std::string::npos)
+            return {};
+        const int width = std::stoi(field);
+        if (width < 1 || width > 4000)
+            return {};
+        widths.push_back(width);
+        pos = end + 1;
+    }
+    if (widths.size() != count)
+        return {};
+    return widths;
+}
+
+std::string NewCacheFileName(const std::string& box)
+{
+    return CacheFileName(box) + ".new";
+}
+
+std::string ListingFileName(unsigned long process, unsigned window)
+{
+    return "list-" + std::to_string(process) + "-" + std::to_string(window) + ".tmp";
+}
+
+std::string PartialDownloadPath(const std::string& local)
+{
+    return local + ".partial";
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "ftp/CommandText.h"  // CommandLine, shared with the engine
 
@@ -41,3 +42,16 @@ std::string ConnectionLine(const std::string& box, const std::string& host, bool
 // The status after a listing: empty, or how many of its lines could not be
 // shown (they would otherwise vanish without a word).
 std::string UnreadableStatus(size_t unreadable);
+
+// The list's column widths as the user left them, at 96 DPI: "150,44,100,100".
+// A text that does not hold `count` widths of 1 to 4000 gives none.
+std::string FormatColumnWidths(const std::vector<int>& widths);
+std::vector<int> ParseColumnWidths(const std::string& text, size_t count);
+
+// Where a new cache is written whole before it replaces the old one.
+std::string NewCacheFileName(const std::string& box);
+// The raw listing of one browser window ("list-<process>-<window>.tmp"):
+// windows started from one folder never share it.
+std::string ListingFileName(unsigned long process, unsigned window);
+// Where a download is received until it is whole, beside its target.
+std::string PartialDownloadPath(const std::string& local);

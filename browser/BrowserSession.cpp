@@ -2,13 +2,23 @@
 
 #include "browser/BrowserSession.h"
 
+#include <atomic>
 #include <vector>
 
-CBrowserSession::CBrowserSession(CProfile& profileIn, std::string boxIn, unsigned short portIn)
+#include "browser/BrowserRules.h"
+
+namespace {
+
+std::atomic<unsigned> g_windows{0};
+
+}  // namespace
+
+CBrowserSession::CBrowserSession(CProfile& profileIn, std::string boxIn, int portIn)
     : profile(profileIn),
       box(std::move(boxIn)),
       settings(profileIn, box, BoxReader::Browser),
-      port(portIn)
+      port(portIn),
+      listingFile(ListingFileName(GetCurrentProcessId(), ++g_windows))
 {
 }
 
@@ -17,6 +27,8 @@ CBrowserSession::~CBrowserSession()
     const SocketHandle control = m_control.exchange(InvalidSocket);
     if (control != InvalidSocket)
         CloseSocket(control);
+    // A listing that failed after its data leaves the raw file behind.
+    DeleteFileA(listingFile.c_str());
 }
 
 CStream& CBrowserSession::Control()

@@ -24,23 +24,23 @@
 #include "ftp/Stream.h"
 #include "win/Handles.h"
 
-// Sent by a worker to the window, whose thread owns the animation's timer
-// and the system menu. wParam: a WorkerSignal; lParam 0.
+class CSftpClient;
+
+// Sent by a worker to the window, whose thread owns the animation's timer.
+// wParam: a WorkerSignal; lParam 0.
 #define WM_BROWSER_WORKER (WM_USER + 700)
 // Sent by the list worker: replace the rows with those of a new listing.
 // lParam: the listing's records (const std::vector<ListingRecord>*).
 #define WM_BROWSER_ROWS (WM_USER + 701)
 
 enum WorkerSignal : WPARAM {
-    SignalGreyClose = 1,
-    SignalEnableClose,
-    SignalStartAnimation,
+    SignalStartAnimation = 1,
     SignalStopAnimation,
 };
 
 class CBrowserSession {
 public:
-    CBrowserSession(CProfile& profile, std::string box, unsigned short port);
+    CBrowserSession(CProfile& profile, std::string box, int port);
     ~CBrowserSession();
     CBrowserSession(const CBrowserSession&) = delete;
     CBrowserSession& operator=(const CBrowserSession&) = delete;
@@ -48,7 +48,9 @@ public:
     CProfile& profile;  // for the values the browser writes
     const std::string box;
     const CBoxSettings settings;  // the box as the browser reads it
-    const unsigned short port;
+    const int port;  // as stored: one outside 1-65535 is refused, never cut to 16 bits
+    // This window's raw listing file, in the current directory.
+    const std::string listingFile;
     CGate gate;
 
     // Set by the window before the first worker starts, then only read.
@@ -58,7 +60,12 @@ public:
     HWND directories = nullptr;
 
     // Up, or a connect queued and not yet failed: the queuing rule's test.
+    // It stays set when the server drops the session: the next command
+    // logs in again by itself.
     std::atomic<bool> connected{false};
+    // The control connection is out of step (a wait was given up): the gate's
+    // holder closes it when its command ends.
+    std::atomic<bool> sessionLost{false};
     // The cache was empty: the restore goes to the box's home directory.
     std::atomic<bool> resetToHome{false};
 
@@ -70,6 +77,12 @@ public:
     // How names the user typed go to the server; only the gate's holder
     // uses it, and each new connection asks afresh.
     CRemoteNames names{{ToUtf8, ToLegacy}};
+
+    // An SFTP box's session and the directory shown, which the browser
+    // keeps itself (SFTP has no current one); only the gate's holder uses them.
+    std::shared_ptr<CSftpClient> sftp;
+    std::string sftpLogin;
+    std::string sftpHere;
 
     // The control connection's stream; only the gate's holder uses it.
     // Before the first connect, after a failed one and once the window is

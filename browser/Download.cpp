@@ -4,13 +4,19 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "boxconfig/SuiteNames.h"
 #include "browser/BrowserRules.h"
 #include "browser/DownloadRules.h"
 #include "browser/ReplaceDlg.h"
 #include "browser/SessionTransfer.h"
+#include "browser/SftpWorkers.h"
 #include "browser/resource.h"
 #include "ftp/FtpClient.h"
+#ifdef SUITE_HAVE_SFTP
+#include "ftp/SftpClient.h"
+#endif
 #include "win/CodePages.h"
 #include "win/ModulePath.h"
 #include "win/Process.h"
@@ -57,6 +63,18 @@ bool MayReplace(CBrowserSession& s, const std::string& local)
     return true;
 }
 
+// The local file a download goes to, once its name is safe and the user
+// lets an existing one be replaced; false otherwise.
+bool PrepareDownload(CBrowserSession& s, const Command& command, std::string* local)
+{
+    const std::string name = ShownName(command.name);
+    // Checked first: nothing of such a name reaches the disk or the server.
+    if (!IsSafeLocalName(name))
+        return Fail(s, UnsafeNameMessage(name));
+    *local = LocalDownloadPath(command.target, name);
+    return MayReplace(s, *local);
+}
+
 }  // namespace
 
 bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
@@ -64,13 +82,12 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     // The server's bytes go back in RETR; the local file and every message
     // take the name as shown.
     const std::string name = ShownName(command.name);
-    // Checked first: nothing of such a name reaches the disk or the server.
-    if (!IsSafeLocalName(name))
-        return Fail(s, UnsafeNameMessage(name));
-    const std::string local = LocalDownloadPath(command.target, name);
-    const bool existed = FileExists(local);
-    if (!MayReplace(s, local))
+    std::string local;
+    if (!PrepareDownload(s, command, &local))
         return false;
+    // The file comes in under a name of its own and takes the real one only
+    // once it is whole: until then a file it replaces stays as it was.
+    const std::string partial = PartialDownloadPath(local);
 
     ftp.SendCommand(s.Control(), CommandLine("TYPE", IsTextName(name) ? "A" : "I").c_str());
     SetStatus(s, "Establishing data channel.  Please wait...");
@@ -78,16 +95,19 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
     CTransfer transfer(ftp, s.Control(), &observer, DataModeOf(s));
     const char* refused = "Unable to download the requested file";
     if (!transfer.OpenDataPort())
-        return Fail(s, TransferFailure(transfer.Result(), refused));
+        return Fail(s, TransferFailure(s, transfer.Result(), refused));
     SetStatus(s, "Downloading " + name + ".  Please wait...");
     uint64_t received = 0;
     bool receiving = false;
-    const TransferResult result = transfer.Download(CommandLine("RETR", command.name), local.c_str(), [&](size_t count) {
+    const TransferResult result = transfer.Download(CommandLine("RETR", command.name), partial.c_str(), [&](size_t count) {
         receiving = true;
         received += count;
         SetProgress(s, ProgressPosition(received, command.size));
     });
-    const std::string failure = TransferFailure(result, refused);
+    std::string failure = TransferFailure(s, result, refused);
+    if (failure.empty() && result.outcome != TransferResult::Abandoned &&
+        !MoveFileExA(partial.c_str(), local.c_str(), MOVEFILE_REPLACE_EXISTING))
+        failure = "Unable to write the file on this computer";
     if (failure.empty() && result.outcome != TransferResult::Abandoned) {
         if (command.copy)
             command.copy->Arrived(name);
@@ -95,17 +115,56 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
         SetProgress(s, 0);
         return true;
     }
-    // Once the data flowed, the file under its real name is cut short and
-    // goes; a file that could not even be created was never touched.
+    // Once the data flowed, the partial file goes; one that could not even
+    // be created was never there.
     const bool reachedFile = result.step == TransferStep::Data || result.step == TransferStep::Completion;
     const bool touched = reachedFile && (receiving || result.outcome != TransferResult::LocalFile);
-    const bool removed = touched && (DeleteFileA(local.c_str()) || !FileExists(local));
+    const bool removed = DeleteFileA(partial.c_str()) || !FileExists(partial);
     if (result.outcome == TransferResult::Abandoned)
         return false;
-    Fail(s, touched ? CutDownloadMessage(failure, name, removed, existed) : failure);
+    Fail(s, touched ? CutDownloadMessage(failure, name, removed) : failure);
     SetProgress(s, 0);  // only once the message is dismissed
     return false;
 }
+
+#ifdef SUITE_HAVE_SFTP
+bool SftpDownloadFile(CBrowserSession& s, const Command& command)
+{
+    const std::string& name = command.name;
+    std::string local;
+    if (!PrepareDownload(s, command, &local))
+        return false;
+    // As over FTP: whole under a name of its own first, then the real name.
+    const std::string partial = PartialDownloadPath(local);
+    SetStatus(s, "Downloading " + name + ".  Please wait...");
+    std::FILE* out = std::fopen(partial.c_str(), "wb");
+    if (!out)
+        return Fail(s, "Unable to download the requested file");
+    uint64_t received = 0;
+    const bool read = s.sftp->ReadFile(SftpPathOf(s, name), [&](const char* data, size_t length) {
+        if (std::fwrite(data, 1, length, out) != length)
+            return false;
+        received += length;
+        SetProgress(s, ProgressPosition(received, command.size));
+        return !s.Closing();
+    });
+    const bool written = std::fclose(out) == 0;
+    if (read && written && MoveFileExA(partial.c_str(), local.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        if (command.copy)
+            command.copy->Arrived(name);
+        SetStatus(s, "Download completed");
+        SetProgress(s, 0);
+        return true;
+    }
+    const bool removed = DeleteFileA(partial.c_str()) || !FileExists(partial);
+    if (s.Closing())
+        return false;
+    Fail(s, received ? CutDownloadMessage("Unable to receive data from the FTP host", name, removed)
+                     : "Unable to download the requested file");
+    SetProgress(s, 0);
+    return false;
+}
+#endif
 
 void StartNextBox(CBrowserSession& s)
 {

@@ -15,14 +15,10 @@ std::string UnsafeNameMessage(const std::string& name)
            "\" given by the server cannot be used for a local file.\nThe file was not downloaded.";
 }
 
-std::string CutDownloadMessage(const std::string& reason, const std::string& name, bool removed, bool replaced)
+std::string CutDownloadMessage(const std::string& reason, const std::string& name, bool removed)
 {
-    std::string text =
-        reason + "\nThe download of \"" + name + "\" did not complete: " +
-        (removed ? "the partial file was removed." : "the partial file could not be removed; do not use it.");
-    if (replaced)
-        text += "\nThe local file it was to replace is gone as well.";
-    return text;
+    return reason + "\nThe download of \"" + name + "\" did not complete: " +
+           (removed ? "the partial file was removed." : "the partial file could not be removed; do not use it.");
 }
 
 uint64_t ExpectedSize(const std::string& sizeColumn)

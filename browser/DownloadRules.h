@@ -20,9 +20,8 @@ bool IsSafeLocalName(const std::string& name);
 std::string UnsafeNameMessage(const std::string& name);
 
 // What the user is told when a download did not complete: `reason`, the
-// file, that what arrived of it was removed (or could not be), and that a
-// local file it was to replace is gone as well.
-std::string CutDownloadMessage(const std::string& reason, const std::string& name, bool removed, bool replaced);
+// file, and that what arrived of it was removed (or could not be).
+std::string CutDownloadMessage(const std::string& reason, const std::string& name, bool removed);
 
 // The expected size from the list's size column: its first 15 characters as
 // a decimal number after optional blanks and sign; 0 without a digit (and

@@ -8,10 +8,15 @@ DataMode DataModeOf(const CBrowserSession& s)
     return s.settings.Passive() ? DataMode::Passive : DataMode::Active;
 }
 
-std::string TransferFailure(const TransferResult& result, const char* refused)
+std::string TransferFailure(CBrowserSession& s, const TransferResult& result, const char* refused)
 {
     if (result.outcome == TransferResult::Abandoned)
         return "";
+    if (result.timedOut) {
+        s.sessionLost = true;
+        const std::string message = TransferFailure(s, TransferResult{TransferResult::Connection, result.step}, refused);
+        return WithReason(message.c_str(), NoAnswerText(s.settings.TimeLimit()));
+    }
     // A server that wants the encrypted data connection otherwise says why.
     if (result.code == DataTlsRefused)
         return WithReason(kTlsDataRefused, result.text);
@@ -25,5 +30,7 @@ std::string TransferFailure(const TransferResult& result, const char* refused)
     case TransferStep::Completion:
         break;
     }
+    if (result.outcome == TransferResult::LocalFile)
+        return "Unable to write the file on this computer";
     return result.IsDone() ? "" : "Unable to receive data from the FTP host";
 }

@@ -29,5 +29,6 @@ DataMode DataModeOf(const CBrowserSession& s);
 // ended normally and the completion reply is 2xx: data cut off, a 426 after
 // the data or a control connection lost before the reply leave a file or a
 // listing that may lack its end, whatever its size. `refused` is the
-// message for a transfer command the server refused.
-std::string TransferFailure(const TransferResult& result, const char* refused);
+// message for a transfer command the server refused. A transfer that gave
+// up waiting says so below the message, and marks the session lost.
+std::string TransferFailure(CBrowserSession& s, const TransferResult& result, const char* refused);

@@ -13,6 +13,7 @@
 #include "browser/Download.h"
 #include "browser/Listing.h"
 #include "browser/SessionTransfer.h"
+#include "browser/SftpWorkers.h"
 #include "ftp/ExplicitTls.h"
 #include "ftp/FtpClient.h"
 #include "ftp/ReplyText.h"
@@ -26,6 +27,7 @@ namespace {
 
 const char NoWorkingDirectory[] = "Unable to get the present working directory";
 const char NoLogon[] = "Unable to logon to FTP host";
+const char NoConnection[] = "Unable to establish a connection to the FTP host";
 const DWORD KeepAlivePeriod = 120000;
 
 struct WorkerTask {
@@ -98,12 +100,15 @@ public:
     }
     bool Connected(SocketHandle socket) override
     {
-        return m_session.SetControl(std::unique_ptr<CStream>(new CPlainStream(socket)));
+        return m_session.SetControl(
+            std::unique_ptr<CStream>(new CPlainStream(socket, m_session.settings.TimeLimit())));
     }
     bool TrustCertificate(const TlsCertificate& certificate) override
     {
         CBrowserSession& s = m_session;
-        if (s.Closing() || !AskYesNo(s.window, CertificateQuestion(certificate, m_host), kSuiteTitle) || s.Closing())
+        if (s.Closing() ||
+            !AskYesNo(s.window, CertificateQuestion(certificate, m_host), kSuiteTitle, HelpCertificateQuestion) ||
+            s.Closing())
             return false;
         s.profile.WriteString(s.box, BoxValue::Certificate, certificate.fingerprint);
         return true;
@@ -119,7 +124,13 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     s.connected = true;
     SessionOptions options;
     options.host = s.settings.Text(BoxText::HostName);
-    options.port = s.port;
+    if (!IsValidPort(s.port)) {
+        s.connected = false;
+        return Failure(
+            WithReason(NoConnection, options.host + ", port " + std::to_string(s.port) + ": " + kPortOutOfRange));
+    }
+    options.port = static_cast<unsigned short>(s.port);
+    options.timeLimit = s.settings.TimeLimit();
     options.user = s.settings.Text(BoxText::UserId);
     options.password = DecodePassword(s.settings.Text(BoxText::Password));
     options.tls = s.settings.Tls();
@@ -147,16 +158,16 @@ Outcome Connect(CBrowserSession& s, CFtpClient& ftp)
     case SessionFailure::TlsNotOffered:
         return Failure(kTlsNotOffered);
     case SessionFailure::Untrusted:
-    case SessionFailure::Logon:
         return Failure(NoLogon);
+    case SessionFailure::Logon:
+        return Failure(WithReason(NoLogon, opened.why));
     case SessionFailure::TlsFailed:
-        return Failure(WithReason(kTlsFailed, opened.why));
     case SessionFailure::Protect:
-        return Failure(WithReason(kTlsFailed, opened.reply));
+        return Failure(WithReason(kTlsFailed, opened.why));
     case SessionFailure::GivenUp:
         return Silent;
     default:
-        return Failure("Unable to establish a connection to the FTP host");
+        return Failure(WithReason(NoConnection, opened.why));
     }
 }
 
@@ -189,26 +200,43 @@ private:
     std::FILE* m_file;
 };
 
-// "list.tmp" into the cache file and then, in one message (four per row
-// from this thread would cost a second per hundred rows), into the list view.
-size_t ParseIntoList(CBrowserSession& s)
+// Writes the records to a new file that then replaces the cache, so that a
+// full disk never leaves a cache cut short. False, the old cache kept, when
+// that failed.
+bool WriteCache(const std::string& box, const std::vector<ListingRecord>& records)
+{
+    const std::string fresh = NewCacheFileName(box);
+    std::FILE* cache = std::fopen(fresh.c_str(), "wb");
+    bool written = cache != nullptr;
+    if (cache) {
+        written = records.empty() ||
+                  std::fwrite(records.data(), sizeof(ListingRecord), records.size(), cache) == records.size();
+        // The last bytes reach the disk, or fail to, only here.
+        written = std::fclose(cache) == 0 && written;
+    }
+    if (written && MoveFileExA(fresh.c_str(), CacheFileName(box).c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    DeleteFileA(fresh.c_str());
+    return false;
+}
+
+// The window's raw listing into the cache file and then, in one message
+// (four per row from this thread would cost a second per hundred rows),
+// into the list view, counting the lines that could not be read. False
+// when the cache could not be written.
+bool ParseIntoList(CBrowserSession& s, size_t* unreadable)
 {
     std::vector<ListingRecord> records;
-    size_t unreadable = 0;
     {
-        const CStdFile in(ListingTempFile, "rb");
-        const CStdFile cache(CacheFileName(s.box), "wb");
+        const CStdFile in(s.listingFile.c_str(), "rb");
         CFileListingSource source(in.Get());
-        unreadable = ParseListing(source, [&](const ListingRecord& record) {
-            if (cache)
-                std::fwrite(&record, sizeof record, 1, cache.Get());
-            records.push_back(record);
-        });
+        *unreadable = ParseListing(source, [&](const ListingRecord& record) { records.push_back(record); });
     }
+    const bool cached = WriteCache(s.box, records);
     if (!s.Closing())
         SendMessageA(s.window, WM_BROWSER_ROWS, 0, reinterpret_cast<LPARAM>(&records));
-    DeleteFileA(ListingTempFile);
-    return unreadable;
+    DeleteFileA(s.listingFile.c_str());
+    return cached;
 }
 
 void SelectDirectoryEntry(CBrowserSession& s, const std::string& path)
@@ -230,20 +258,23 @@ Outcome List(CBrowserSession& s, CFtpClient& ftp)
     CSessionTransferObserver observer(s);
     CTransfer transfer(ftp, s.Control(), &observer, DataModeOf(s));
     if (!transfer.OpenDataPort())
-        return Failure(kNoDataChannel);
-    const TransferResult result = transfer.Download(CommandLine("LIST"), ListingTempFile);
-    if (result.outcome == TransferResult::Abandoned)
+        return Failure(TransferFailure(s, transfer.Result(), kNoDataChannel));
+    const TransferResult result = transfer.Download(CommandLine("LIST"), s.listingFile.c_str());
+    if (result.outcome == TransferResult::Abandoned) {
+        DeleteFileA(s.listingFile.c_str());
         return Silent;
-    const std::string failure = TransferFailure(result, "Unable to retrieve host directory");
-    if (!failure.empty())
+    }
+    const std::string failure = TransferFailure(s, result, "Unable to retrieve host directory");
+    if (!failure.empty()) {
+        DeleteFileA(s.listingFile.c_str());
         return Failure(failure);
+    }
     std::string path;
     if (IsFailureCode(Send(s, ftp, "PWD")) || !QuotedPath(ftp.LastReply(), path))
         return Failure(NoWorkingDirectory);
-    SelectDirectoryEntry(s, path);
-    SetStatus(s, "Parsing directory information.  Please wait...");
-    SetStatus(s, UnreadableStatus(ParseIntoList(s)));
-    s.profile.WriteString(s.box, BoxValue::CurrentDirectory, path);
+    if (!ShowListing(s, path))
+        return Failure("The directory listing could not be saved on this computer (is the disk full?).\n"
+                       "The listing saved before is kept.");
     return Success;
 }
 
@@ -268,6 +299,10 @@ Outcome Simple(CBrowserSession& s, CFtpClient& ftp, const char* verb, const std:
 
 Outcome Perform(CBrowserSession& s, CFtpClient& ftp, const Command& c)
 {
+    if (s.settings.Sftp()) {
+        std::string failure;
+        return PerformSftp(s, c, &failure) ? Success : Failure(failure);
+    }
     switch (c.kind) {
     case CommandKind::Connect:
         return Connect(s, ftp);
@@ -310,9 +345,50 @@ Outcome Perform(CBrowserSession& s, CFtpClient& ftp, const Command& c)
     return Success;
 }
 
-// The frame of every command: the gate, Close greyed, the animation, and on
-// failure the message shown while the gate is still held, so that every
-// queued command waits until the user has read it.
+// True when the server has ended an idle session: its farewell (421) or
+// the connection's end is waiting where no reply is due.
+bool ServerHungUp(CBrowserSession& s, CFtpClient& ftp)
+{
+    CStream& control = s.Control();
+    if (control.Socket() == InvalidSocket)
+        return true;
+    if (!control.Pending() && WaitReadable(control.Socket(), InvalidSocket, 0) == 0)
+        return false;
+    const int code = ftp.ReadReply(control);
+    return code == 421 || code == ReplyFailed;
+}
+
+// A session the server ended, or one left out of step by a wait given up,
+// is closed; the next command logs in again.
+void DropIfLost(CBrowserSession& s, const CFtpClient& ftp)
+{
+    if (s.sessionLost || ftp.LastReplyCode() == 421 || ftp.LastReplyCode() == ReplyFailed) {
+        s.sessionLost = false;
+        s.SetControl(nullptr);
+        if (!s.Closing())
+            SetWindowTextA(s.connection, ConnectionLine(s.box, s.settings.Text(BoxText::HostName), false).c_str());
+    }
+}
+
+// Logs in again and goes back to the directory listed last.
+Outcome Reconnect(CBrowserSession& s, CFtpClient& ftp)
+{
+    const Outcome connected = Connect(s, ftp);
+    if (!connected.ok)
+        return connected;
+    // Connect counted the session as down on failure; it is up again.
+    return RestoreDirectory(s, ftp, true);
+}
+
+bool NeedsSession(CommandKind kind)
+{
+    return kind != CommandKind::Connect && kind != CommandKind::KeepAlive && kind != CommandKind::StartNextBox;
+}
+
+// The frame of every command: the gate, the animation, a new log-in when
+// the server has ended the session, and on failure the message shown while
+// the gate is still held, so that every queued command waits until the
+// user has read it.
 void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
 {
     if (!s.gate.Enter(ticket))
@@ -320,12 +396,22 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
     CGateHold hold(s.gate);
     if (s.Closing())
         return;
-    Signal(s, SignalGreyClose);
     Signal(s, SignalStartAnimation);
     Outcome outcome = Silent;
+    bool reconnected = false;
     try {
         std::unique_ptr<CFtpClient> ftp(new CFtpClient);
-        outcome = Perform(s, *ftp, command);
+        ftp->SetTimeLimit(s.settings.TimeLimit());
+        outcome = Success;
+        if (NeedsSession(command.kind) && s.connected && ServerHungUp(s, *ftp)) {
+            DropIfLost(s, *ftp);
+            SetStatus(s, "The FTP host ended the session.  Reconnecting...");
+            outcome = Reconnect(s, *ftp);
+            reconnected = outcome.ok;
+        }
+        if (outcome.ok)
+            outcome = Perform(s, *ftp, command);
+        DropIfLost(s, *ftp);
     } catch (...) {
         outcome = Silent;
     }
@@ -333,13 +419,14 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
         MessageBoxA(s.window, outcome.message.c_str(), kSuiteTitle, MB_OK | MB_ICONEXCLAMATION);
     Signal(s, SignalStopAnimation);
     hold.Release();
-    Signal(s, SignalEnableClose);
     if (!outcome.ok)
         SetStatus(s, "");
+    else if (reconnected)
+        SetStatus(s, "Reconnected to " + s.box);
 }
 
-// After the downloads queued before it, which are its copy's: gated and with
-// Close greyed, but without animation or status.
+// After the downloads queued before it, which are its copy's: gated, but
+// without animation or status.
 void RunStartNextBox(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
 {
     if (!s.gate.Enter(ticket))
@@ -347,12 +434,9 @@ void RunStartNextBox(CBrowserSession& s, const Command& command, CGate::Ticket t
     CGateHold hold(s.gate);
     if (s.Closing())
         return;
-    Signal(s, SignalGreyClose);
     if (command.copy)
         command.copy->DownloadsEnded();
     StartNextBox(s);
-    hold.Release();
-    Signal(s, SignalEnableClose);
 }
 
 // NOOP every two minutes from the window's opening on, once there is a
@@ -360,12 +444,17 @@ void RunStartNextBox(CBrowserSession& s, const Command& command, CGate::Ticket t
 void KeepAlive(CBrowserSession& s)
 {
     CFtpClient ftp;
+    ftp.SetTimeLimit(s.settings.TimeLimit());
     while (WaitForSingleObject(s.ClosedEvent(), KeepAlivePeriod) == WAIT_TIMEOUT) {
         if (!s.gate.Enter(s.gate.Take()))
             return;
         CGateHold hold(s.gate);
-        if (!s.Closing() && s.Control().Socket() != InvalidSocket)
+        if (!s.Closing() && s.Control().Socket() != InvalidSocket) {
             Send(s, ftp, "NOOP");
+            DropIfLost(s, ftp);
+        } else if (!s.Closing()) {
+            SftpKeepAlive(s);
+        }
     }
 }
 
@@ -390,6 +479,17 @@ DWORD WINAPI WorkerProc(LPVOID parameter)
 }
 
 }  // namespace
+
+bool ShowListing(CBrowserSession& s, const std::string& path)
+{
+    SelectDirectoryEntry(s, path);
+    SetStatus(s, "Parsing directory information.  Please wait...");
+    size_t unreadable = 0;
+    const bool cached = ParseIntoList(s, &unreadable);
+    SetStatus(s, UnreadableStatus(unreadable));
+    s.profile.WriteString(s.box, BoxValue::CurrentDirectory, path);
+    return cached;
+}
 
 bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command)
 {

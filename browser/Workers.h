@@ -14,5 +14,7 @@
 // the window is closing or no thread could be started.
 bool QueueCommand(const std::shared_ptr<CBrowserSession>& session, const Command& command);
 
-// Files of the current directory.
-constexpr char ListingTempFile[] = "list.tmp";
+// The window's raw listing, listed from `path`, into the cache, the rows and
+// the combo box; `path` becomes the box's "Current Directory". False when
+// the cache could not be written (the old one is kept).
+bool ShowListing(CBrowserSession& s, const std::string& path);

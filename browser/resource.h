@@ -34,6 +34,10 @@
 #define IDC_BROWSER_REFRESH       2114
 #define IDC_BROWSER_HELP          2115
 #define IDC_BROWSER_ANIMATOR      2116
+#define IDC_BROWSER_RULE_TOP      2117
+#define IDC_BROWSER_RULE_MIDDLE   2118
+#define IDC_BROWSER_RULE_BOTTOM   2119
+#define IDC_BROWSER_TARGET_LABEL  2120
 
 /* New Directory and Rename. */
 #define IDC_NAME_EDIT 2150

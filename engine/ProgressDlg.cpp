@@ -187,12 +187,13 @@ void CProgressDlg::Complete()
     // The worker waits inside WM_UPLOAD_DONE, so the connection is ours now.
     // Everything is sent: a server that never answers QUIT must not keep the
     // window (and Cancel with it) waiting, so its reply gets a few seconds.
-    CStream& control = *m_session.control;
+    // An SFTP run has no control connection: its worker closed the session.
     const char quit[] = "QUIT\r\n";
     const int length = static_cast<int>(sizeof quit - 1);
-    if (control.Send(quit, length) == length &&
-        (control.Pending() || WaitReadable(control.Socket(), InvalidSocket, kQuitReplyWaitMs) > 0)) {
-        m_session.client.ReadReply(control);
+    CStream* control = m_session.control.get();
+    if (control && control->Send(quit, length) == length &&
+        (control->Pending() || WaitReadable(control->Socket(), InvalidSocket, kQuitReplyWaitMs) > 0)) {
+        m_session.client.ReadReply(*control);
         AppendLogHere(m_session.client.LastReply());
     }
 

@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <string>
 
+#include "boxconfig/SuiteNames.h"
 #include "engine/PendingDisplay.h"
 #include "engine/animator/Animator.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
+#include "win/HelpFile.h"
+#include "win/MsgBox.h"
 
 struct UploadSession;
 
@@ -41,6 +44,12 @@ protected:
     void OnCancel() override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
     void OnTimer(UINT_PTR id) override;
+    // The window has no help of its own; the certificate question's Help does.
+    void OnHelp(DWORD context) override
+    {
+        if (context == HelpCertificateQuestion)
+            m_help.Open(m_hwnd, kSuiteTitle, "messages.htm#certificate");
+    }
 
 private:
     // With wholeLog also a hidden log gets its replies.
@@ -55,6 +64,7 @@ private:
     void HangUp();
 
     UploadSession& m_session;
+    CHelpFile m_help{"sendora.chm"};
     CPendingDisplay m_pending;
     int m_barWanted = 0;
     DWORD m_lastShown = 0;

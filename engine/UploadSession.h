@@ -13,6 +13,7 @@
 #include "ftp/RemoteNames.h"
 
 class CFindFile;
+class CSftpClient;
 class CProgressDlg;
 class CProfile;
 
@@ -43,7 +44,23 @@ struct UploadSession {
     std::vector<SendingFolder> folders;  // outermost first
     // The remote names stored in this run, by remote directory.
     std::set<std::pair<std::string, std::string>> storedNames;
+
+    // A box that sends over SFTP has this instead of the control connection,
+    // and the run keeps the remote directories itself: SFTP has no current one.
+    std::shared_ptr<CSftpClient> sftp;
+    std::string sftpLogin;  // where the log-in put the user
+    std::string sftpHere;   // where the next file goes
 };
+
+// The worker's failure texts, also for the SFTP path.
+extern const char kNoConnection[];
+extern const char kNoLogon[];
+extern const char kNoDirectory[];
+
+// Show the failure and end the program, as the worker's own failures do;
+// EndRunNotSent also lists the paths that did not arrive.
+[[noreturn]] void EndRun(UploadSession& s, const std::string& text);
+[[noreturn]] void EndRunNotSent(UploadSession& s, const std::string& why);
 
 // The worker thread; its argument is the UploadSession.
 unsigned long __stdcall UploadWorker(void* session);

@@ -10,6 +10,7 @@
 #include "engine/EngineMessages.h"
 #include "engine/PathList.h"
 #include "engine/ProgressDlg.h"
+#include "engine/SftpUpload.h"
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
 #include "ftp/CommandText.h"
@@ -22,19 +23,23 @@
 #include "win/Handles.h"
 #include "win/MsgBox.h"
 
+extern const char kNoConnection[] = "Unable to establish a connection to the FTP host";
+extern const char kNoLogon[] = "Unable to logon to FTP host";
+extern const char kNoDirectory[] = "Unable to locate specified directory";
+
 namespace {
 
-const char kNoConnection[] = "Unable to establish a connection to the FTP host";
-const char kNoLogon[] = "Unable to logon to FTP host";
-const char kNoDirectory[] = "Unable to locate specified directory";
 const char kNotSent[] = "File transfer was not successful";
 const char kNameRefused[] = "the server cannot take this name";
 
-// Shows the failure and ends the program: the window's handler does not return.
-[[noreturn]] void Fail(UploadSession& s, const std::string& text)
+// Shows the failure, with why below it, and ends the program: the window's
+// handler does not return. The details log gets the reason too.
+[[noreturn]] void Fail(UploadSession& s, const std::string& text, const std::string& reason = std::string())
 {
+    if (!reason.empty())
+        s.window->AppendLog(reason + "\r\n");
     s.window->Flush();
-    ShowFailure(s.window->Handle(), text, kSuiteTitle);
+    ShowFailure(s.window->Handle(), WithReason(text.c_str(), reason), kSuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, 0, 0);
     ExitProcess(1);  // not reached while the window exists
 }
@@ -52,8 +57,9 @@ std::string NotSentText(const std::vector<std::string>& paths)
 // message names every path that did not arrive, in the order they were
 // taken: those that failed before, this one, and those not tried yet (the
 // rest of each folder being sent, innermost first, then of the path list);
-// why, when given, stands above it.
-[[noreturn]] void FailSending(UploadSession& s, const std::string& why = std::string())
+// why, when given, stands above it, the reason below.
+[[noreturn]] void FailSending(UploadSession& s, const std::string& why = std::string(),
+                              const std::string& reason = std::string())
 {
     std::vector<std::string> missing = s.notSent;
     missing.push_back(s.localPath);
@@ -65,7 +71,10 @@ std::string NotSentText(const std::vector<std::string>& paths)
         }
     for (size_t n = s.pathIndex + 1; n < CountPaths(s.pathList); ++n)
         missing.push_back(PathAt(s.pathList, n));
-    Fail(s, why.empty() ? NotSentText(missing) : why + "\r\n\r\n" + NotSentText(missing));
+    if (!reason.empty())
+        s.window->AppendLog(reason + "\r\n");
+    const std::string text = why.empty() ? NotSentText(missing) : why + "\r\n\r\n" + NotSentText(missing);
+    Fail(s, reason.empty() ? text : text + "\r\n\r\n" + reason);
 }
 
 CBoxSettings Settings(UploadSession& s)
@@ -87,7 +96,8 @@ public:
     bool TrustCertificate(const TlsCertificate& certificate) override
     {
         m_session.window->Flush();
-        if (!AskYesNo(m_session.window->Handle(), CertificateQuestion(certificate, m_host), kSuiteTitle))
+        if (!AskYesNo(m_session.window->Handle(), CertificateQuestion(certificate, m_host), kSuiteTitle,
+                      HelpCertificateQuestion))
             return false;
         m_session.runProfile->WriteString(m_session.boxName, BoxValue::Certificate, certificate.fingerprint);
         return true;
@@ -105,7 +115,12 @@ void Open(UploadSession& s)
     const CBoxSettings settings = Settings(s);
     SessionOptions options;
     options.host = settings.Text(BoxText::HostName);
-    options.port = static_cast<unsigned short>(settings.Number(BoxNumber::Port));
+    // Kept to 16 bits such a port would reach some other service.
+    const int port = settings.Number(BoxNumber::Port);
+    if (!IsValidPort(port))
+        Fail(s, kNoConnection, options.host + ", port " + std::to_string(port) + ": " + kPortOutOfRange);
+    options.port = static_cast<unsigned short>(port);
+    options.timeLimit = settings.TimeLimit();
     options.user = settings.Text(BoxText::UserId);
     options.password = DecodePassword(settings.Text(BoxText::Password));
     options.tls = settings.Tls();
@@ -118,16 +133,16 @@ void Open(UploadSession& s)
         break;
     case SessionFailure::Connect:
     case SessionFailure::GivenUp:
-        Fail(s, kNoConnection);
+        Fail(s, kNoConnection, opened.why);
     case SessionFailure::TlsNotOffered:
         Fail(s, kTlsNotOffered);
     case SessionFailure::Untrusted:
-    case SessionFailure::Logon:
         Fail(s, kNoLogon);
+    case SessionFailure::Logon:
+        Fail(s, kNoLogon, opened.why);
     case SessionFailure::TlsFailed:
-        Fail(s, WithReason(kTlsFailed, opened.why));
     case SessionFailure::Protect:
-        Fail(s, WithReason(kTlsFailed, opened.reply));
+        Fail(s, kTlsFailed, opened.why);
     }
     s.control = std::move(opened.control);
 }
@@ -145,6 +160,11 @@ int Send(UploadSession& s, const std::string& verb, const std::string& argument)
 // server cannot be given it.
 bool WireName(UploadSession& s, const std::string& name, std::string& wire)
 {
+    // SFTP names are UTF-8, as the program's own text is.
+    if (s.sftp) {
+        wire = name;
+        return true;
+    }
     std::string replies;
     const bool ok = s.names.Encode(s.client, *s.control, name, wire, &replies);
     if (!replies.empty())
@@ -159,6 +179,12 @@ void NoteNotSent(UploadSession& s, const std::string& path)
 {
     s.notSent.push_back(s.refusal.empty() ? path : path + " - " + s.refusal);
     s.refusal.clear();
+}
+
+// Why the command with this argument failed: nothing to add for one never sent.
+std::string Reason(UploadSession& s, const std::string& argument)
+{
+    return IsSendableArgument(argument) ? s.client.FailureReason() : std::string();
 }
 
 std::string ApplyFilenameCase(std::string name, FilenameCase filenameCase)
@@ -210,8 +236,11 @@ void Run(UploadSession& s)
     s.window->SetStatus("Connecting to " + s.boxName + "...");
     s.window->SetTitle(std::string(kSuiteTitle) + " - [" + s.boxName + "]");
 
-    Open(s);
     s.names = CRemoteNames({ToUtf8, ToLegacy});
+    if (Settings(s).Sftp())
+        OpenSftp(s);
+    else
+        Open(s);
     s.window->SetStatus("Connected to " + s.boxName);
     s.rememberedTarget.clear();
 
@@ -236,6 +265,7 @@ void Run(UploadSession& s)
         }
     }
 
+    CloseSftp(s);
     if (!s.notSent.empty()) {
         s.window->Flush();
         ShowFailure(s.window->Handle(), NotSentText(s.notSent), kSuiteTitle);
@@ -244,6 +274,16 @@ void Run(UploadSession& s)
 }
 
 }  // namespace
+
+void EndRun(UploadSession& s, const std::string& text)
+{
+    Fail(s, text);
+}
+
+void EndRunNotSent(UploadSession& s, const std::string& why)
+{
+    FailSending(s, why);
+}
 
 unsigned long __stdcall UploadWorker(void* session)
 {
@@ -257,6 +297,8 @@ unsigned long __stdcall UploadWorker(void* session)
 
 void ChangeToBoxDirectory(UploadSession& s)
 {
+    if (s.sftp)
+        return SftpChangeToBoxDirectory(s);
     const BoxDirectory dir = ParseBoxDirectory(Settings(s).Text(BoxText::Directory));
     if (dir.kind == BoxDirectory::None)
         return;
@@ -265,13 +307,13 @@ void ChangeToBoxDirectory(UploadSession& s)
         s.client.SendCommand(*s.control, "PWD\r\n");
         std::string current;
         if (!QuotedPath(s.client.LastReply(), current))
-            Fail(s, kNoDirectory);
+            Fail(s, kNoDirectory, s.client.FailureReason());
         if (current != s.rememberedTarget)
             s.rememberedTarget = JoinRemoteDirectory(current, dir.path);
         target = s.rememberedTarget;
     }
     if (!WireName(s, target, target) || Send(s, "CWD", target) >= 400)
-        Fail(s, kNoDirectory);
+        Fail(s, kNoDirectory, Reason(s, target));
 }
 
 namespace {
@@ -286,8 +328,64 @@ std::string RemoteDirectoryKey(UploadSession& s)
     return key;
 }
 
+// A transfer that kept us waiting past the limit leaves the control
+// connection out of step: nothing more can be sent on it.
+void FailIfTimedOut(UploadSession& s, const TransferResult& result)
+{
+    if (result.timedOut)
+        FailSending(s, std::string(), NoAnswerText(s.client.TimeLimit()));
+}
+
+// Why the data port failed: the server's refusal, a connection that failed
+// or gave up waiting, or nothing to add (our own socket calls).
+std::string DataPortFailure(UploadSession& s, const TransferResult& result)
+{
+    if (result.timedOut)
+        return NoAnswerText(s.client.TimeLimit());
+    if (result.outcome == TransferResult::Refused || result.code == ReplyFailed)
+        return s.client.FailureReason();
+    return std::string();
+}
+
+// DELE; what the server answers is logged only.
+void DeleteRemote(UploadSession& s, const std::string& name)
+{
+    Send(s, "DELE", name);
+    s.window->AppendLog(s.client.LastReply());
+}
+
+// RNFR and RNTO give the temporary copy its real name. A server that takes
+// RNFR but will not rename onto an existing file gets that file deleted
+// first: the new copy is whole by now. When even that fails the run ends,
+// naming the temporary copy, which holds the file.
+void RenameTemporary(UploadSession& s, const std::string& temporary, const std::string& remote)
+{
+    bool fromTaken = false;
+    auto rename = [&] {
+        fromTaken = Send(s, "RNFR", temporary) < 400;
+        s.window->AppendLog(s.client.LastReply());
+        if (!fromTaken)
+            return false;
+        const int to = Send(s, "RNTO", remote);
+        s.window->AppendLog(s.client.LastReply());
+        return to < 400;
+    };
+    if (rename())
+        return;
+    if (fromTaken && s.client.LastReplyCode() != ReplyFailed) {
+        DeleteRemote(s, remote);
+        if (rename())
+            return;
+    }
+    FailSending(s, std::string(),
+                "The file is on the FTP host as " + temporary + ": it could not be renamed to " + remote + " (" +
+                    s.client.FailureReason() + ")");
+}
+
 // PORT, TYPE, the box directory, STOR and the data: the transfer step for a
-// file already open. True when the server kept it.
+// file already open. True when the server kept it. With "TempUpload" the
+// file goes to a temporary name beside the real one and takes the real name
+// only once it is whole, so the server's earlier copy never lies cut short.
 bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, const TransferChoice& choice,
                const std::string& remote, const std::string& wire, bool enterBoxDirectory)
 {
@@ -297,7 +395,7 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     const bool open = transfer.OpenDataPort();
     s.window->AppendLog(s.client.LastReply());
     if (!open)
-        FailSending(s);
+        FailSending(s, std::string(), DataPortFailure(s, transfer.Result()));
 
     s.window->SetStatus("Preparing to send " + name + "...");
     s.window->ResetProgress();
@@ -308,16 +406,38 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     if (enterBoxDirectory)
         ChangeToBoxDirectory(s);
 
-    const TransferResult result = transfer.Upload(CommandLine("STOR", wire), file);
+    const bool temporary = Settings(s).TempUpload();
+    const std::string target = temporary ? TemporaryUploadName(wire) : wire;
+    const TransferResult result = transfer.Upload(CommandLine("STOR", target), file);
+    FailIfTimedOut(s, result);
     if (result.step == TransferStep::Command)
-        FailSending(s);
+        FailSending(s, std::string(), Reason(s, target));
     // The completion reply, also of a transfer that failed here, or the
     // reply with which the server gave up before connecting.
     s.window->AppendLog(s.client.LastReply());
     // Every later file would meet the same refusal.
     if (result.code == DataTlsRefused)
         FailSending(s, WithReason(kTlsDataRefused, result.text));
+    if (temporary && !result.IsDone()) {
+        if (result.outcome != TransferResult::Abandoned && s.client.LastReplyCode() != ReplyFailed)
+            DeleteRemote(s, target);
+        return false;
+    }
+    if (temporary && result.IsDone())
+        RenameTemporary(s, target, wire);
     return result.IsDone();
+}
+
+// Makes the folder (it may exist) and goes into it.
+bool EnterFolder(UploadSession& s, const std::string& name)
+{
+    if (s.sftp)
+        return SftpEnterFolder(s, name);
+    Send(s, "MKD", name);  // may exist already
+    s.window->AppendLog(s.client.LastReply());
+    const int cwd = Send(s, "CWD", name);
+    s.window->AppendLog(s.client.LastReply());
+    return cwd < 400;
 }
 
 }  // namespace
@@ -339,7 +459,9 @@ bool UploadFile(UploadSession& s, const std::string& name, bool enterBoxDirector
         return false;
     {
         CInputFile file(OpenLocalFile(s.localPath, L"rb"));
-        if (!file.IsOpen() || !StoreFile(s, file, name, choice, remote, wire, enterBoxDirectory))
+        const bool sent = file.IsOpen() && (s.sftp ? SftpStoreFile(s, file, name, choice, remote, enterBoxDirectory)
+                                                   : StoreFile(s, file, name, choice, remote, wire, enterBoxDirectory));
+        if (!sent)
             return false;
     }
     s.storedNames.insert(stored);
@@ -368,11 +490,7 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
     }
     SetCurrentDirectoryA(folderPath.c_str());
 
-    Send(s, "MKD", wire);  // may exist already
-    s.window->AppendLog(s.client.LastReply());
-    const int cwd = Send(s, "CWD", wire);
-    s.window->AppendLog(s.client.LastReply());
-    if (cwd >= 400) {
+    if (!EnterFolder(s, wire)) {
         // Not inside it: its files would land in the parent, and CDUP would
         // climb a level too far.
         s.notSent.push_back(folderPath);
@@ -396,6 +514,8 @@ void UploadFolder(UploadSession& s, const std::string& folderPath)
     }
     s.folders.pop_back();
 
+    if (s.sftp)
+        return SftpLeaveFolder(s);
     s.client.SendCommand(*s.control, "CDUP\r\n");
     s.window->AppendLog(s.client.LastReply());
 }

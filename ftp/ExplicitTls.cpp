@@ -9,6 +9,7 @@ CTlsControlStream::CTlsControlStream(std::unique_ptr<CStream> plain, std::shared
 std::unique_ptr<CStream> CTlsControlStream::DataStream(SocketHandle s)
 {
     std::unique_ptr<CTlsStream> data(new CTlsStream(s, m_credentials->NewSession()));
+    data->SetTimeLimit(TimeLimit());
     if (!data->Handshake())
         return nullptr;
     return std::unique_ptr<CStream>(data.release());
@@ -21,7 +22,7 @@ TlsStartResult StartTls(CFtpClient& ftp, std::unique_ptr<CStream> plain,
     TlsStartResult result;
     const int code = ftp.SendCommand(*plain, "AUTH TLS\r\n");
     if (code == ReplyFailed) {
-        result.why = "the connection failed";
+        result.why = ftp.FailureReason();
         return result;
     }
     // Only 234 says the server now waits for our handshake (RFC 4217).

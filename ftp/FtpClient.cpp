@@ -123,23 +123,60 @@ CFtpClient::CFtpClient() : m_block(BlockSize * SendBlocks), m_replyCode(0)
 
 SocketHandle CFtpClient::ConnectToHost(const char* host, unsigned short port)
 {
+    m_timedOut = false;
+    const std::string where = std::string(host) + ", port " + std::to_string(port) + ": ";
+    m_replyCode = ReplyFailed;
     std::vector<NetAddress> addresses(1);
-    if (IsDottedAddress(host))
+    if (IsDottedAddress(host)) {
         DottedAddressBytes(host, addresses[0].bytes);
-    else if (!ResolveHostAddresses(host, addresses))
+    } else if (!ResolveHostAddresses(host, addresses)) {
+        m_failure = where + "the name was not found";
         return InvalidSocket;
+    }
 
+    // Each address in turn; the reason given is the last one's.
     for (const NetAddress& address : addresses) {
         CSocketOwner control(OpenStreamSocket(address));
-        if (!control.IsValid() || !ConnectSocket(control.Get(), address, port))
+        const ConnectEnd end =
+            control.IsValid()
+                ? ConnectSocketWithin(control.Get(), address, port, m_timeLimit > 0 ? m_timeLimit * 1000 : -1)
+                : ConnectEnd::Failed;
+        switch (end) {
+        case ConnectEnd::Connected:
+            break;
+        case ConnectEnd::Refused:
+            m_failure = where + "the connection was refused";
             continue;
+        case ConnectEnd::TimedOut:
+            m_timedOut = true;
+            m_failure = where + NoAnswerText(m_timeLimit);
+            continue;
+        case ConnectEnd::Failed:
+            m_failure = where + "the host could not be reached";
+            continue;
+        }
+        m_timedOut = false;
         // The greeting is always plain: encryption, if any, is asked for after it.
-        CPlainStream greeting(control.Get());
-        if (ReadReply(greeting) >= 400)
+        CPlainStream greeting(control.Get(), m_timeLimit);
+        if (ReadReply(greeting) >= 400) {
+            m_failure = where + FailureReason();
+            m_replyCode = ReplyFailed;
             return InvalidSocket;
+        }
         return control.Release();
     }
     return InvalidSocket;
+}
+
+std::string CFtpClient::FailureReason() const
+{
+    if (m_replyCode != ReplyFailed) {
+        std::string reply = m_reply;
+        while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r'))
+            reply.pop_back();
+        return reply;
+    }
+    return m_failure;
 }
 
 int CFtpClient::SendCommand(CStream& control, const char* line)
@@ -147,6 +184,8 @@ int CFtpClient::SendCommand(CStream& control, const char* line)
     m_command = line;
     if (!SendAll(control, m_command.data(), m_command.size())) {
         m_replyCode = ReplyFailed;
+        m_timedOut = control.TimedOut();
+        m_failure = m_timedOut ? NoAnswerText(control.TimeLimit()) : "the connection failed";
         return ReplyFailed;
     }
     return ReadReply(control);
@@ -161,12 +200,14 @@ int CFtpClient::ReadReply(CStream& control)
     size_t received = 0;
     bool failed = false;
     bool open = true;
+    bool closed = false;
     while (open && received < ReplySize) {
         std::memset(m_lookAhead, 0, sizeof m_lookAhead);
         int peeked = control.Peek(m_lookAhead, static_cast<int>(ReplySize - received));
         if (peeked <= 0) {
             // Nothing at all before the close is a failed read too.
             failed = peeked < 0 || received == 0;
+            closed = peeked == 0;
             break;
         }
         std::memcpy(m_reply + received, m_lookAhead, static_cast<size_t>(peeked));
@@ -176,6 +217,7 @@ int CFtpClient::ReadReply(CStream& control)
             int n = control.Receive(m_reply + received, static_cast<int>(expected - received));
             if (n <= 0) {
                 failed = n < 0;
+                closed = n == 0;
                 open = false;
                 break;
             }
@@ -186,6 +228,11 @@ int CFtpClient::ReadReply(CStream& control)
     }
     m_reply[received] = 0;
     m_replyCode = failed ? ReplyFailed : ReplyCodeOf(m_reply);
+    m_timedOut = failed && control.TimedOut();
+    if (failed)
+        m_failure = m_timedOut ? NoAnswerText(control.TimeLimit())
+                    : closed   ? "the FTP host closed the connection"
+                               : "the connection failed";
     return m_replyCode;
 }
 

@@ -56,12 +56,25 @@ public:
 
     CFtpClient();
 
+    // How long a connect, and the greeting, may keep us waiting: seconds,
+    // 0 for as long as the platform waits. Streams made for this client
+    // are given the same limit by their maker.
+    void SetTimeLimit(int seconds) { m_timeLimit = seconds > 0 ? seconds : 0; }
+    int TimeLimit() const { return m_timeLimit; }
+
     // Connects and reads the greeting. Gives the control socket when the
     // greeting's code is below 400, else InvalidSocket (and closes what it
-    // opened). Four dot-separated numbers are used without a look-up; an
-    // IPv6 address (bare or in brackets) or a name is resolved, and each of
-    // its addresses tried in turn until one connects.
+    // opened; FailureReason says why). Four dot-separated numbers are used
+    // without a look-up; an IPv6 address (bare or in brackets) or a name is
+    // resolved, and each of its addresses tried in turn until one connects.
     SocketHandle ConnectToHost(const char* host, unsigned short port);
+
+    // Why the last connect, command or reply failed, in plain words for the
+    // user: the server's reply when it answered, else what happened
+    // ("no answer within 60 seconds"); a failed connect names host and port.
+    std::string FailureReason() const;
+    // The last failed send or read gave up waiting.
+    bool TimedOut() const { return m_timedOut; }
 
     // Sends a complete command line (the caller adds "\r\n") and reads the
     // reply; ReplyFailed if the send failed.
@@ -107,5 +120,8 @@ private:
     std::vector<char> m_block;
     std::string m_command;
     int m_replyCode;
+    int m_timeLimit = 0;
+    bool m_timedOut = false;
+    std::string m_failure;  // when m_replyCode is ReplyFailed
     ProgressCallback m_progress;
 };

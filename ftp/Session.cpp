@@ -18,6 +18,12 @@ int SendArgument(CFtpClient& ftp, CStream& control, const char* verb, const std:
     return ftp.SendCommand(control, CommandLine(verb, argument).c_str());
 }
 
+// Why a command with this argument failed: nothing to add for one never sent.
+std::string WhyNot(const CFtpClient& ftp, const std::string& argument)
+{
+    return IsSendableArgument(argument) ? ftp.FailureReason() : std::string();
+}
+
 SessionResult Failed(SessionFailure failure, std::string why = std::string(), std::string reply = std::string(),
                      std::unique_ptr<CStream> control = nullptr)
 {
@@ -34,15 +40,16 @@ SessionResult Failed(SessionFailure failure, std::string why = std::string(), st
 SessionResult OpenSession(CFtpClient& ftp, const SessionOptions& options, CSessionObserver& observer)
 {
     observer.Stage(SessionStage::Connecting);
+    ftp.SetTimeLimit(options.timeLimit);
     const SocketHandle socket = ftp.ConnectToHost(options.host.c_str(), options.port);
     if (socket == InvalidSocket)
-        return Failed(SessionFailure::Connect);
+        return Failed(SessionFailure::Connect, ftp.FailureReason());
     if (!observer.Connected(socket))
         return Failed(SessionFailure::GivenUp);
     observer.Stage(SessionStage::Connected);
     observer.Reply(ftp.LastReply());
 
-    std::unique_ptr<CStream> control(new CPlainStream(socket));
+    std::unique_ptr<CStream> control(new CPlainStream(socket, ftp.TimeLimit()));
     if (options.tls) {
         std::string why;
         const std::shared_ptr<CTlsCredentials> credentials =
@@ -69,15 +76,15 @@ SessionResult OpenSession(CFtpClient& ftp, const SessionOptions& options, CSessi
     observer.Stage(SessionStage::LoggingIn);
     // PASS follows every USER reply below 400, 230 included.
     if (IsFailure(SendArgument(ftp, *control, "USER", options.user)))
-        return Failed(SessionFailure::Logon, "", ftp.LastReply(), std::move(control));
+        return Failed(SessionFailure::Logon, WhyNot(ftp, options.user), ftp.LastReply(), std::move(control));
     observer.Reply(ftp.LastReply());
     if (IsFailure(SendArgument(ftp, *control, "PASS", options.password)))
-        return Failed(SessionFailure::Logon, "", ftp.LastReply(), std::move(control));
+        return Failed(SessionFailure::Logon, WhyNot(ftp, options.password), ftp.LastReply(), std::move(control));
     observer.Reply(ftp.LastReply());
     if (options.tls) {
         std::string replies;
         if (!ProtectDataConnections(ftp, *control, &replies))
-            return Failed(SessionFailure::Protect, "", ftp.LastReply(), std::move(control));
+            return Failed(SessionFailure::Protect, ftp.FailureReason(), ftp.LastReply(), std::move(control));
         observer.Reply(replies.c_str());
     }
     observer.Stage(SessionStage::LoggedIn);

@@ -25,6 +25,9 @@ struct SessionOptions {
     bool tls = false;
     std::string storedFingerprint;  // the certificate the user trusted for the box, or empty
     TlsCredentialsFn makeCredentials;
+    // Seconds any wait of the session (this opening and every later call on
+    // its streams) may last; 0 for as long as the platform waits.
+    int timeLimit = 0;
 };
 
 // Where the opening stands, for the caller's status line.
@@ -56,7 +59,10 @@ enum class SessionFailure {
 
 struct SessionResult {
     SessionFailure failure = SessionFailure::Connect;
-    std::string why;    // TlsFailed: the TLS reason
+    // Why, for the user: the TLS reason; for Connect host, port and what
+    // happened; for Logon and Protect the reply or what happened instead
+    // (empty for a setting that could not be sent).
+    std::string why;
     std::string reply;  // the last reply read, for Logon and Protect
     // The control connection, plain or TLS over the same socket: when there
     // is no failure, and after a refused log-on (Logon, Protect), which a

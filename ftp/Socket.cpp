@@ -12,6 +12,7 @@
 #else
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/select.h>
@@ -313,6 +314,31 @@ bool SocketAddressOf(Call name, SocketHandle s, NetAddress& address, unsigned sh
            ReadSocketAddress(reinterpret_cast<const sockaddr*>(&sa), address, port);
 }
 
+bool SetBlocking(SocketHandle s, bool blocking)
+{
+#ifdef _WIN32
+    u_long nonBlocking = blocking ? 0 : 1;
+    return ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
+#else
+    const int flags = fcntl(s, F_GETFL, 0);
+    return flags >= 0 && fcntl(s, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
+#endif
+}
+
+bool IsRefused(int error)
+{
+#ifdef _WIN32
+    return error == WSAECONNREFUSED;
+#else
+    return error == ECONNREFUSED;
+#endif
+}
+
+timeval Limit(int timeoutMs)
+{
+    return {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+}
+
 }  // namespace
 
 bool ResolveHostAddresses(const char* host, std::vector<NetAddress>& addresses)
@@ -367,4 +393,65 @@ bool LocalSocketAddress(SocketHandle s, NetAddress& address, unsigned short* por
 bool PeerSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port)
 {
     return SocketAddressOf(getpeername, s, address, port);
+}
+
+int WaitWritable(SocketHandle s, int timeoutMs)
+{
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(s, &writable);
+    timeval limit = Limit(timeoutMs);
+#ifdef _WIN32
+    const int ready = select(0, nullptr, &writable, nullptr, timeoutMs < 0 ? nullptr : &limit);
+#else
+    int ready;
+    do
+        ready = select(s + 1, nullptr, &writable, nullptr, timeoutMs < 0 ? nullptr : &limit);
+    while (ready < 0 && errno == EINTR);
+#endif
+    return ready < 0 ? -1 : (ready > 0 ? 1 : 0);
+}
+
+// Non-blocking for the connect alone: the wait is ours, and the calls on the
+// socket afterwards block as they always did.
+ConnectEnd ConnectSocketWithin(SocketHandle s, const NetAddress& address, unsigned short port, int timeoutMs)
+{
+    if (!SetBlocking(s, false))
+        return ConnectEnd::Failed;
+    const SocketAddress sa = MakeSocketAddress(address, port);
+    int error = 0;
+    if (connect(s, reinterpret_cast<const sockaddr*>(&sa.storage), sa.length) != 0) {
+        error = SocketLastError();
+#ifdef _WIN32
+        const bool underway = error == WSAEWOULDBLOCK;
+#else
+        const bool underway = error == EINPROGRESS || error == EINTR;
+#endif
+        if (underway) {
+            // Windows reports a failed connect as an exception, POSIX as writable.
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s, &writable);
+            FD_SET(s, &failed);
+            timeval limit = Limit(timeoutMs);
+#ifdef _WIN32
+            const int ready = select(0, nullptr, &writable, &failed, timeoutMs < 0 ? nullptr : &limit);
+#else
+            int ready;
+            do
+                ready = select(s + 1, nullptr, &writable, &failed, timeoutMs < 0 ? nullptr : &limit);
+            while (ready < 0 && errno == EINTR);
+#endif
+            if (ready == 0)
+                return ConnectEnd::TimedOut;
+            SockLen length = sizeof error;
+            error = -1;
+            if (ready < 0 || getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+                return ConnectEnd::Failed;
+        }
+    }
+    if (error != 0)
+        return IsRefused(error) ? ConnectEnd::Refused : ConnectEnd::Failed;
+    return SetBlocking(s, true) ? ConnectEnd::Connected : ConnectEnd::Failed;
 }

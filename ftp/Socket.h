@@ -40,11 +40,17 @@ bool LocalSocketName(SocketHandle s, unsigned char address[4], unsigned short* p
 bool PeerSocketName(SocketHandle s, unsigned char address[4], unsigned short* port);
 SocketHandle AcceptConnection(SocketHandle listener);
 
+// A connect that gives up after timeoutMs (-1: no limit); the socket is
+// blocking again afterwards.
+enum class ConnectEnd { Connected, Refused, TimedOut, Failed };
+
 // Waits until first or second (InvalidSocket for none) has something to
 // read, a listener a connection to accept: gives ReadableFirst and/or
 // ReadableSecond, 0 when timeoutMs (-1: no limit) passed, -1 on error.
 enum { ReadableFirst = 1, ReadableSecond = 2 };
 int WaitReadable(SocketHandle first, SocketHandle second, int timeoutMs);
+// The same for room to send: 1, 0 when timeoutMs passed, -1 on error.
+int WaitWritable(SocketHandle s, int timeoutMs);
 
 // One send, receive or peek call each: the byte count, 0 when the peer has
 // closed (receive and peek), -1 on error.
@@ -65,6 +71,8 @@ bool ResolveHostAddresses(const char* host, std::vector<NetAddress>& addresses);
 // A stream socket of the address's family.
 SocketHandle OpenStreamSocket(const NetAddress& family);
 bool ConnectSocket(SocketHandle s, const NetAddress& address, unsigned short port);
+// Connects within the time (-1: no limit of our own).
+ConnectEnd ConnectSocketWithin(SocketHandle s, const NetAddress& address, unsigned short port, int timeoutMs);
 // As ListenOnFreePort, on any local address of the family.
 bool ListenOnFreePort(SocketHandle s, const NetAddress& family);
 bool LocalSocketAddress(SocketHandle s, NetAddress& address, unsigned short* port);

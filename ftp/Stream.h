@@ -4,8 +4,15 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "ftp/Socket.h"
+
+// Why a wait on a connection failed: "no answer within 60 seconds".
+inline std::string NoAnswerText(int seconds)
+{
+    return "no answer within " + std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
 
 class CStream {
 public:
@@ -30,6 +37,13 @@ public:
     // from another thread to wake a blocked call.
     virtual SocketHandle Socket() const = 0;
 
+    // Every wait of a call for the peer gives up after this many seconds
+    // (0: it waits as long as the platform does); the call then fails and
+    // TimedOut is true until the next call.
+    virtual void SetTimeLimit(int seconds) { (void)seconds; }
+    virtual int TimeLimit() const { return 0; }
+    virtual bool TimedOut() const { return false; }
+
     // A stream over a data connection of this control connection, on a
     // socket it does not own; called once the data connection is up and the
     // transfer command has its preliminary reply. Plain over plain; an
@@ -38,20 +52,42 @@ public:
     virtual std::unique_ptr<CStream> DataStream(SocketHandle s);
 };
 
-// A stream straight over a socket, which it does not own.
+// A stream straight over a socket, which it does not own. With a time
+// limit every call first waits for the socket, so that a silent peer fails
+// the call instead of holding it.
 class CPlainStream : public CStream {
 public:
-    explicit CPlainStream(SocketHandle s) : m_socket(s) {}
-    int Send(const char* data, int length) override { return SendSome(m_socket, data, length); }
-    int Receive(char* buffer, int length) override { return ReceiveSome(m_socket, buffer, length); }
-    int Peek(char* buffer, int length) override { return PeekSome(m_socket, buffer, length); }
+    explicit CPlainStream(SocketHandle s, int timeLimit = 0) : m_socket(s), m_limit(timeLimit) {}
+    int Send(const char* data, int length) override { return Await(true) ? SendSome(m_socket, data, length) : -1; }
+    int Receive(char* buffer, int length) override
+    {
+        return Await(false) ? ReceiveSome(m_socket, buffer, length) : -1;
+    }
+    int Peek(char* buffer, int length) override { return Await(false) ? PeekSome(m_socket, buffer, length) : -1; }
     SocketHandle Socket() const override { return m_socket; }
+    void SetTimeLimit(int seconds) override { m_limit = seconds > 0 ? seconds : 0; }
+    int TimeLimit() const override { return m_limit; }
+    bool TimedOut() const override { return m_timedOut; }
 
 private:
+    // False when the wait failed or the limit passed first.
+    bool Await(bool send)
+    {
+        m_timedOut = false;
+        if (m_limit == 0)
+            return true;
+        const int ready = send ? WaitWritable(m_socket, m_limit * 1000)
+                               : WaitReadable(m_socket, InvalidSocket, m_limit * 1000);
+        m_timedOut = ready == 0;
+        return ready > 0;
+    }
+
     SocketHandle m_socket;
+    int m_limit;
+    bool m_timedOut = false;
 };
 
 inline std::unique_ptr<CStream> CStream::DataStream(SocketHandle s)
 {
-    return std::unique_ptr<CStream>(new CPlainStream(s));
+    return std::unique_ptr<CStream>(new CPlainStream(s, TimeLimit()));
 }

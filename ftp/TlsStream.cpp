@@ -34,6 +34,11 @@ bool CTlsStream::Fail(const std::string& why)
     return false;
 }
 
+std::string CTlsStream::TransportFailure() const
+{
+    return m_transport->TimedOut() ? NoAnswerText(m_transport->TimeLimit()) : "the connection failed";
+}
+
 bool CTlsStream::SendWhole(const std::string& bytes)
 {
     // A record sent in part cannot be taken back: the rest must follow.
@@ -58,7 +63,7 @@ bool CTlsStream::ReadMore()
     if (n > 0)
         return true;
     if (n < 0)
-        return Fail("the connection failed");
+        return Fail(TransportFailure());
     return Fail(m_state == State::Start ? "the server closed the connection during the TLS handshake"
                                         : "the server closed the connection without ending TLS");
 }
@@ -71,7 +76,7 @@ bool CTlsStream::Negotiate()
         // With nothing held the provider still gets a valid (empty) buffer.
         const TlsStatus status = m_provider->Handshake(&m_raw[0], m_raw.size(), &consumed, &output);
         if (!output.empty() && !SendWhole(output) && status != TlsStatus::Failed)
-            return Fail("the connection failed");
+            return Fail(TransportFailure());
         m_raw.erase(0, consumed);
         switch (status) {
         case TlsStatus::Ok:
@@ -185,7 +190,7 @@ int CTlsStream::Send(const char* data, int length)
             return -1;
         }
         if (!SendWhole(record)) {
-            Fail("the connection failed");
+            Fail(TransportFailure());
             return -1;
         }
         sent += n;

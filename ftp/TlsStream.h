@@ -91,6 +91,9 @@ public:
     // with ours as soon as it arrives.
     bool Shutdown() override;
     SocketHandle Socket() const override { return m_transport->Socket(); }
+    void SetTimeLimit(int seconds) override { m_transport->SetTimeLimit(seconds); }
+    int TimeLimit() const override { return m_transport->TimeLimit(); }
+    bool TimedOut() const override { return m_transport->TimedOut(); }
 
 private:
     enum class State { Start, Open, Closed, Failed };
@@ -101,6 +104,7 @@ private:
     bool Fill();
     bool SendWhole(const std::string& bytes);
     bool Fail(const std::string& why);
+    std::string TransportFailure() const;
 
     std::unique_ptr<CStream> m_transport;
     std::unique_ptr<CTlsProvider> m_provider;

@@ -1,5 +1,7 @@
 #include "ftp/Transfer.h"
 
+#include <chrono>
+
 #include "ftp/ReplyText.h"
 
 namespace {
@@ -76,8 +78,13 @@ bool CTransfer::OpenPassive()
         return Stop(code == ReplyFailed ? TransferResult::Connection : TransferResult::Refused, TransferStep::DataPort,
                     true);
     CSocketOwner data(OpenStreamSocket(peer));
-    if (!PeerSocketAddress(m_control.Socket(), peer, &controlPort) || !data.IsValid() ||
-        !ConnectSocket(data.Get(), peer, port))
+    if (!PeerSocketAddress(m_control.Socket(), peer, &controlPort) || !data.IsValid())
+        return Stop(TransferResult::Connection, TransferStep::DataPort, true);
+    const int limit = m_ftp.TimeLimit();
+    const ConnectEnd end = ConnectSocketWithin(data.Get(), peer, port, limit > 0 ? limit * 1000 : -1);
+    if (end == ConnectEnd::TimedOut)
+        return StopTimedOut(TransferStep::DataPort);
+    if (end != ConnectEnd::Connected)
         return Stop(TransferResult::Connection, TransferStep::DataPort, true);
     m_connected.Reset(data.Release());
     return true;
@@ -114,6 +121,11 @@ TransferResult CTransfer::Run(const std::string& command, Move move)
     // an upload for cut off.
     if (end == CFtpClient::DataEnd::Whole && !m_data->Shutdown())
         end = CFtpClient::DataEnd::Connection;
+    // A server silent on the data connection would be as slow to reply.
+    if (end == CFtpClient::DataEnd::Connection && m_data->TimedOut()) {
+        StopTimedOut(TransferStep::Data);
+        return m_result;
+    }
     // Closing tells the server that an upload is complete.
     CloseData();
     if (IsAbandoned()) {
@@ -133,14 +145,19 @@ TransferResult CTransfer::Run(const std::string& command, Move move)
 // In passive mode the connection is up already.
 bool CTransfer::AwaitDataConnection()
 {
+    const auto start = std::chrono::steady_clock::now();
+    const int limit = m_ftp.TimeLimit();
     while (m_listener.IsValid()) {
         // A stream may hold a reply already that a wait on its socket would not see.
         const int ready =
             m_control.Pending() ? ReadableSecond : WaitReadable(m_listener.Get(), m_control.Socket(), PollMs);
         if (IsAbandoned())
             return Stop(TransferResult::Abandoned, TransferStep::DataConnection, false);
-        if (ready == 0)
+        if (ready == 0) {
+            if (limit > 0 && std::chrono::steady_clock::now() - start >= std::chrono::seconds(limit))
+                return StopTimedOut(TransferStep::DataConnection);
             continue;
+        }
         if (ready < 0) {
             m_listener.Reset();
             ReadCompletion(TransferResult::Connection, TransferStep::DataConnection);
@@ -189,6 +206,15 @@ void CTransfer::ReadCompletion(TransferResult::Outcome outcome, TransferStep ste
     m_result.step = step;
     m_result.code = code;
     m_result.text = m_ftp.LastReply();
+    m_result.timedOut = code == ReplyFailed && m_ftp.TimedOut();
+}
+
+// Nothing more is read: the server has kept us waiting long enough.
+bool CTransfer::StopTimedOut(TransferStep step)
+{
+    Stop(TransferResult::Connection, step, false);
+    m_result.timedOut = true;
+    return false;
 }
 
 bool CTransfer::Stop(TransferResult::Outcome outcome, TransferStep step, bool replyRead)
@@ -200,6 +226,7 @@ bool CTransfer::Stop(TransferResult::Outcome outcome, TransferStep step, bool re
     m_result.step = step;
     m_result.code = replyRead ? m_ftp.LastReplyCode() : 0;
     m_result.text = replyRead ? m_ftp.LastReply() : "";
+    m_result.timedOut = replyRead && m_ftp.LastReplyCode() == ReplyFailed && m_ftp.TimedOut();
     return false;
 }
 

@@ -41,6 +41,9 @@ struct TransferResult {
     // reply (also after a local failure); 0 and empty when none was read.
     int code = 0;
     std::string text;
+    // The server kept us waiting past the client's time limit: the control
+    // connection is out of step (a completion reply may still come).
+    bool timedOut = false;
 
     bool IsDone() const { return outcome == Done; }
 };
@@ -58,6 +61,7 @@ public:
     virtual void DataClosing() {}
     // Asked about every PollMs while the transfer waits for the server's
     // connection, and once after the data: true gives the transfer up.
+    // The wait itself ends after the client's time limit.
     virtual bool Abandoned() { return false; }
 };
 
@@ -98,6 +102,7 @@ private:
     bool OpenPassive();
     bool AwaitDataConnection();
     bool Stop(TransferResult::Outcome outcome, TransferStep step, bool replyRead);
+    bool StopTimedOut(TransferStep step);
     void ReadCompletion(TransferResult::Outcome failure, TransferStep step);
     bool IsAbandoned();
     void CloseData();

@@ -1,5 +1,7 @@
 #include "installer/SetupPlan.h"
 
+#include <cstring>
+
 #include "boxconfig/SuiteNames.h"
 
 namespace {
@@ -25,7 +27,12 @@ bool IsBrowserScratchName(const std::string& fileName)
 {
     // "*.lst" also finds "a.lstx" through its short name "A~1.LST".
     const std::string name = AsciiLower(fileName);
-    return name == "list.tmp" || (name.size() > 4 && name.compare(name.size() - 4, 4, ".lst") == 0);
+    auto endsWith = [&](const char* end) {
+        const size_t n = std::strlen(end);
+        return name.size() > n && name.compare(name.size() - n, n, end) == 0;
+    };
+    return name == "list.tmp" || (name.compare(0, 5, "list-") == 0 && endsWith(".tmp")) || endsWith(".lst") ||
+           endsWith(".lst.new");
 }
 
 bool IsUpgradeRemoval(const std::string& upgradingProductCode, const std::string& ownProductCode,

@@ -12,7 +12,8 @@
 std::string WithoutTrailingBackslash(std::string folder);
 
 // A file of the program folder that only the remote browser writes: a
-// listing cache (any name ending in ".lst") or its scratch file "list.tmp".
+// listing cache (any name ending in ".lst"), a cache being written
+// ("*.lst.new") or a window's raw listing ("list.tmp", "list-*.tmp").
 bool IsBrowserScratchName(const std::string& fileName);
 
 // Whether removing this product is the older half of an upgrade, when the

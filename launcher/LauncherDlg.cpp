@@ -93,3 +93,8 @@ bool CLauncherDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
         return false;
     }
 }
+
+void CLauncherDlg::OnHelp(DWORD)
+{
+    m_help.Open(m_hwnd, kLauncherTitle, "launcher.htm");
+}

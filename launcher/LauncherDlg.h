@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "win/Dialog.h"
+#include "win/HelpFile.h"
 #include "win/ProgramIcon.h"
 
 class CLauncherDlg : public CDialog {
@@ -13,6 +14,7 @@ public:
 protected:
     BOOL OnInit() override;
     bool OnCommand(int code, int id, HWND control) override;
+    void OnHelp(DWORD context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
 
 private:
@@ -23,4 +25,5 @@ private:
     void OpenBrowser();
 
     CProgramIcon m_icon;
+    CHelpFile m_help{"sendora.chm"};
 };

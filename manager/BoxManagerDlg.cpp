@@ -107,6 +107,11 @@ void CBoxManagerDlg::LoadBox()
     Exchange(false);
 }
 
+void CBoxManagerDlg::OnHelp(DWORD)
+{
+    m_help.Open(m_hwnd, kSuiteTitle, "box.htm");
+}
+
 bool CBoxManagerDlg::OnCommand(int code, int id, HWND control)
 {
     switch (id) {
@@ -131,9 +136,6 @@ bool CBoxManagerDlg::OnCommand(int code, int id, HWND control)
         return true;
     case IDC_MANAGER_FETCHORA:
         m_browser.Open(GetModuleHandleA(nullptr), m_hwnd, m_state.CurrentBoxName, m_state.PendingOptions.Port);
-        return true;
-    case IDHELP:
-        m_help.Open(m_hwnd, kSuiteTitle);
         return true;
     default:
         return CDialog::OnCommand(code, id, control);

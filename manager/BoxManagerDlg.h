@@ -31,6 +31,7 @@ protected:
     bool OnCommand(int code, int id, HWND control) override;
     void OnOK() override;
     void OnCancel() override;
+    void OnHelp(DWORD context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
 
 private:

@@ -35,6 +35,9 @@ void WriteBoxEntries(CProfile& profile, const std::string& box, const BoxEntries
     profile.WriteInt(box, BoxValue::Erase, pending.Erase);
     profile.WriteInt(box, BoxValue::Passive, pending.Passive);
     profile.WriteInt(box, BoxValue::Tls, pending.Tls);
+    profile.WriteInt(box, BoxValue::Sftp, pending.Sftp);
+    profile.WriteInt(box, BoxValue::Timeout, pending.Timeout);
+    profile.WriteInt(box, BoxValue::TempUpload, pending.TempUpload);
     pending.Confirmed = false;
 }
 
@@ -47,4 +50,7 @@ void ReadStoredOptions(CProfile& profile, const std::string& box, BoxOptions& op
     options.Erase = stored.Number(BoxNumber::Erase);
     options.Passive = stored.Passive() ? 1 : 0;
     options.Tls = stored.Tls() ? 1 : 0;
+    options.Sftp = stored.Sftp() ? 1 : 0;
+    options.Timeout = stored.Number(BoxNumber::Timeout);
+    options.TempUpload = stored.TempUpload() ? 1 : 0;
 }

@@ -17,6 +17,10 @@ struct BoxOptions {
     int Port = BoxNumberDefault(BoxNumber::Port);
     int Passive = BoxNumberDefault(BoxNumber::Passive);
     int Tls = BoxNumberDefault(BoxNumber::Tls);
+    int Sftp = BoxNumberDefault(BoxNumber::Sftp);
+    // Waiting and replacing.
+    int Timeout = BoxNumberDefault(BoxNumber::Timeout);
+    int TempUpload = BoxNumberDefault(BoxNumber::TempUpload);
     // Set by More Options' OK, cleared by the save that wrote the values.
     bool Confirmed = false;
 };

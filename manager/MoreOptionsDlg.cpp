@@ -15,7 +15,7 @@ CMoreOptionsDlg::CMoreOptionsDlg(ManagerState& state, CProfile& profile)
 {
 }
 
-bool CMoreOptionsDlg::Exchange(bool save)
+int CMoreOptionsDlg::Exchange(bool save)
 {
     auto radio = [&](int first, int& field) {
         if (save) {
@@ -40,13 +40,18 @@ bool CMoreOptionsDlg::Exchange(bool save)
     };
     check(IDC_OPTIONS_PASSIVE, Passive);
     check(IDC_OPTIONS_TLS, Tls);
+    check(IDC_OPTIONS_SFTP, Sftp);
+    check(IDC_OPTIONS_TEMP_UPLOAD, TempUpload);
     if (save) {
         Erase = IsDlgButtonChecked(m_hwnd, IDC_OPTIONS_ERASE) == BST_CHECKED ? 1 : 0;
-        return ParseIntegerText(GetItemText(IDC_OPTIONS_PORT), Port);
+        if (!ParseIntegerText(GetItemText(IDC_OPTIONS_PORT), Port))
+            return IDC_OPTIONS_PORT;
+        return ParseIntegerText(GetItemText(IDC_OPTIONS_TIMEOUT), Timeout) ? 0 : IDC_OPTIONS_TIMEOUT;
     }
     CheckDlgButton(m_hwnd, IDC_OPTIONS_ERASE, EraseCheckForStored(Erase) ? BST_CHECKED : BST_UNCHECKED);
     SetItemText(IDC_OPTIONS_PORT, std::to_string(Port));
-    return true;
+    SetItemText(IDC_OPTIONS_TIMEOUT, std::to_string(Timeout));
+    return 0;
 }
 
 BOOL CMoreOptionsDlg::OnInit()
@@ -60,19 +65,46 @@ BOOL CMoreOptionsDlg::OnInit()
     Erase = stored.Erase;
     Passive = stored.Passive;
     Tls = stored.Tls;
+    Sftp = stored.Sftp;
+    Timeout = stored.Timeout;
+    TempUpload = stored.TempUpload;
     Port = m_state.PendingOptions.Port;
     Exchange(false);
+    ShowProtocol(Sftp != 0);
     return TRUE;
+}
+
+bool CMoreOptionsDlg::OnCommand(int code, int id, HWND control)
+{
+    if (id == IDC_OPTIONS_SFTP && code == BN_CLICKED) {
+        const bool sftp = IsDlgButtonChecked(m_hwnd, IDC_OPTIONS_SFTP) == BST_CHECKED;
+        // Only the protocol's own default port follows the choice; a port
+        // the user set stays.
+        const std::string port = GetItemText(IDC_OPTIONS_PORT);
+        if (port == (sftp ? "21" : "22"))
+            SetItemText(IDC_OPTIONS_PORT, sftp ? "22" : "21");
+        ShowProtocol(sftp);
+        return true;
+    }
+    return CDialog::OnCommand(code, id, control);
+}
+
+void CMoreOptionsDlg::ShowProtocol(bool sftp)
+{
+    EnableWindow(Item(IDC_OPTIONS_PASSIVE), !sftp);
+    EnableWindow(Item(IDC_OPTIONS_TLS), !sftp);
 }
 
 void CMoreOptionsDlg::OnOK()
 {
-    if (!Exchange(true)) {
-        ShowFailure(m_hwnd, "Please enter an integer.", kSuiteTitle);
-        // The dialog manager's way of moving the focus also selects the text.
-        SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_OPTIONS_PORT)), TRUE);
-        return;
-    }
+    const int notInteger = Exchange(true);
+    if (notInteger != 0)
+        return Refuse(notInteger, "Please enter an integer.");
+    // A port kept to 16 bits would reach some other service.
+    if (!IsValidPort(Port))
+        return Refuse(IDC_OPTIONS_PORT, "Please enter a port from 1 to 65535.");
+    if (Timeout < 0 || Timeout > MaxTimeout)
+        return Refuse(IDC_OPTIONS_TIMEOUT, "Please enter a time limit from 0 to 3600 seconds (0: no limit).");
     BoxOptions& pending = m_state.PendingOptions;
     pending.TransferMode = TransferMode;
     pending.NameCase = NameCase;
@@ -81,6 +113,21 @@ void CMoreOptionsDlg::OnOK()
     pending.Port = Port;
     pending.Passive = Passive;
     pending.Tls = Tls;
+    pending.Sftp = Sftp;
+    pending.Timeout = Timeout;
+    pending.TempUpload = TempUpload;
     pending.Confirmed = true;
     End(IDOK);
+}
+
+void CMoreOptionsDlg::OnHelp(DWORD)
+{
+    m_help.Open(m_hwnd, kSuiteTitle, "options.htm");
+}
+
+void CMoreOptionsDlg::Refuse(int field, const char* text)
+{
+    ShowFailure(m_hwnd, text, kSuiteTitle);
+    // The dialog manager's way of moving the focus also selects the text.
+    SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(field)), TRUE);
 }

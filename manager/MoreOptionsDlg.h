@@ -6,6 +6,7 @@
 #include "boxconfig/Profile.h"
 #include "manager/ManagerState.h"
 #include "win/Dialog.h"
+#include "win/HelpFile.h"
 
 class CMoreOptionsDlg : public CDialog {
 public:
@@ -20,15 +21,25 @@ public:
     int Port = 0;
     int Passive = 0;  // 0 or 1, as the check boxes
     int Tls = 0;
+    int Sftp = 0;
+    int Timeout = 0;     // seconds, 0 for no limit
+    int TempUpload = 0;  // 0 or 1
 
 protected:
     BOOL OnInit() override;
     void OnOK() override;
+    void OnHelp(DWORD context) override;
+    bool OnCommand(int code, int id, HWND control) override;
 
 private:
-    // False when taking the fields found no integer in the Port text.
-    bool Exchange(bool save);
+    // SFTP has no passive mode or TLS of FTP's: those are greyed for it.
+    void ShowProtocol(bool sftp);
+    // Taking the fields: 0, or the edit control whose text is no integer.
+    int Exchange(bool save);
+    // Focuses the field, its text selected, after its refusal.
+    void Refuse(int field, const char* text);
 
     ManagerState& m_state;
     CProfile& m_profile;
+    CHelpFile m_help{"sendora.chm"};
 };

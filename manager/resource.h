@@ -43,6 +43,9 @@
 #define IDC_OPTIONS_PORT           1111
 #define IDC_OPTIONS_PASSIVE        1112
 #define IDC_OPTIONS_TLS            1113
+#define IDC_OPTIONS_SFTP           1114
+#define IDC_OPTIONS_TIMEOUT        1120
+#define IDC_OPTIONS_TEMP_UPLOAD    1121
 
 #define IDC_ABOUT_ICON    1200
 #define IDC_ABOUT_VERSION 1201

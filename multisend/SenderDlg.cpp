@@ -67,3 +67,8 @@ bool CSenderDlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR& result)
     }
     return false;
 }
+
+void CSenderDlg::OnHelp(DWORD)
+{
+    m_help.Open(m_hwnd, kSenderTitle, "fanora.htm");
+}

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "win/Dialog.h"
+#include "win/HelpFile.h"
 #include "win/ProgramIcon.h"
 
 class CSenderDlg : public CDialog {
@@ -15,6 +16,7 @@ public:
 protected:
     BOOL OnInit() override;
     void OnOK() override;
+    void OnHelp(DWORD context) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result) override;
 
 private:
@@ -22,6 +24,7 @@ private:
 
     std::string m_commandTail;
     CProgramIcon m_icon;
+    CHelpFile m_help{"sendora.chm"};
     // The directory fill's file names, index-aligned with the box list.
     HWND m_scratch = nullptr;
 };

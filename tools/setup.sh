@@ -12,6 +12,8 @@ PKGS=(
   wine64 xvfb xauth x11-apps x11-utils imagemagick
   python3 python3-pyftpdlib python3-openssl openssl vsftpd curl lftp file procps psmisc
   wixl msitools fp-utils
+  dpkg-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
+  openssh-server openssh-sftp-server libssh-dev
 )
 
 missing=()
@@ -22,8 +24,10 @@ done
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 new_vsftpd=0
+new_sshd=0
 if ((${#missing[@]})); then
   case " ${missing[*]} " in *" vsftpd "*) new_vsftpd=1 ;; esac
+  case " ${missing[*]} " in *" openssh-server "*) new_sshd=1 ;; esac
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
@@ -41,5 +45,37 @@ if ((new_vsftpd)); then
   else
     $SUDO update-rc.d vsftpd disable >/dev/null 2>&1 || true
   fi
+fi
+
+# sshd likewise: the tests start their own with their own keys and config.
+if ((new_sshd)); then
+  $SUDO invoke-rc.d ssh stop >/dev/null 2>&1 || true
+  if command -v systemctl >/dev/null 2>&1; then
+    $SUDO systemctl disable --quiet ssh >/dev/null 2>&1 || true
+  else
+    $SUDO update-rc.d ssh disable >/dev/null 2>&1 || true
+  fi
+fi
+
+# The SFTP tests log in as this account; its password is known to them.
+if ! id suitesftp >/dev/null 2>&1; then
+  $SUDO useradd --create-home --shell /bin/sh suitesftp
+fi
+echo 'suitesftp:Sftp-Test-24' | $SUDO chpasswd
+
+# libssh for the Windows builds comes from Debian's own source package of the
+# same suite; it is built by CMake beside the programs and never committed.
+root="$(cd "$(dirname "$0")/.." && pwd)"
+if [ ! -f "$root/third_party/libssh/CMakeLists.txt" ]; then
+  src=/etc/apt/sources.list.d/suite-src.sources
+  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' | $SUDO tee "$src" >/dev/null
+    $SUDO apt-get update -qq
+  fi
+  mkdir -p "$root/third_party"
+  rm -rf "$root/third_party/libssh" "$root"/third_party/libssh-*
+  (cd "$root/third_party" && apt-get source -qq libssh >/dev/null 2>&1 && \
+   mv "$(find . -maxdepth 1 -type d -name 'libssh-*' | head -1)" libssh && \
+   rm -f libssh_*)
 fi
 exit 0

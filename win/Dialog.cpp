@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "win/Placement.h"
+
 INT_PTR CDialog::DoModal(HWND owner, HINSTANCE instance)
 {
     m_modal = true;
@@ -36,6 +38,10 @@ bool CDialog::OnCommand(int, int id, HWND)
     }
     if (id == IDCANCEL) {
         OnCancel();
+        return true;
+    }
+    if (id == IDHELP) {
+        OnHelp(0);
         return true;
     }
     return false;
@@ -95,8 +101,19 @@ static bool ReturnsDirectly(UINT msg)
 INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
-    case WM_INITDIALOG:
-        return OnInit();
+    case WM_INITDIALOG: {
+        const BOOL focus = OnInit();
+        // Opens where the user looks: on the owner's monitor, or the cursor's.
+        if (m_hwnd && IsWindow(m_hwnd) && !(GetWindowLongPtrA(m_hwnd, GWL_STYLE) & WS_CHILD))
+            CenterOnMonitor(m_hwnd);
+        return focus;
+    }
+    case WM_HELP: {
+        const HELPINFO* info = reinterpret_cast<const HELPINFO*>(lp);
+        OnHelp(info ? static_cast<DWORD>(info->dwContextId) : 0);
+        SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    }
     case WM_COMMAND:
         return OnCommand(HIWORD(wp), LOWORD(wp), reinterpret_cast<HWND>(lp)) ? TRUE : FALSE;
     case WM_NOTIFY:

@@ -36,6 +36,9 @@ protected:
     virtual void OnTimer(UINT_PTR) {}
     virtual void OnOK() { End(IDOK); }
     virtual void OnCancel() { End(IDCANCEL); }
+    // F1 and the Help buttons: the help topic of this window (context 0),
+    // or of a question it asked (a context of MsgBox.h).
+    virtual void OnHelp(DWORD) {}
     // Anything else; return true when handled (result in result).
     virtual bool OnMessage(UINT, WPARAM, LPARAM, INT_PTR& result)
     {

@@ -23,16 +23,34 @@ HtmlHelpFunction HtmlHelpEntry()
 
 }  // namespace
 
-std::string CHelpFile::Path() const
+namespace {
+
+bool IsFile(const std::string& path)
 {
-    return ProgramFolder() + m_fileName;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void CHelpFile::Open(HWND owner, const std::string& caption)
+}  // namespace
+
+std::string CHelpFile::Path() const
+{
+    const std::string beside = ProgramFolder() + m_fileName;
+    if (IsFile(beside))
+        return beside;
+    // A box's engine runs from the Boxes folder, below the suite's own.
+    const std::string folder = ProgramFolder();
+    const size_t parent = folder.size() > 1 ? folder.find_last_of('\\', folder.size() - 2) : std::string::npos;
+    if (parent == std::string::npos)
+        return beside;
+    const std::string above = folder.substr(0, parent + 1) + m_fileName;
+    return IsFile(above) ? above : beside;
+}
+
+void CHelpFile::Open(HWND owner, const std::string& caption, const char* topic)
 {
     const std::string path = Path();
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!IsFile(path)) {
         ShowFailure(owner,
                     "The help file\n" + path +
                         "\nwas not found. It is installed with FTP Sendora: repairing or installing "
@@ -41,7 +59,11 @@ void CHelpFile::Open(HWND owner, const std::string& caption)
         return;
     }
     const HtmlHelpFunction htmlHelp = HtmlHelpEntry();
-    HWND window = htmlHelp ? htmlHelp(owner, path.c_str(), HH_DISPLAY_TOC, 0) : nullptr;
+    HWND window = nullptr;
+    if (htmlHelp && topic)
+        window = htmlHelp(owner, (path + "::/" + topic).c_str(), HH_DISPLAY_TOPIC, 0);
+    else if (htmlHelp)
+        window = htmlHelp(owner, path.c_str(), HH_DISPLAY_TOC, 0);
     if (!window) {
         ShowFailure(owner,
                     "The help file\n" + path + "\ncould not be opened: this system's HTML Help (hhctrl.ocx) " +

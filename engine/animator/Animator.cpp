@@ -1,5 +1,6 @@
 #include "engine/animator/Animator.h"
 
+#include "win/Dpi.h"
 #include "win/Handles.h"
 
 namespace {
@@ -115,7 +116,16 @@ void CAnimator::DrawBitmap(HDC dc, int x, int y, UINT frame, const COLORMAP* pai
     const CMemoryDC memory(dc);
     if (memory) {
         HGDIOBJ old = SelectObject(memory.Get(), bitmap);
-        BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory.Get(), 0, 0, SRCCOPY);
+        const int dpi = WindowDpi(WindowFromDC(dc));
+        if (dpi == DesignDpi) {
+            BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory.Get(), 0, 0, SRCCOPY);
+        } else {
+            // Whole pixels: the frames are drawn pixel by pixel.
+            const int mode = SetStretchBltMode(dc, COLORONCOLOR);
+            StretchBlt(dc, x, y, ScaleToDpi(info.bmWidth, dpi), ScaleToDpi(info.bmHeight, dpi), memory.Get(), 0, 0,
+                       info.bmWidth, info.bmHeight, SRCCOPY);
+            SetStretchBltMode(dc, mode);
+        }
         SelectObject(memory.Get(), old);
     }
     DeleteObject(bitmap);
@@ -152,13 +162,21 @@ LRESULT CALLBACK CAnimator::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-POINT CAnimator::CreateOver(HWND parent, int placeholderId, int id, HDC dc, UINT firstFrame, UINT endFrame,
-                            CColorMapBlock& colors)
+POINT CAnimator::MoveOver(HWND parent, int placeholderId)
 {
     RECT place;
     GetWindowRect(GetDlgItem(parent, placeholderId), &place);
     POINT corner = {place.left, place.top};
     ScreenToClient(parent, &corner);
+    m_x = corner.x;
+    m_y = corner.y;
+    return corner;
+}
+
+POINT CAnimator::CreateOver(HWND parent, int placeholderId, int id, HDC dc, UINT firstFrame, UINT endFrame,
+                            CColorMapBlock& colors)
+{
+    const POINT corner = MoveOver(parent, placeholderId);
     colors.CreateButtonFace();
     Construct(dc, corner.x, corner.y, firstFrame, endFrame);
     SetColorMap(colors.Pairs(), colors.Count());

@@ -54,6 +54,8 @@ public:
     // dialog keeps colors alive). Returns that corner, in client coordinates.
     POINT CreateOver(HWND parent, int placeholderId, int id, HDC dc, UINT firstFrame, UINT endFrame,
                      CColorMapBlock& colors);
+    // Draws at the placeholder's corner from now on (its window was laid out anew).
+    POINT MoveOver(HWND parent, int placeholderId);
 
     // Timer 1 every 100 ms, unless one is running already.
     void Start();
@@ -65,7 +67,8 @@ public:
     // Draws one frame at x, y into the target context.
     void DrawFrame(UINT frame) const;
     // The same for a window's own painting (e.g. the resting picture on a
-    // repaint). A frame whose bitmap cannot be loaded draws nothing.
+    // repaint). A frame whose bitmap cannot be loaded draws nothing. The
+    // frames are drawn at 96 DPI size scaled to the DPI of dc's window.
     static void DrawBitmap(HDC dc, int x, int y, UINT frame, const COLORMAP* pairs, int count);
 
     HWND Window() const { return m_window; }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "boxconfig/BoxSettings.h"
 #include "support/MemoryProfile.h"
 
@@ -22,6 +24,7 @@ TEST(BoxSettings, EveryMissingTextGivesEachReaderItsDefault)
         {BoxText::CurrentDirectory, "Current Directory", {"", "", "Not Found"}},
         {BoxText::TargetDirectory, "Target Directory", {"", "", ""}},
         {BoxText::Certificate, "Certificate", {"", "", ""}},
+        {BoxText::HostKey, "HostKey", {"", "", ""}},
     };
     CMemoryProfile p;
     for (const auto& c : cases) {
@@ -51,6 +54,9 @@ TEST(BoxSettings, ABoxWithoutOptionsGivesEveryReader21And2And2And2And0)
         {BoxNumber::SortOrder, "Sort Order", 0},
         {BoxNumber::Passive, "Passive", 0},
         {BoxNumber::Tls, "TLS", 0},
+        {BoxNumber::Sftp, "SFTP", 0},
+        {BoxNumber::Timeout, "Timeout", 60},
+        {BoxNumber::TempUpload, "TempUpload", 0},
     };
     CMemoryProfile p;
     p.WriteString("Site", BoxValue::HostName, "ftp.example.org");
@@ -64,6 +70,20 @@ TEST(BoxSettings, ABoxWithoutOptionsGivesEveryReader21And2And2And2And0)
     EXPECT_EQ(engine.Transfer(), TransferType::AutoDetect);
     EXPECT_EQ(engine.NameCase(), FilenameCase::Unchanged);
     EXPECT_EQ(engine.Extensions(), ExtensionChange::Unchanged);
+}
+
+TEST(BoxSettings, TheTimeLimitAndThePortAreKeptInRange)
+{
+    CMemoryProfile p;
+    const CBoxSettings engine(p, "Site", BoxReader::Engine);
+    for (const auto& c : {std::pair<int, int>{60, 60}, {0, 0}, {-5, 0}, {3600, 3600}, {99999, 3600}}) {
+        p.WriteInt("Site", BoxValue::Timeout, c.first);
+        EXPECT_EQ(engine.TimeLimit(), c.second) << c.first;
+    }
+    for (int port : {1, 21, 65535})
+        EXPECT_TRUE(IsValidPort(port)) << port;
+    for (int port : {0, -21, 65536, 104929})
+        EXPECT_FALSE(IsValidPort(port)) << port;
 }
 
 TEST(BoxSettings, StoredValuesAreReadAtEachUseAndKeptAsStored)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # check_programs.sh WIN32_BIN WIN64_BIN
 # Every program is a Windows GUI executable of its target's machine type and
-# imports no MinGW runtime DLL (the suite is copied around as single files).
+# imports no MinGW runtime DLL nor one of the libraries SFTP is built from
+# (the suite is copied around as single files).
 set -u
 win32=$1 win64=$2
 fail=0
@@ -16,8 +17,8 @@ for prog in Sendora SndMgr FtchMgr FTP_FN; do
       *) echo "$exe: '$desc', expected '$want'"; fail=1 ;;
     esac
     dlls=$(objdump -p "$exe" | awk '/DLL Name:/ {print tolower($3)}')
-    if echo "$dlls" | grep -Eq 'libstdc|libgcc|libwinpthread|mingw'; then
-      echo "$exe imports a MinGW runtime DLL:"; echo "$dlls"; fail=1
+    if echo "$dlls" | grep -Eq 'libstdc|libgcc|libwinpthread|mingw|libssh|libgcrypt|libgpg-error'; then
+      echo "$exe imports a DLL it must carry inside:"; echo "$dlls"; fail=1
     fi
   done
 done

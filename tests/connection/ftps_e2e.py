@@ -13,6 +13,7 @@ later is asked about again. A server without AUTH TLS hears neither USER nor
 PASS. The browser does the same, and closing it wakes a worker waiting on
 an encrypted reply."""
 import os
+import shutil
 import sys
 import tempfile
 import time
@@ -31,10 +32,17 @@ LOGIN = ["AUTH TLS", "USER ann", "PASS pw", "PBSZ 0", "PROT P"]
 t = suite.Tests()
 
 
-def question(d, pid, certificate, reason):
-    """The certificate question as the run shows it; gives the box."""
+def question(d, pid, certificate, reason, help_file=None):
+    """The certificate question as the run shows it; gives the box. With
+    help_file, F1 on it must open that file's page about it (Wine's message
+    box does nothing yet for its Help button; Windows sends the same help)."""
     box = d.message_box(pid=pid, timeout=30)
-    t.eq((box.caption, box.icon, [b[1] for b in box.buttons]), ("FTP Sendora", "question", ["&Yes", "&No"]))
+    t.eq((box.caption, box.icon, [b[1] for b in box.buttons]), ("FTP Sendora", "question", ["&Yes", "&No", "Help"]))
+    if help_file:
+        d.help_topics()
+        d.key(box.hwnd, "f1")
+        shown = suite.poll(d.help_topics, timeout=20)
+        t.eq(shown[-1:], [(help_file, "messages.htm#certificate")], "F1 on the question")
     t.check(box.text.startswith('The certificate of the FTP host "localhost" is not trusted.\n' + reason),
             "reason: %r" % box.text)
     t.check("Subject: CN=%s, O=Suite test\n" % certificate.name in box.text, "subject")
@@ -106,7 +114,7 @@ def engine_cases(d, s, paths, trusted, untrusted, other_name):
         with t.case("an untrusted certificate: No sends nothing more, ends as a logon failure"):
             with box.run(paths[:1]) as run:
                 d.answer("no", box=question(d, run.pid, untrusted,
-                                            "It is not issued by a trusted certification authority."))
+                                            "It is not issued by a trusted certification authority.", "sendora.chm"))
                 failure(d, run.pid, NO_LOGON)
                 t.eq(run.exit_code(), 1)
             t.eq(srv.commands(), ["AUTH TLS"])
@@ -188,7 +196,7 @@ def browser_cases(d, s, trusted, untrusted):
         other = s.ftp_server(user="ann", password="pw", home=served, tls=untrusted)
         b = browse(other.port)
         try:
-            d.answer("no", box=question(d, b.pid, untrusted, "It is not issued"))
+            d.answer("no", box=question(d, b.pid, untrusted, "It is not issued", "Fetchora.chm"))
             failure(d, b.pid, NO_LOGON)
             t.eq(other.commands(), ["AUTH TLS"])
             t.eq(d.reg_get(links.boxes.SETTINGS_KEY + "\\Secure", "Certificate"), None)
@@ -237,6 +245,8 @@ def main():
         other_name = tls_certs.make_certificate(os.path.join(s.tmp, "trusted"), "other.invalid")
         tls_certs.trust(trusted)
         tls_certs.trust(other_name)
+        d.setenv("WINEDEBUG", "trace+htmlhelp")  # the help windows' addresses
+        shutil.copy(suite.win64_bin("sendora.chm"), s.tmp)  # the suite folder of the boxes' engines
         engine_cases(d, s, paths, trusted, untrusted, other_name)
         browser_cases(d, s, trusted, untrusted)
     return t.finish()

@@ -56,7 +56,7 @@ def main():
                                      directory="refused", transfer_type=1)
                 try:
                     with EngineRun(d, box, boxes.path_list(paths[:1])) as run:
-                        failure_box(t, run, not_sent_text(paths[:1]))
+                        failure_box(t, run, not_sent_text(paths[:1]) + "\r\n\r\n550 Permission denied.")
                 finally:
                     box.delete(d)
                 t.eq(os.listdir(refused), [], "nothing arrived")
@@ -90,15 +90,16 @@ def main():
             t.check("PASV" in srv.commands() and "PORT" not in verbs(srv.commands()), "pyftpdlib: PASV and no PORT")
 
         # The engine's PASV follows its PORT's place: before TYPE and STOR.
-        for reply, what in (("227 Entering Passive Mode (127,0,0,1,999,1).\r\n", "a number past a byte"),
-                            ("227 Entering Passive Mode.\r\n", "no numbers"),
-                            ("227 Entering Passive Mode (127,0,0,1,0,1).\r\n", "nobody at the port")):
+        # (the reply, the case, whether the reply is the reason shown)
+        for reply, what, why in (("227 Entering Passive Mode (127,0,0,1,999,1).\r\n", "a number past a byte", True),
+                                 ("227 Entering Passive Mode.\r\n", "no numbers", True),
+                                 ("227 Entering Passive Mode (127,0,0,1,0,1).\r\n", "nobody at the port", False)):
             with t.case("engine: %s in the 227 reply ends the run before STOR" % what):
                 srv = ScriptedFtpServer(login() + [{"expect": "PASV", "reply": reply}]).start()
                 box = boxes.make_box(d, s.tmp, "Hostile", port=srv.port, user="ann", password="pw", passive=1)
                 try:
                     with EngineRun(d, box, boxes.path_list(paths[:2])) as run:
-                        failure_box(t, run, not_sent_text(paths[:2]))
+                        failure_box(t, run, not_sent_text(paths[:2]) + ("\r\n\r\n" + reply.strip() if why else ""))
                 finally:
                     box.delete(d)
                     srv.wait(10)

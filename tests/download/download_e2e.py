@@ -106,10 +106,9 @@ def retr(name, payload, then=None):
     return [{"expect": "TYPE *", "reply": "200 Type set\r\n"}, {"expect": "PORT *", "reply": "200 Port ok\r\n"}, step]
 
 
-def cut_message(name, replaced=False):
-    text = ("Unable to receive data from the FTP host\nThe download of \"%s\" did not complete: "
+def cut_message(name):
+    return ("Unable to receive data from the FTP host\nThe download of \"%s\" did not complete: "
             "the partial file was removed." % name)
-    return text + ("\nThe local file it was to replace is gone as well." if replaced else "")
 
 
 def unsafe_message(name):
@@ -265,7 +264,7 @@ def missing_target_case(d, b, srv, target):
             d.click(b.w, DOWNLOAD)
             box = b.prompt()
             m = d.message_box(pid=b.pid, hwnd=box)
-            t.eq((m.text, m.icon), ("Unable to receive data from the FTP host", "warning"))
+            t.eq((m.text, m.icon), ("Unable to write the file on this computer", "warning"))
             d.answer("ok", box=box)
             wait_for("the message gone", lambda: box not in d.windows(CAPTION, pid=b.pid))
         finally:
@@ -333,19 +332,22 @@ def cut_cases(s, d, program, folder):
             wait_for("the prompt gone", lambda: p not in d.windows(CAPTION, pid=b.pid))
             t.eq(read(local), b"my own copy\r\n")
 
-        with t.case("part of the file, then 426: no file is left, the one it replaced neither, and the user is told"):
+        with t.case("part of the file, then 426: no partial file, the one it was to replace as it was, and the user "
+                    "is told"):
             d.click(b.w, DOWNLOAD)
             p = b.prompt()
             d.click(p, YES)
             wait_for("the prompt gone", lambda: p not in d.windows(CAPTION, pid=b.pid))
             box = d.message_box(pid=b.pid, timeout=20)
-            t.eq((box.text, box.icon), (cut_message("cut.txt", replaced=True), "warning"))
-            t.check(not os.path.exists(local), "the partial file removed")
+            t.eq((box.text, box.icon), (cut_message("cut.txt"), "warning"))
+            t.eq(read(local), b"my own copy\r\n")
+            t.eq(sorted(os.listdir(os.path.dirname(local))), [os.path.basename(local)], "no partial file")
             d.answer("ok", box=box)
             wait_for("the status emptied", lambda: d.get_text(b.w, STATUS) == "")
             t.eq(d.progress(b.w, PROGRESS).pos, 0)
 
         with t.case("Copy to with a cut download: the box gets the file that arrived, never the cut one"):
+            os.remove(local)
             b.select("a.txt", "cut.txt")
             d.click(b.w, COPY)
             c = d.wait_window(COPY_TITLE, pid=b.pid)

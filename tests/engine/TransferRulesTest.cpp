@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -165,6 +166,30 @@ TEST(TransferRules, MessageScalingKeepsThePercentage)
         EXPECT_LE(sent, 0x7FFFFFFFu) << c.size;
         EXPECT_EQ(ProgressPercent(size, sent), ProgressPercent(c.size, c.sent)) << c.sent << " of " << c.size;
     }
+}
+
+// Each CR LF becomes LF wherever the pieces are cut; any other CR stays.
+TEST(TransferRules, TextGoesWithLfLineEndsAcrossPieces)
+{
+    const struct {
+        std::string text, lf;
+    } cases[] = {
+        {"a\r\nb\r\n", "a\nb\n"},
+        {"lone\rcr\n", "lone\rcr\n"},
+        {"\r\r\n\n", "\r\n\n"},
+        {"ends in cr\r", "ends in cr\r"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        for (size_t piece = 1; piece <= c.text.size() + 1; ++piece) {
+            std::string out;
+            bool held = false;
+            for (size_t at = 0; at < c.text.size(); at += piece)
+                out += LfLineEnds(c.text.data() + at, std::min(piece, c.text.size() - at), held);
+            if (held)
+                out += '\r';
+            EXPECT_EQ(out, c.lf) << "pieces of " << piece;
+        }
 }
 
 }  // namespace

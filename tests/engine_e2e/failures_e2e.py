@@ -25,6 +25,11 @@ def closed_port():
         return probe.getsockname()[1]
 
 
+def why(message, reason):
+    """A failure box's text: the message, a blank line, the reason."""
+    return message + ":\n\n" + reason
+
+
 def run_with(d, s, script, files, box_name="Fail", **settings):
     """Server, box and engine run for one case; yields (run, server)."""
     srv = ScriptedFtpServer(script).start()
@@ -38,33 +43,36 @@ with suite.Session() as s:
     a_txt = write(os.path.join(src, "a.txt"), "alpha\n")
     b_txt = write(os.path.join(src, "b.txt"), "bravo\n")
 
-    with t.case("failure boxes end the run after they are answered"):
+    with t.case("failure boxes end the run after they are answered, the server's reply below"):
+        not_sent = not_sent_text([a_txt, b_txt]) + "\r\n\r\n"
         cases = [
-            # (what, script, Directory, box text, the commands the server gets)
-            ("greeting 421", [{"reply": "421 Too many users\r\n"}], "", NO_CONNECTION, []),
+            # (what, script, Directory, box text (given the port), the commands the server gets)
+            ("greeting 421", [{"reply": "421 Too many users\r\n"}], "",
+             lambda port: why(NO_CONNECTION, "127.0.0.1, port %d: 421 Too many users" % port), []),
             ("USER 530", [{"reply": GREETING}, {"expect": "USER ann", "reply": "530 Not allowed\r\n"}], "",
-             NO_LOGON, ["USER ann"]),
+             why(NO_LOGON, "530 Not allowed"), ["USER ann"]),
             ("USER 230 still gets PASS; PASS 503",
              [{"reply": GREETING}, {"expect": "USER ann", "reply": "230 Already in\r\n"},
               {"expect": "PASS pw", "reply": "503 Bad sequence of commands\r\n"}], "",
-             NO_LOGON, ["USER ann", "PASS pw"]),
+             why(NO_LOGON, "503 Bad sequence of commands"), ["USER ann", "PASS pw"]),
             ("CWD 550", dialogue(["PORT", "TYPE A", ("CWD /nowhere", "550 No such directory\r\n")]), "/nowhere",
-             NO_DIRECTORY, ["USER ann", "PASS pw", "PORT", "TYPE A", "CWD /nowhere"]),
+             why(NO_DIRECTORY, "550 No such directory"), ["USER ann", "PASS pw", "PORT", "TYPE A", "CWD /nowhere"]),
             ("PWD without a quoted directory",
              dialogue(["PORT", "TYPE A", ("PWD", "257 /home/u is the current directory\r\n")]), "www",
-             NO_DIRECTORY, ["USER ann", "PASS pw", "PORT", "TYPE A", "PWD"]),
+             why(NO_DIRECTORY, "257 /home/u is the current directory"),
+             ["USER ann", "PASS pw", "PORT", "TYPE A", "PWD"]),
             # The abort names both files: the one refused and the one never tried.
-            ("PORT 500", dialogue([("PORT", "500 PORT not understood\r\n")]), "", not_sent_text([a_txt, b_txt]),
-             ["USER ann", "PASS pw", "PORT"]),
+            ("PORT 500", dialogue([("PORT", "500 PORT not understood\r\n")]), "",
+             not_sent + "500 PORT not understood", ["USER ann", "PASS pw", "PORT"]),
             ("STOR 550", dialogue(["PORT", "TYPE A"]) +
-             [{"expect": "STOR a.txt", "reply": "550 Permission denied\r\n"}], "", not_sent_text([a_txt, b_txt]),
+             [{"expect": "STOR a.txt", "reply": "550 Permission denied\r\n"}], "", not_sent + "550 Permission denied",
              ["USER ann", "PASS pw", "PORT", "TYPE A", "STOR a.txt"]),
         ]
         for what, script, directory, text, commands in cases:
             srv, box, run = run_with(d, s, script, [a_txt, b_txt], directory=directory)
             try:
                 with run:
-                    failure_box(t, run, text)
+                    failure_box(t, run, text(srv.port) if callable(text) else text)
                 srv.wait(10)
                 # Nothing after the failure: no second file, no QUIT.
                 t.eq(without_ports(srv.commands), commands, what)
@@ -105,10 +113,11 @@ with suite.Session() as s:
                 srv.close()
 
     with t.case("no host listening"):
-        box = boxes.make_box(d, s.tmp, "Fail", port=closed_port())
+        port = closed_port()
+        box = boxes.make_box(d, s.tmp, "Fail", port=port)
         try:
             with EngineRun(d, box, boxes.path_list([a_txt])) as run:
-                failure_box(t, run, NO_CONNECTION)
+                failure_box(t, run, why(NO_CONNECTION, "127.0.0.1, port %d: the connection was refused" % port))
         finally:
             box.delete(d)
 
@@ -244,7 +253,8 @@ with suite.Session() as s:
             with run:
                 run.message_box()
                 first = g1 if "STOR g1.txt" in srv.commands else g2
-                failure_box(t, run, not_sent_text([a_txt, first, g2 if first == g1 else g1, b_txt]))
+                failure_box(t, run, not_sent_text([a_txt, first, g2 if first == g1 else g1, b_txt]) +
+                            "\r\n\r\n550 Permission denied")
         finally:
             box.delete(d)
             srv.close()
@@ -254,7 +264,7 @@ with suite.Session() as s:
         srv, box, run = run_with(d, s, script, [a_txt, b_txt, g])
         try:
             with run:
-                failure_box(t, run, not_sent_text([b_txt, g]))
+                failure_box(t, run, not_sent_text([b_txt, g]) + "\r\n\r\nthe FTP host closed the connection")
         finally:
             box.delete(d)
             srv.close()

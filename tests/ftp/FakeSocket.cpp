@@ -145,6 +145,16 @@ bool ConnectSocket(SocketHandle s, const unsigned char address[4], unsigned shor
     return true;
 }
 
+ConnectEnd ConnectSocketWithin(SocketHandle s, const NetAddress& address, unsigned short port, int)
+{
+    return ConnectSocket(s, address, port) ? ConnectEnd::Connected : ConnectEnd::Refused;
+}
+
+int WaitWritable(SocketHandle s, int)
+{
+    return Find(s, "wait") != nullptr ? 1 : -1;
+}
+
 bool ListenOnFreePort(SocketHandle s)
 {
     FakeStream* st = Find(s, "listen");

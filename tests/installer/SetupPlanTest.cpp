@@ -24,10 +24,10 @@ TEST(BoxFiles, ShortcutsAreNamedAsTheManagerWritesThemAndOnlyInKnownFolders)
 
 TEST(BoxFiles, OnlyTheBrowsersOwnFilesAreSwept)
 {
-    for (const char* name : {"Site.lst", "my site.LST", "list.tmp", "LIST.TMP"})
+    for (const char* name : {"Site.lst", "my site.LST", "list.tmp", "LIST.TMP", "list-12-3.tmp", "Site.lst.new"})
         EXPECT_TRUE(IsBrowserScratchName(name)) << name;
     // Found by "*.lst" through short names, or merely alike: not the browser's.
-    for (const char* name : {"notes.lstx", "a.lst.txt", "list.tmp2", "SndMgr.exe", ".lst", "lst"})
+    for (const char* name : {"notes.lstx", "a.lst.txt", "list.tmp2", "SndMgr.exe", ".lst", "lst", "list-.tmp2", "a.new"})
         EXPECT_FALSE(IsBrowserScratchName(name)) << name;
 }
 

@@ -50,6 +50,8 @@ TEST(SavingABox, TheSixEntriesThenConfirmedOptionsOnceAndNeverUnconfirmedOnes)
     pending.Erase = 1;
     pending.Port = 2121;
     pending.Passive = 1;
+    pending.Timeout = 0;
+    pending.TempUpload = 1;
     pending.Confirmed = true;
     WriteBoxEntries(p, "Site", Entries(), pending);
     const std::vector<std::string> entries = {
@@ -62,7 +64,7 @@ TEST(SavingABox, TheSixEntriesThenConfirmedOptionsOnceAndNeverUnconfirmedOnes)
     };
     std::vector<std::string> expected = entries;
     for (const char* option : {"Site|Transfer Type#-1", "Site|Filenames#0", "Site|File Extensions#1", "Site|Port#2121",
-                               "Site|Erase#1", "Site|Passive#1", "Site|TLS#0"})
+                               "Site|Erase#1", "Site|Passive#1", "Site|TLS#0", "Site|Timeout#0", "Site|TempUpload#1"})
         expected.push_back(option);
     EXPECT_EQ(p.writes, expected);
     EXPECT_FALSE(pending.Confirmed);

@@ -124,7 +124,8 @@ def main():
             t.eq({n: d.reg_get(box_key(TWO), n) for n in OPTION_VALUES},
                  {"Transfer Type": ("REG_DWORD", 1), "Filenames": ("REG_DWORD", 0),
                   "File Extensions": ("REG_DWORD", 2), "Port": ("REG_DWORD", server.port),
-                  "Erase": ("REG_DWORD", 0), "Passive": ("REG_DWORD", 0), "TLS": ("REG_DWORD", 0)})
+                  "Erase": ("REG_DWORD", 0), "Passive": ("REG_DWORD", 0), "TLS": ("REG_DWORD", 0),
+                  "Timeout": ("REG_DWORD", 60), "TempUpload": ("REG_DWORD", 0), "SFTP": ("REG_DWORD", 0)})
             data = os.path.join(s.tmp, "data")
             os.makedirs(data)
             upload = os.path.join(data, "Upload Me.TXT")

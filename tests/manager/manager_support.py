@@ -16,7 +16,8 @@ OPTIONS_TITLE = "More Options"
 CAPTION = "FTP Sendora"
 APP_KEY = "Software\\FTP Sendora\\FTP Sendora"
 SHELL_FOLDERS = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
-OPTION_VALUES = ("Transfer Type", "Filenames", "File Extensions", "Port", "Erase", "Passive", "TLS")
+OPTION_VALUES = ("Transfer Type", "Filenames", "File Extensions", "Port", "Erase", "Passive", "TLS", "Timeout",
+                 "TempUpload", "SFTP")
 ENTRY_VALUES = ("Host Name", "User ID", "Password", "Directory", "Account", "GeoCities Login")
 
 # manager/resource.h
@@ -24,7 +25,8 @@ ENTRY_VALUES = ("Host Name", "User ID", "Password", "Directory", "Account", "Geo
  MORE_OPTIONS, DELETE, NEW, FETCHORA) = range(1001, 1013)
 OK, CANCEL = 1, 2
 (ASCII, BINARY, AUTO_DETECT, LOWERCASE, UPPERCASE, KEEP_CASE,
- HTM_TO_HTML, HTML_TO_HTM, KEEP_EXTENSION, ERASE, PORT, PASSIVE, TLS) = range(1101, 1114)
+ HTM_TO_HTML, HTML_TO_HTM, KEEP_EXTENSION, ERASE, PORT, PASSIVE, TLS, SFTP) = range(1101, 1115)
+TIMEOUT, TEMP_UPLOAD = 1120, 1121
 IDM_ABOUTBOX = 0x0010
 
 WM_CHAR, WM_SYSCOMMAND = 0x0102, 0x0112

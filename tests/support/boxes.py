@@ -36,7 +36,7 @@ class Box:
     def set(self, driver, **values):
         """Writes settings by keyword (host, port, user, password, directory,
         transfer_type, filenames, file_extensions, erase, details, passive,
-        tls, certificate); None
+        tls, certificate, timeout, temp_upload, target_directory); None
         deletes the value, so the engine falls back to its default."""
         for arg, value in values.items():
             name, kind = VALUES[arg]
@@ -74,6 +74,12 @@ VALUES = {
     "passive": ("Passive", "dword"),
     "tls": ("TLS", "dword"),
     "certificate": ("Certificate", "sz"),
+    # SFTP boxes
+    "sftp": ("SFTP", "dword"),
+    "host_key": ("HostKey", "sz"),
+    "timeout": ("Timeout", "dword"),
+    "temp_upload": ("TempUpload", "dword"),
+    "target_directory": ("Target Directory", "sz"),
 }
 
 
@@ -139,6 +145,23 @@ def end_engine(driver, pid):
             driver.wait_pid(pid, timeout=10)
     except suite.DriverError:
         pass
+
+
+def browser_folder(tmp):
+    """A suite folder with a copy of SndMgr.exe (so that the Boxes folder and
+    the caches beside it are the test's own) and a download target."""
+    folder, target = os.path.join(tmp, "suite"), os.path.join(tmp, "in")
+    os.makedirs(folder)
+    os.makedirs(target)
+    program = os.path.join(folder, "SndMgr.exe")
+    shutil.copyfile(suite.win64_bin("SndMgr.exe"), program)
+    return folder, target, program
+
+
+def open_browser(driver, program, folder, box):
+    """The box's remote browser as SndMgr's only window: (pid, window)."""
+    pid = driver.start("SndMgr %s\r" % box, cwd=folder, app=program)
+    return pid, driver.wait_window("FTP Fetchora", timeout=30, pid=pid)
 
 
 class HeldReply(str):

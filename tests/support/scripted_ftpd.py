@@ -21,6 +21,8 @@ these keys, which are carried out in this order:
                   "send"     send "payload" (text) or "payload_file", close
                   "probe"    only try to connect ("accepted" or "refused")
                   "connect"  connect and keep it open, sending nothing
+                  "stall"    connect, then neither read nor send for
+                             "stall" seconds (default 30) before closing
                 "data_delay" seconds are waited before connecting; a client
                 that does not connect to a passive port within 10 seconds
                 counts as refused
@@ -183,6 +185,8 @@ def _data_step(control, step):
             # Held open until the client closes it or the session ends.
             while data.recv(65536):
                 pass
+        elif kind == "stall":
+            time.sleep(step.get("stall", 30))
         control.session.transfers.append(
             {"kind": kind, "result": "accepted", "bytes": len(received), "data": received})
 
@@ -226,7 +230,8 @@ def play(conn, script, session, log=None):
 
 class ScriptedFtpServer:
     """Listens on 127.0.0.1 and plays the script to each of `sessions`
-    connections in turn.
+    connections in turn; `scripts`, a list of scripts, gives each session
+    its own (and their number).
 
         with ScriptedFtpServer(script) as server:
             ... connect to server.port ...
@@ -234,9 +239,9 @@ class ScriptedFtpServer:
             assert server.commands == ["USER bob", ...]
     """
 
-    def __init__(self, script, port=0, sessions=1, log_path=None):
-        self.script = script
-        self.sessions = [Session() for _ in range(sessions)]
+    def __init__(self, script=None, port=0, sessions=1, log_path=None, scripts=None):
+        self.scripts = scripts or [script] * sessions
+        self.sessions = [Session() for _ in self.scripts]
         self._log_file = open(log_path, "a", encoding="latin-1") if log_path else None
         self._log_lock = threading.Lock()
         self._listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -258,12 +263,12 @@ class ScriptedFtpServer:
             self._log_file.flush()
 
     def _serve(self):
-        for session in self.sessions:
+        for session, script in zip(self.sessions, self.scripts):
             try:
                 conn, _ = self._listener.accept()
             except OSError:
                 break
-            play(conn, self.script, session, self._log if self._log_file else None)
+            play(conn, script, session, self._log if self._log_file else None)
         for session in self.sessions:
             session.done.set()
 

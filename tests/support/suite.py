@@ -34,6 +34,7 @@ import collections
 import contextlib
 import logging
 import os
+import re
 import select
 import shutil
 import signal
@@ -421,6 +422,10 @@ class Driver:
     def rect(self, win, ctl=None, **kw):
         return Rect(*self.command("rect", win, self._ctl(ctl), **kw))
 
+    def place(self, win, x, y, width, height, **kw):
+        """Moves and sizes a top-level window; gives its new (left, top, right, bottom)."""
+        return tuple(self.command("place", win, x, y, width, height, **kw))
+
     def click(self, win, ctl, force=False, **kw):
         """Clicks a button. Returns once its handler finished or opened a modal
         window (True), or after 5 s of a busy target (False). A disabled button,
@@ -486,6 +491,15 @@ class Driver:
     def lv_columns(self, win, ctl, **kw):
         return self.command("lvcolumns", win, ctl, **kw)[1:]
 
+    def lv_fit(self, win, ctl, **kw):
+        """Per column (width, width its widest text needs, arrow: 1 up, -1 down, 0 none)."""
+        r = self.command("lvfit", win, ctl, **kw)[1:]
+        return [tuple(r[i:i + 3]) for i in range(0, len(r), 3)]
+
+    def tv_selection(self, win, ctl, **kw):
+        """The text of a tree view's selected item, "" when none is."""
+        return self.command("tvsel", win, ctl, **kw)[0]
+
     def lv_selection(self, win, ctl, **kw):
         return self.command("lvsel", win, ctl, **kw)[1:]
 
@@ -538,6 +552,18 @@ class Driver:
         hwnd = box.hwnd if isinstance(box, MessageBox) else box
         return self.command("answer", str(button), title=title, pid=pid, hwnd=hwnd,
                             timeout=self.timeout if timeout is None and hwnd is None else timeout)[0]
+
+    # -- help windows --
+
+    def help_topics(self):
+        """(help file, topic) of every page a help window went to since the
+        last call, as Wine's HTML Help traces them: programs started after
+        setenv("WINEDEBUG", "trace+htmlhelp") write them to this driver's log."""
+        with open(self.log.name, "rb") as f:
+            f.seek(getattr(self, "_help_seen", 0))
+            data = f.read()
+        self._help_seen = getattr(self, "_help_seen", 0) + len(data)
+        return re.findall(r'navigate_url L"mk:@MSITStore:.*?\\\\([^\\:"]+)::/([^"]+)"', data.decode("latin-1"))
 
     # -- screenshots --
 

@@ -273,6 +273,65 @@ void CmdLvColumns(const CArgs& args, CReply& reply)
         reply.AddText(remote.ColumnText(c));
 }
 
+// Per column: its width, the width its widest text (header or cell) needs as
+// the list view draws it, and the header's sort arrow (1 up, -1 down, 0 none).
+void CmdLvFit(const CArgs& args, CReply& reply)
+{
+    HWND lv = FindTarget(args, 0);
+    RequireListView(lv);
+    HWND header = reinterpret_cast<HWND>(SendOrThrow(lv, LVM_GETHEADER, 0, 0));
+    const int cols = ColumnCount(lv);
+    const LRESULT rows = ItemCount(lv);
+    CRemoteItem remote(lv);
+    CRemoteMemory text(lv, TextMax + 1);
+    CRemoteMemory item(lv, sizeof(HDITEMA));
+    auto textWidth = [&](const std::string& s) {
+        text.Write(0, s.c_str(), std::min<size_t>(s.size() + 1, TextMax));
+        return SendOrThrow(lv, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.Address()));
+    };
+    reply.Add(cols);
+    for (int c = 0; c < cols; ++c) {
+        // The list view leaves a margin of about 6 pixels each side of a cell's text.
+        LRESULT needed = textWidth(remote.ColumnText(c)) + 12;
+        for (LRESULT r = 0; r < rows; ++r)
+            needed = std::max<LRESULT>(needed, textWidth(remote.Text(static_cast<int>(r), c)) + 12);
+        int arrow = 0;
+        if (header) {
+            HDITEMA h = {};
+            h.mask = HDI_FORMAT;
+            item.Write(0, &h, sizeof h);
+            SendOrThrow(header, HDM_GETITEMA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(item.Address()));
+            item.Read(0, &h, sizeof h);
+            arrow = (h.fmt & HDF_SORTUP) ? 1 : (h.fmt & HDF_SORTDOWN) ? -1 : 0;
+        }
+        reply.Add(SendOrThrow(lv, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0)).Add(needed).Add(arrow);
+    }
+}
+
+// The text of a tree view's selected item ("" when none is selected).
+void CmdTvSel(const CArgs& args, CReply& reply)
+{
+    HWND tv = FindTarget(args, 0);
+    if (WindowClass(tv) != WC_TREEVIEWA)
+        throw CDriverError("usage", "not a tree view: class " + WindowClass(tv));
+    const LRESULT selected = SendOrThrow(tv, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    if (!selected) {
+        reply.AddText("");
+        return;
+    }
+    CRemoteMemory mem(tv, sizeof(TVITEMA) + TextMax);
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = reinterpret_cast<HTREEITEM>(selected);
+    item.pszText = mem.Address() + sizeof(TVITEMA);
+    item.cchTextMax = TextMax;
+    mem.Write(0, &item, sizeof item);
+    SendOrThrow(tv, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(mem.Address()));
+    std::vector<char> text(TextMax + 1, '\0');
+    mem.Read(sizeof(TVITEMA), text.data(), TextMax);
+    reply.AddText(text.data());
+}
+
 void CmdLvSel(const CArgs& args, CReply& reply)
 {
     HWND lv = FindTarget(args, 0);
@@ -374,6 +433,8 @@ extern const CCommand ListCommands[] = {
     {"lvcount", WINDOW_OPTIONS, "<win> <ctl> -> rows", CmdLvCount},
     {"lvcolumns", WINDOW_OPTIONS, "<win> <ctl> -> n {text}*", CmdLvColumns},
     {"lvsel", WINDOW_OPTIONS, "<win> <ctl> -> n {index}*", CmdLvSel},
+    {"tvsel", WINDOW_OPTIONS, "<win> <ctl|@hwnd> -> text of the selected item", CmdTvSel},
+    {"lvfit", WINDOW_OPTIONS, "<win> <ctl> -> n {width needed arrow}*", CmdLvFit},
     {"lvselect", LIST_OPTIONS " add", "<win> <ctl> <index|-1> [-add] -> n {index}*", CmdLvSelect},
     {"lvdblclick", LIST_OPTIONS, "<win> <ctl> <index> -> 1|0", CmdLvDblClick},
     {"lvcolclick", LIST_OPTIONS, "<win> <ctl> <column> -> 1|0", CmdLvColClick},

@@ -377,6 +377,22 @@ void CmdRect(const CArgs& args, CReply& reply)
     reply.Add(w.left).Add(w.top).Add(w.right).Add(w.bottom).Add(c.right - c.left).Add(c.bottom - c.top);
 }
 
+// Moves and sizes a top-level window as a user's drag would end.
+void CmdPlace(const CArgs& args, CReply& reply)
+{
+    HWND hwnd = FindTopWindow(args, 0);
+    const int x = static_cast<int>(args.Number(1)), y = static_cast<int>(args.Number(2));
+    const int w = static_cast<int>(args.Number(3)), h = static_cast<int>(args.Number(4));
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(hwnd, WM_ENTERSIZEMOVE, 0, 0, SMTO_NORMAL, SendTimeoutMs, &ignored);
+    if (!SetWindowPos(hwnd, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE))
+        ThrowLastError("SetWindowPos");
+    SendMessageTimeoutA(hwnd, WM_EXITSIZEMOVE, 0, 0, SMTO_NORMAL, SendTimeoutMs, &ignored);
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    reply.Add(r.left).Add(r.top).Add(r.right).Add(r.bottom);
+}
+
 // A user cannot click a disabled control, nor one under a modal window.
 void RefuseDisabled(const CArgs& args, HWND ctl)
 {
@@ -456,6 +472,11 @@ void CmdKey(const CArgs& args, CReply& reply)
     LPARAM up = down | (static_cast<LPARAM>(3) << 30);
     if (!PostMessageA(target, WM_KEYDOWN, vk, down) || !PostMessageA(target, WM_KEYUP, vk, up))
         ThrowLastError("PostMessage");
+    // The system turns only a typed F1 into WM_KEYF1 (and that into WM_HELP);
+    // a posted one needs it posted beside it.
+    const UINT WmKeyF1 = 0x004D;
+    if (vk == VK_F1 && !PostMessageA(target, WmKeyF1, 0, 0))
+        ThrowLastError("PostMessage");
     reply.AddHandle(target);
 }
 
@@ -505,6 +526,7 @@ extern const CCommand WindowCommands[] = {
     {"visible", CONTROL_OPTIONS, "<win> [ctl] -> 1|0", CmdVisible},
     {"enabled", CONTROL_OPTIONS, "<win> [ctl] -> 1|0", CmdEnabled},
     {"rect", CONTROL_OPTIONS, "<win> [ctl] -> left top right bottom clientwidth clientheight", CmdRect},
+    {"place", WINDOW_OPTIONS, "<win> <x> <y> <width> <height> -> left top right bottom", CmdPlace},
     {"click", CONTROL_OPTIONS " wait force", "<win> <ctl> -> 1 (handled) | 0 (still busy)", CmdClick},
     {"check", CONTROL_OPTIONS, "<win> <ctl> -> 0|1|2", CmdCheck},
     {"setcheck", CONTROL_OPTIONS " wait force", "<win> <ctl> <0|1|2> -> state", CmdSetCheck},
