@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "boxconfig/SuiteNames.h"
+
 namespace {
 
 const char Marker[] = "[MN]";
