@@ -96,10 +96,13 @@ const char* BoxValueName(BoxNumber value);
 std::string BoxTextDefault(BoxText value, BoxReader reader);
 int BoxNumberDefault(BoxNumber value);
 
-// One box as one reader sees it. Every getter asks the profile anew, so a
-// value changed during a run counts from its next use (the engine reads
-// "Directory" before each file). Reading opens the box's section, which
-// leaves an empty key behind for a box that has none.
+// One box as one reader sees it. Every getter asks the profile it was
+// given, so when a changed value counts is the profile's doing: the engine
+// reads through a CCachedProfile, once per run, so that a box edited while
+// it sends never half-applies (some files to the old directory, the rest to
+// the new); the browser and the manager read the registry fresh. Reading
+// opens the box's section, which leaves an empty key behind for a box that
+// has none.
 class CBoxSettings {
 public:
     CBoxSettings(CProfile& profile, std::string box, BoxReader reader);

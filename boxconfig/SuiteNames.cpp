@@ -22,6 +22,11 @@ std::string BoxEnginePath(const std::string& suiteFolder, const std::string& box
     return suiteFolder + "\\" + BoxesFolder + "\\" + EngineFileName(box);
 }
 
+std::string CacheFileName(const std::string& box)
+{
+    return box + ".lst";
+}
+
 std::string BoxesEntryPath(const std::string& programFolder, const std::string& entry)
 {
     return programFolder + "boxes\\" + entry;
@@ -123,4 +128,13 @@ FileNameFault FileNameFaultOf(const std::string& name)
             return FileNameFault::ReservedCharacter;
     }
     return IsDeviceName(name) ? FileNameFault::DeviceName : FileNameFault::None;
+}
+
+std::vector<std::string> BoxShortcuts(const SuiteFolders& folders, const std::string& box)
+{
+    std::vector<std::string> paths;
+    for (const std::string* folder : {&folders.desktop, &folders.sendTo})
+        if (!folder->empty() && *folder != NotFound)
+            paths.push_back(ShortcutFilePath(*folder, box));
+    return paths;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The application's name: the caption of Sendora's and SndMgr's messages,
 // and both levels of the settings key under HKEY_CURRENT_USER\Software.
@@ -41,6 +42,10 @@ std::string EngineFileName(const std::string& box);
 // "<suiteFolder>\Boxes\<box>.exe", where the manager makes the engine copy;
 // suiteFolder comes without its trailing backslash.
 std::string BoxEnginePath(const std::string& suiteFolder, const std::string& box);
+
+// The remote browser's listing cache of a box, kept in the folder the
+// manager runs in (the suite's folder) and removed with the box.
+std::string CacheFileName(const std::string& box);
 
 // "<programFolder>boxes\<entry>", as the box listing and the programs that
 // start box engines name a file of that folder (programFolder ends in a
@@ -92,3 +97,16 @@ inline std::string ShortcutFilePath(const std::string& folder, const std::string
 {
     return folder + "\\" + AsciiUpper(name) + ".LNK";
 }
+
+// The folders a box's files lie in, each without a trailing backslash. A
+// shell folder that could not be read is held as "Not Found", as the
+// programs hold it.
+struct SuiteFolders {
+    std::string program;  // the programs, the Boxes folder and the listing caches
+    std::string desktop;
+    std::string sendTo;
+};
+
+// The Desktop and Send To shortcuts of a box; none in a shell folder that is
+// not known ("Not Found\BOX.LNK" would be a path below the current folder).
+std::vector<std::string> BoxShortcuts(const SuiteFolders& folders, const std::string& box);

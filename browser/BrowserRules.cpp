@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "boxconfig/SuiteNames.h"
+
 namespace {
 
 const char Marker[] = "[MN]";
@@ -50,11 +52,6 @@ int NextSortOrder(int current)
 std::string ConnectionLine(const std::string& box, const std::string& host, bool connected)
 {
     return box + "(" + host + ") - " + (connected ? "Connected" : "Not connected");
-}
-
-std::string CacheFileName(const std::string& box)
-{
-    return box + ".lst";
 }
 
 std::string UnreadableStatus(size_t unreadable)

@@ -39,9 +39,6 @@ int NextSortOrder(int current);
 // "<box>(<host>) - Connected" and "... - Not connected".
 std::string ConnectionLine(const std::string& box, const std::string& host, bool connected);
 
-// The cache file of a box, in the current directory.
-std::string CacheFileName(const std::string& box);
-
 // The status after a listing: empty, or how many of its lines could not be
 // shown (they would otherwise vanish without a word).
 std::string UnreadableStatus(size_t unreadable);

@@ -45,16 +45,6 @@ public:
     virtual int Next() = 0;
 };
 
-class CStringListingSource : public CListingSource {
-public:
-    explicit CStringListingSource(std::string text) : m_text(std::move(text)) {}
-    int Next() override { return m_pos < m_text.size() ? static_cast<unsigned char>(m_text[m_pos++]) : -1; }
-
-private:
-    std::string m_text;
-    size_t m_pos = 0;
-};
-
 typedef std::function<void(const ListingRecord&)> ListingSink;
 
 // Hands each directory and file entry of the listing to the sink, in order,

@@ -1,4 +1,4 @@
-// Messages from the upload worker to the progress window. All three are
+// Messages from the upload worker to the progress window. All of them are
 // sent, not posted: the worker waits until the window has handled them.
 #pragma once
 
@@ -18,3 +18,7 @@ enum EngineExit : int {
     ExitFailed = 1,     // a failure, or a run with paths not sent
     ExitCancelled = 2,  // the user pressed Cancel
 };
+
+// Inside the window only: show what the worker recorded for display; sent by
+// the worker before it shows a message box.
+#define WM_PROGRESS_FLUSH (WM_USER + 510)

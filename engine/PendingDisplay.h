@@ -1,7 +1,7 @@
 // What the upload worker asked the progress window to show and the window
 // has not shown yet. The worker only records, so it never waits for a
 // repaint; the window's thread takes the changes a few times a second and
-// whenever someone reads the window. Thread-safe.
+// before anything that waits on the user. Thread-safe.
 #pragma once
 
 #include <mutex>

@@ -62,8 +62,6 @@ BOOL CProgressDlg::OnInit()
                           IDB_UPLOAD_END, m_colorMap);
     m_animator.Start();
     SetTimer(m_hwnd, ShowTimer, ShowPeriodMs, nullptr);
-    for (int id : {IDC_PROGRESS_STATUS, IDC_PROGRESS_LOG, IDC_PROGRESS_BAR})
-        SetWindowSubclass(Item(id), CatchUpFirst, 0, reinterpret_cast<DWORD_PTR>(this));
 
     SetForegroundWindow(m_hwnd);
     // The window comes to the front while the user may be typing elsewhere:
@@ -128,6 +126,10 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
             ShowPending(false);
         result = 0;
         return true;
+    case WM_PROGRESS_FLUSH:
+        ShowPending(true);
+        result = 0;
+        return true;
     case WM_UPLOAD_DONE:
         Complete();
         result = 0;
@@ -152,25 +154,13 @@ void CProgressDlg::OnTimer(UINT_PTR id)
         ShowPending(false);
 }
 
-// Painting is paced, reading is not: whoever asks the status, the log or the
-// bar (a screen reader, a test driver) gets what the worker last recorded.
-LRESULT CALLBACK CProgressDlg::CatchUpFirst(HWND control, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self)
-{
-    if (msg == WM_GETTEXT || msg == WM_GETTEXTLENGTH || msg == PBM_GETPOS)
-        reinterpret_cast<CProgressDlg*>(self)->ShowPending(true);
-    return DefSubclassProc(control, msg, wp, lp);
-}
-
 void CProgressDlg::ShowPending(bool wholeLog)
 {
-    if (m_showing)
-        return;  // its own reads of the controls
-    m_showing = true;
     CPendingDisplay::Changes changes = m_pending.Take();
     if (changes.hasStatus)
         ShowStatus(changes.status);
-    // A hidden log is filled when someone looks: each edit of it costs as
-    // much as painting all the rest.
+    // A hidden log is filled when it is opened or before a message box: each
+    // edit of it costs as much as painting all the rest.
     m_unshownLog += changes.log;
     if (!m_unshownLog.empty() && (m_detailsShown || wholeLog)) {
         AppendLogHere(m_unshownLog);
@@ -180,7 +170,6 @@ void CProgressDlg::ShowPending(bool wholeLog)
         m_barWanted = 0;
     ShowBar();
     m_lastShown = GetTickCount();
-    m_showing = false;
 }
 
 void CProgressDlg::ShowBar()
@@ -251,6 +240,11 @@ void CProgressDlg::AppendLog(const std::string& reply)
 void CProgressDlg::ResetProgress()
 {
     m_pending.ResetBar();
+}
+
+void CProgressDlg::Flush()
+{
+    SendMessageA(m_hwnd, WM_PROGRESS_FLUSH, 0, 0);
 }
 
 void CProgressDlg::ShowStatus(const std::string& text)

@@ -27,6 +27,9 @@ public:
     void AppendLog(const std::string& reply);
     void ResetProgress();
     void SetTitle(const std::string& text);
+    // Shows everything recorded, so that a message box the worker is about
+    // to show stands over the state it speaks of.
+    void Flush();
 
     // The progress notification of the FTP client: moves the bar.
     void ReportProgress(uint64_t size, uint64_t sent);
@@ -51,7 +54,6 @@ protected:
     }
 
 private:
-    static LRESULT CALLBACK CatchUpFirst(HWND control, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
     // With wholeLog also a hidden log gets its replies.
     void ShowPending(bool wholeLog);
     void ShowBar();
@@ -68,7 +70,6 @@ private:
     CPendingDisplay m_pending;
     int m_barWanted = 0;
     DWORD m_lastShown = 0;
-    bool m_showing = false;
     std::string m_unshownLog;
     bool m_dialUpWasActive = false;
     bool m_detailsShown = false;

@@ -80,6 +80,7 @@ void OpenSftp(UploadSession& s)
     options.timeoutSeconds = settings.TimeLimit();
     SftpOpening opening;
     opening.trust = [&](const SftpHostKey& key, HostKeyVerdict verdict) {
+        s.window->Flush();
         if (!AskYesNo(s.window->Handle(), HostKeyQuestion(key, options.host, verdict), SuiteTitle, HelpHostKeyQuestion, DefaultAnswer::No))
             return false;
         s.runProfile->WriteString(s.boxName, BoxValue::HostKey, key.fingerprint);

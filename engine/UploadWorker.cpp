@@ -38,6 +38,7 @@ const char NameRefused[] = "the server cannot take this name";
 {
     if (!reason.empty())
         s.window->AppendLog(reason + "\r\n");
+    s.window->Flush();
     ShowFailure(s.window->Handle(), WithReason(text.c_str(), reason), SuiteTitle);
     SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, 0, 0);
     ExitProcess(1);  // not reached while the window exists
@@ -103,6 +104,7 @@ public:
     void Reply(const char* text) override { m_session.window->AppendLog(text); }
     bool TrustCertificate(const TlsCertificate& certificate) override
     {
+        m_session.window->Flush();
         if (!AskYesNo(m_session.window->Handle(), CertificateQuestion(certificate, m_host), SuiteTitle,
                       HelpCertificateQuestion, DefaultAnswer::No))
             return false;
@@ -273,8 +275,10 @@ void Run(UploadSession& s)
     }
 
     CloseSftp(s);
-    if (!s.notSent.empty())
+    if (!s.notSent.empty()) {
+        s.window->Flush();
         ShowFailure(s.window->Handle(), NotSentText(s.notSent), SuiteTitle);
+    }
     SendMessageA(s.window->Handle(), WM_UPLOAD_DONE, 0, 0);
 }
 

@@ -12,7 +12,7 @@ struct TlsCertificate {
     std::string issuer;
     std::string validFrom;  // UTC, "YYYY-MM-DD HH:MM"
     std::string validTo;
-    std::string fingerprint;  // SHA-256 of the DER bytes, as Sha256Fingerprint gives it
+    std::string fingerprint;  // SHA-256 of the DER bytes, "AB:CD:..." in upper case
     // The platform's verdict on the chain and the host name: 0 when
     // trusted, else a CERT_E_* or TRUST_E_* code.
     uint32_t error = 0;

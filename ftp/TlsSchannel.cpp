@@ -3,7 +3,9 @@
 // data (not SEC_I_CONTEXT_EXPIRED); the record trailer EncryptMessage uses
 // may be shorter than the stream sizes say; only the DATA and EXTRA buffers
 // DecryptMessage hands back are to be read, and the buffer descriptions are
-// made afresh for every call. It never checks certificates, so we do.
+// made afresh for every call; a certificate has no SHA-256 property there
+// (CRYPT_E_NOT_FOUND), CryptHashCertificate gives it. It never checks
+// certificates, so we do.
 #define SECURITY_WIN32
 #define SCHANNEL_USE_BLACKLISTS           // for SCH_CREDENTIALS
 #define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS  // for the revocation time limit
@@ -20,7 +22,10 @@
 #include <cstring>
 #include <vector>
 
-#include "ftp/Sha256.h"
+#ifndef CALG_SHA_256
+// Known since XP SP3; the headers offer it only above the SP2 we build for.
+#define CALG_SHA_256 (ALG_CLASS_HASH | ALG_TYPE_ANY | 12)  // ALG_SID_SHA_256
+#endif
 
 namespace {
 
@@ -61,6 +66,29 @@ std::string NameText(const CERT_CONTEXT* cert, CERT_NAME_BLOB* name)
     std::vector<char> text(size + 1, '\0');
     CertNameToStrA(cert->dwCertEncodingType, name, type, text.data(), size);
     return text.data();
+}
+
+// The SHA-256 of the certificate as upper-case hex pairs joined by colons,
+// the form stored in a box; "" when the system cannot hash it.
+std::string Fingerprint(const CERT_CONTEXT* cert)
+{
+    BYTE digest[32];
+    DWORD size = sizeof digest;
+    if (!CertGetCertificateContextProperty(cert, CERT_SHA256_HASH_PROP_ID, digest, &size) || size != sizeof digest) {
+        size = sizeof digest;
+        if (!CryptHashCertificate(0, CALG_SHA_256, 0, cert->pbCertEncoded, cert->cbCertEncoded, digest, &size) ||
+            size != sizeof digest)
+            return std::string();
+    }
+    static const char hex[] = "0123456789ABCDEF";
+    std::string text;
+    for (BYTE byte : digest) {
+        if (!text.empty())
+            text += ':';
+        text += hex[byte >> 4];
+        text += hex[byte & 15];
+    }
+    return text;
 }
 
 // An output token SSPI allocated, freed when done.
@@ -288,7 +316,7 @@ bool CSchannelProvider::ServerCertificate(TlsCertificate* out)
     out->issuer = NameText(cert, &cert->pCertInfo->Issuer);
     out->validFrom = TimeText(cert->pCertInfo->NotBefore);
     out->validTo = TimeText(cert->pCertInfo->NotAfter);
-    out->fingerprint = Sha256Fingerprint(cert->pbCertEncoded, cert->cbCertEncoded);
+    out->fingerprint = Fingerprint(cert);
 
     // The chain through the user's trusted roots, and the name we asked for.
     CERT_CHAIN_PARA chainPara = {};

@@ -23,21 +23,6 @@ std::string WithoutTrailingBackslash(std::string folder)
     return folder;
 }
 
-std::vector<std::string> BoxShortcuts(const SuiteFolders& folders, const std::string& box)
-{
-    std::vector<std::string> paths;
-    // "Not Found\BOX.LNK" would be a path below whatever folder is current.
-    for (const std::string* folder : {&folders.desktop, &folders.sendTo})
-        if (!folder->empty() && *folder != NotFound)
-            paths.push_back(ShortcutFilePath(*folder, box));
-    return paths;
-}
-
-std::string ListingCachePath(const SuiteFolders& folders, const std::string& box)
-{
-    return folders.program + "\\" + box + ".lst";
-}
-
 bool IsBrowserScratchName(const std::string& fileName)
 {
     // "*.lst" also finds "a.lstx" through its short name "A~1.LST".

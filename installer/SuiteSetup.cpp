@@ -17,7 +17,7 @@
 
 #include "boxconfig/SuiteNames.h"
 #include "installer/SetupPlan.h"
-#include "manager/BoxFiles.h"
+#include "shell/BoxFiles.h"
 #include "shell/BoxListing.h"
 #include "shell/ShellFolders.h"
 
@@ -105,12 +105,6 @@ std::vector<std::string> RelatedProducts(const std::string& upgradeCode)
     return products;
 }
 
-// A copy that is gone already is what the removal wants.
-bool IsMissing(DWORD error)
-{
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
 void RemoveBrowserScratchFiles(const std::string& programFolder)
 {
     WIN32_FIND_DATAA found;
@@ -149,15 +143,8 @@ void Remove(MSIHANDLE install)
     std::vector<BoxFailure> left;
     for (const std::string& box : ListBoxes(folders.program)) {
         Log(install, "RemoveBoxes: \"" + box + "\" in " + folders.program);
-        for (const std::string& shortcut : BoxShortcuts(folders, box))
-            DeleteFileA(shortcut.c_str());
-        const std::string engine = BoxEnginePath(folders.program, box);
-        if (!DeleteFileA(engine.c_str())) {
-            const DWORD error = GetLastError();
-            if (!IsMissing(error))
-                left.push_back({box, engine, ErrorText(error)});
-        }
-        DeleteFileA(ListingCachePath(folders, box).c_str());
+        if (const DWORD error = RemoveBoxFiles(folders, box))
+            left.push_back({box, BoxEnginePath(folders.program, box), ErrorText(error)});
     }
     // Also the listings of boxes deleted by hand, whose cache the manager never saw go.
     RemoveBrowserScratchFiles(folders.program);

@@ -3,13 +3,12 @@
 #include <commctrl.h>
 
 #include "boxconfig/SuiteNames.h"
-#include "browser/BrowserRules.h"
 #include "ftp/CommandText.h"
-#include "manager/BoxFiles.h"
 #include "manager/BoxRecord.h"
 #include "manager/BoxRules.h"
 #include "manager/MoreOptionsDlg.h"
 #include "manager/resource.h"
+#include "shell/BoxFiles.h"
 #include "shell/ShellFolders.h"
 #include "win/MsgBox.h"
 #include "win/ProgramIcon.h"
@@ -281,24 +280,17 @@ void CBoxManagerDlg::DeleteBox()
     }
     if (!AskYesNo(m_hwnd, Replace("Are you sure you want to delete %s?", box), SuiteTitle))
         return;
-    const std::string cwd = CurrentDirectory();
-    DeleteFileA((m_state.DesktopFolder + "\\" + box + ".lnk").c_str());
-    DeleteFileA((m_state.SendToFolder + "\\" + box + ".lnk").c_str());
-    const std::string engine = BoxEnginePath(cwd, box);
-    if (!DeleteFileA(engine.c_str())) {
-        // A copy that is already gone is what Delete wants; one that is
-        // sending right now stays behind, and the launcher would go on
-        // listing the box.
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-            ShowFailure(m_hwnd,
-                        "The engine of the box \"" + box + "\",\n" + engine + "\ncould not be deleted (" +
-                            ErrorText(error) +
-                            ").\n\nIt may be sending files right now; delete it by hand once it "
-                            "has finished.",
-                        SuiteTitle);
+    const SuiteFolders folders = {CurrentDirectory(), m_state.DesktopFolder, m_state.SendToFolder};
+    if (const DWORD error = RemoveBoxFiles(folders, box)) {
+        // An engine that is sending right now stays behind, and the launcher
+        // would go on listing the box.
+        ShowFailure(m_hwnd,
+                    "The engine of the box \"" + box + "\",\n" + BoxEnginePath(folders.program, box) +
+                        "\ncould not be deleted (" + ErrorText(error) +
+                        ").\n\nIt may be sending files right now; delete it by hand once it "
+                        "has finished.",
+                    SuiteTitle);
     }
-    DeleteFileA((cwd + "\\" + CacheFileName(box)).c_str());
     m_profile.DeleteSection(box);
     ShowInfo(m_hwnd, Replace("%s has been deleted", box), SuiteTitle);
     NotifyLauncher();

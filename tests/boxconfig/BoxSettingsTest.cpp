@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "boxconfig/BoxSettings.h"
-#include "boxconfig/MemoryProfile.h"
+#include "support/MemoryProfile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "boxconfig/CachedProfile.h"
-#include "boxconfig/MemoryProfile.h"
+#include "support/MemoryProfile.h"
 
 namespace {
 

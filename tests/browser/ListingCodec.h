@@ -4,9 +4,20 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "browser/Listing.h"
+
+class CStringListingSource : public CListingSource {
+public:
+    explicit CStringListingSource(std::string text) : m_text(std::move(text)) {}
+    int Next() override { return m_pos < m_text.size() ? static_cast<unsigned char>(m_text[m_pos++]) : -1; }
+
+private:
+    std::string m_text;
+    size_t m_pos = 0;
+};
 
 inline std::vector<ListingRecord> ParseListingText(const std::string& text, size_t* unreadable = nullptr)
 {

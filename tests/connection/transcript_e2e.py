@@ -10,7 +10,7 @@ import re
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "engine_e2e"))
-from engine_run import LOG, EngineRun, ScriptedFtpServer, boxes, dialogue, suite, write  # noqa: E402
+from engine_run import LOG, STORED, EngineRun, ScriptedFtpServer, boxes, dialogue, suite, write  # noqa: E402
 import scripted_ftpd  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -49,7 +49,8 @@ def engine_part(d, s):
         with EngineRun(d, box, boxes.path_list([a_txt, b_bin, os.path.join(src, "site")])) as run:
             w = run.window()
             t.check(held.wait_reached(), "the server came to the CDUP")
-            log = d.get_text(w, LOG)
+            # Nothing more is logged until the CDUP's reply: three completions are all.
+            log = d.wait_text(w, LOG, lambda text: text.count(STORED) == 3)
             held.release()
             t.eq(run.exit_code(), 0, "exit code")
         srv.wait(10)

@@ -169,6 +169,7 @@ with suite.Session() as s:
             with run:
                 report = run.message_box()
                 t.eq(report.text, not_sent_text([a_txt]))
+                # The log is brought up to date before the report shows: read at once.
                 log = d.get_text(run.window(), LOG)
                 t.eq(log, GREETING + USER_OK + PASS_OK + PORT_OK + TYPE_OK + STOR_OPEN +
                      "425 Can't open data connection\r\n" + PORT_OK + TYPE_OK + STOR_OPEN + STORED)

@@ -47,11 +47,12 @@ with suite.Session() as s:
             with EngineRun(d, box, boxes.path_list([a_txt])) as run:
                 w = run.window()
                 t.check(held.wait_reached(), "the server came to the completion")
-                log = d.get_text(w, LOG)
-                t.eq(log, GREETING + USER_OK + PASS_OK + PORT_OK + TYPE_OK + STOR_OPEN, "log while sending")
+                sending = GREETING + USER_OK + PASS_OK + PORT_OK + TYPE_OK + STOR_OPEN
+                log = d.wait_text(w, LOG, sending)
+                t.eq(log, sending, "log while sending")
                 t.check(secret not in log, "no password in the log")
                 t.eq(d.title(w), "FTP Sendora - [Log]")
-                t.eq(d.get_text(w, STATUS), "Sending a.txt...")
+                t.eq(d.wait_text(w, STATUS, "Sending a.txt..."), "Sending a.txt...")
                 t.check(d.is_visible(w, LOG), "Details 1 shows the log")
                 held.release()
                 t.eq(run.exit_code(), 0, "exit code")
@@ -115,7 +116,7 @@ with suite.Session() as s:
             with EngineRun(d, box, boxes.path_list([f["Report.doc"]])) as run:
                 w = run.window()
                 t.check(held.wait_reached(), "the server came to the completion")
-                t.eq(d.get_text(w, STATUS), "Sending REPORT.DOC...")
+                t.eq(d.wait_text(w, STATUS, "Sending REPORT.DOC..."), "Sending REPORT.DOC...")
                 held.release()
                 t.eq(run.exit_code(), 0)
             srv.wait(10)

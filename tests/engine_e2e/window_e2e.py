@@ -127,7 +127,7 @@ with suite.Session() as s:
                 with EngineRun(d, box, boxes.path_list([path])) as run:
                     w = run.window()
                     t.check(held.wait_reached(), "the server holds the completion")
-                    t.eq(tuple(d.progress(w, BAR)), (100, 0, 100), name)
+                    t.eq(tuple(d.wait_progress(w, BAR, 100)), (100, 0, 100), name)
                     held.release()
                     t.eq(run.exit_code(), 0, "exit code")
             finally:
@@ -147,8 +147,8 @@ with suite.Session() as s:
             with EngineRun(d, box, boxes.path_list(many)) as run:
                 w = run.window()
                 t.check(held.wait_reached(), "the server holds the last completion")
-                t.eq(d.get_text(w, STATUS), "Sending f39.txt...")
-                t.eq(tuple(d.progress(w, BAR)), (100, 0, 100))
+                t.eq(d.wait_text(w, STATUS, "Sending f39.txt..."), "Sending f39.txt...")
+                t.eq(tuple(d.wait_progress(w, BAR, 100)), (100, 0, 100))
                 d.click(w, DETAILS)
                 t.eq(d.get_text(w, LOG), GREETING + USER_OK + PASS_OK + (PORT_OK + TYPE_OK + STOR_OPEN + STORED) * 39 +
                      PORT_OK + TYPE_OK + STOR_OPEN)

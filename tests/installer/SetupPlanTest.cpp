@@ -2,6 +2,7 @@
 // must keep the boxes, and what the user is told.
 #include <gtest/gtest.h>
 
+#include "boxconfig/SuiteNames.h"
 #include "installer/SetupPlan.h"
 
 namespace {

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "boxconfig/MemoryProfile.h"
+#include "boxconfig/PasswordCodec.h"
 #include "manager/BoxRecord.h"
+#include "support/MemoryProfile.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "boxconfig/MemoryProfile.h"
 #include "manager/BoxManagerDlg.h"
 #include "manager/resource.h"
+#include "support/MemoryProfile.h"
 
 TEST(BoxManagerWindow, SystemMenuAboutEntryAndTheProgramIconForTitleBarTaskbarAndDragging)
 {

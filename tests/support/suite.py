@@ -395,6 +395,21 @@ class Driver:
     def get_text(self, win, ctl=None, **kw):
         return self.command("gettext", win, self._ctl(ctl), **kw)[0]
 
+    def wait_text(self, win, ctl, expected, timeout=None, **kw):
+        """Waits until the control's text is expected (or expected(text) is
+        true); returns the text then, or at the time limit, for the test to
+        compare. For windows that show what they were told a moment later."""
+        return self._wait_for(lambda: self.get_text(win, ctl, **kw), expected, timeout)
+
+    def _wait_for(self, read, expected, timeout):
+        wanted = expected if callable(expected) else (lambda value: value == expected)
+        deadline = time.monotonic() + (self.timeout if timeout is None else timeout)
+        while True:
+            value = read()
+            if wanted(value) or time.monotonic() >= deadline:
+                return value
+            time.sleep(0.05)
+
     def set_text(self, win, ctl, text, **kw):
         self.command("settext", win, self._ctl(ctl), text, **kw)
 
@@ -504,6 +519,11 @@ class Driver:
 
     def progress(self, win, ctl, **kw):
         return Progress(*self.command("progress", win, ctl, **kw))
+
+    def wait_progress(self, win, ctl, pos, timeout=None, **kw):
+        """Waits until the bar stands at pos; returns its Progress then, or at
+        the time limit."""
+        return self._wait_for(lambda: self.progress(win, ctl, **kw), lambda p: p.pos == pos, timeout)
 
     # -- message boxes --
 

@@ -88,6 +88,8 @@ TEST_F(SchannelUntrusted, ACertificateOutsideTheTrustedRootsIsRefusedWithItsReas
 {
     const TlsCertificate certificate = CertificateOf("TLS_PORT");
     EXPECT_EQ(certificate.error, UntrustedRoot);
+    // Python's SHA-256 of the DER bytes in the stored form: boxes that trust a
+    // certificate keep trusting it.
     EXPECT_EQ(certificate.fingerprint, std::getenv("TLS_FINGERPRINT"));
     EXPECT_EQ(certificate.subject, "CN=localhost, O=Suite test");
     EXPECT_EQ(certificate.issuer, certificate.subject);

@@ -1,4 +1,4 @@
-// A profile held in memory, for code that must run without a registry.
+// A profile held in memory, for tests that must run without a registry.
 #pragma once
 
 #include <map>

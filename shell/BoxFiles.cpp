@@ -1,4 +1,4 @@
-#include "manager/BoxFiles.h"
+#include "shell/BoxFiles.h"
 
 #include <cstring>
 
@@ -28,6 +28,20 @@ DWORD CopyEngine(const std::string& cwd, const std::string& box)
     if (CopyFileA((cwd + "\\Sendora.exe").c_str(), BoxEnginePath(cwd, box).c_str(), FALSE))
         return 0;
     return GetLastError();
+}
+
+DWORD RemoveBoxFiles(const SuiteFolders& folders, const std::string& box)
+{
+    for (const std::string& shortcut : BoxShortcuts(folders, box))
+        DeleteFileA(shortcut.c_str());
+    DWORD error = 0;
+    if (!DeleteFileA(BoxEnginePath(folders.program, box).c_str())) {
+        error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            error = 0;
+    }
+    DeleteFileA((folders.program + "\\" + CacheFileName(box)).c_str());
+    return error;
 }
 
 bool FindBox(CProfile& profile, const std::string& cwd, const std::string& name, std::string& stored)
