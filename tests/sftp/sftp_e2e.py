@@ -15,6 +15,7 @@ The browser of the same box lists with sizes and folders, moves into a
 folder and back, makes, renames and deletes on the server, and downloads
 byte for byte, asking before it replaces a file."""
 import os
+import shutil
 import sys
 import time
 
@@ -43,6 +44,8 @@ def remote_tree(root):
 
 with suite.Session() as s, sshd.Sshd() as srv:
     d = s.driver
+    d.setenv("WINEDEBUG", "trace+htmlhelp")  # the help windows' addresses
+    shutil.copy(suite.win64_bin("sendora.chm"), s.tmp)  # the suite folder of the boxes' engines
     home = srv.home_dir("e2e-sftp")
     src = os.path.join(s.tmp, "src")
     box = boxes.make_box(d, s.tmp, "Secure", port=srv.port, user=sshd.USER, password=sshd.PASSWORD, sftp=1,
@@ -54,7 +57,13 @@ with suite.Session() as s, sshd.Sshd() as srv:
         with EngineRun(d, box, boxes.path_list(paths)) as run:
             if answer:
                 q = run.message_box()
-                t.eq((q.caption, q.icon, [b[1] for b in q.buttons]), ("FTP Sendora", "question", ["&Yes", "&No"]))
+                t.eq((q.caption, q.icon, [b[1] for b in q.buttons]),
+                     ("FTP Sendora", "question", ["&Yes", "&No", "Help"]))
+                if answer == "no":
+                    d.help_topics()
+                    d.key(q.hwnd, "f1")
+                    shown = suite.poll(d.help_topics, timeout=20)
+                    t.eq(shown[-1:], [("sendora.chm", "messages.htm#hostkey")], "F1 on the question")
                 t.check(q.text.startswith("WARNING") == changed, "warned only of a changed key: %r" % q.text)
                 t.check("Key type: ssh-ed25519\nFingerprint:\n%s\n" % srv.fingerprint in q.text, q.text)
                 d.answer(answer, box=q)
