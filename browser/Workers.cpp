@@ -404,7 +404,9 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
         std::unique_ptr<CFtpClient> ftp(new CFtpClient);
         ftp->SetTimeLimit(s.settings.TimeLimit());
         outcome = Success;
-        if (NeedsSession(command.kind) && s.connected && ServerHungUp(s, *ftp)) {
+        // An SFTP session is not the FTP control connection looked at here.
+        const bool ftpSession = !s.settings.Sftp();
+        if (ftpSession && NeedsSession(command.kind) && s.connected && ServerHungUp(s, *ftp)) {
             DropIfLost(s, *ftp);
             SetStatus(s, "The FTP host ended the session.  Reconnecting...");
             outcome = Reconnect(s, *ftp);
@@ -412,7 +414,8 @@ void RunFramed(CBrowserSession& s, const Command& command, CGate::Ticket ticket)
         }
         if (outcome.ok)
             outcome = Perform(s, *ftp, command);
-        DropIfLost(s, *ftp);
+        if (ftpSession)
+            DropIfLost(s, *ftp);
     } catch (...) {
         outcome = Silent;
     }
