@@ -33,29 +33,21 @@ if ((${#missing[@]})); then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# vsftpd is a test peer only: each test starts its own, on a free port of
-# 127.0.0.1, and ends it by its process id. Installing the package starts its
-# system service; that one is stopped and kept from starting again, but only
-# when this run installed it: a vsftpd that was there before is the machine's
+# vsftpd and sshd are test peers only: each test starts its own, on a free
+# port of 127.0.0.1, and ends it by its process id. Installing a package starts
+# its system service; that one is stopped and kept from starting again, but
+# only when this run installed it: one that was there before is the machine's
 # own and is left alone.
-if ((new_vsftpd)); then
-  $SUDO invoke-rc.d vsftpd stop >/dev/null 2>&1 || true
+stop_service() {
+  $SUDO invoke-rc.d "$1" stop >/dev/null 2>&1 || true
   if command -v systemctl >/dev/null 2>&1; then
-    $SUDO systemctl disable --quiet vsftpd >/dev/null 2>&1 || true
+    $SUDO systemctl disable --quiet "$1" >/dev/null 2>&1 || true
   else
-    $SUDO update-rc.d vsftpd disable >/dev/null 2>&1 || true
+    $SUDO update-rc.d "$1" disable >/dev/null 2>&1 || true
   fi
-fi
-
-# sshd likewise: the tests start their own with their own keys and config.
-if ((new_sshd)); then
-  $SUDO invoke-rc.d ssh stop >/dev/null 2>&1 || true
-  if command -v systemctl >/dev/null 2>&1; then
-    $SUDO systemctl disable --quiet ssh >/dev/null 2>&1 || true
-  else
-    $SUDO update-rc.d ssh disable >/dev/null 2>&1 || true
-  fi
-fi
+}
+((new_vsftpd)) && stop_service vsftpd
+((new_sshd)) && stop_service ssh
 
 # The SFTP tests log in as this account; its password is known to them.
 if ! id suitesftp >/dev/null 2>&1; then

@@ -42,20 +42,20 @@ def main():
         trusted = tls_certs.make_certificate(os.path.join(s.tmp, "trusted"), "localhost")
         untrusted = tls_certs.make_certificate(os.path.join(s.tmp, "untrusted"), "localhost")
         tls_certs.trust(trusted)
-        spec = {c: tls_certs.scripted(c) for c in (trusted, untrusted)}
+        certs = {c: tls_certs.scripted(c) for c in (trusted, untrusted)}
 
         # (case, the box's stored certificate, the script, the exit code,
         # the failure shown before the files not sent, or None)
         cases = [
             ("an untrusted certificate on the data connection of a trusted server", None,
-             secured(spec[trusted]) + listing(data_tls=spec[untrusted]), 1, OTHER_CERTIFICATE),
+             secured(certs[trusted]) + listing(data_tls=certs[untrusted]), 1, OTHER_CERTIFICATE),
             ("a trusted certificate on the data connection, but not the one the user trusted", untrusted,
-             secured(spec[untrusted]) + listing(data_tls=spec[trusted]), 1, OTHER_CERTIFICATE),
+             secured(certs[untrusted]) + listing(data_tls=certs[trusted]), 1, OTHER_CERTIFICATE),
             ("the server gives up on the data connection: 425 before STOR", None,
-             secured(spec[trusted]) + [{"expect": "LIST", "reply": "150 Here\r\n", "then": "425 No connection\r\n"}],
+             secured(certs[trusted]) + [{"expect": "LIST", "reply": "150 Here\r\n", "then": "425 No connection\r\n"}],
              1, DATA_FAILED + "425 No connection"),
             ("TLS: another host reaches the data port first", None,
-             secured(spec[trusted]) + listing(impostor=True) + store(impostor=True), 0, None),
+             secured(certs[trusted]) + listing(impostor=True) + store(impostor=True), 0, None),
             ("plain: another host reaches the data port first", None,
              scripted_ftpd.login() + store(impostor=True), 0, None),
         ]

@@ -140,11 +140,11 @@ def _passive_reply(control, step):
     return reply.replace("{pasv}", "127,0,0,1," + numbers).replace("{port}", numbers)
 
 
-def _tls_context(spec):
+def _tls_context(certificate):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(spec["cert"], spec["key"])
-    if "max_version" in spec:
-        version = getattr(ssl.TLSVersion, spec["max_version"])
+    context.load_cert_chain(certificate["cert"], certificate["key"])
+    if "max_version" in certificate:
+        version = getattr(ssl.TLSVersion, certificate["max_version"])
         context.minimum_version = context.maximum_version = version
         context.set_ciphers("DEFAULT:@SECLEVEL=0")  # old versions need old ciphers
     return context
