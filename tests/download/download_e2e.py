@@ -330,6 +330,7 @@ def cut_cases(s, d, program, folder):
             p = b.prompt()
             d.escape(p)
             wait_for("the prompt gone", lambda: p not in d.windows(CAPTION, pid=b.pid))
+            wait_for("the browser idle", lambda: d.is_enabled(b.w, DOWNLOAD))
             t.eq(read(local), b"my own copy\r\n")
 
         with t.case("part of the file, then 426: no partial file, the one it was to replace as it was, and the user "
@@ -344,6 +345,7 @@ def cut_cases(s, d, program, folder):
             t.eq(sorted(os.listdir(os.path.dirname(local))), [os.path.basename(local)], "no partial file")
             d.answer("ok", box=box)
             wait_for("the status emptied", lambda: d.get_text(b.w, STATUS) == "")
+            wait_for("the browser idle", lambda: d.is_enabled(b.w, DOWNLOAD))
             t.eq(d.progress(b.w, PROGRESS).pos, 0)
 
         with t.case("Copy to with a cut download: the box gets the file that arrived, never the cut one"):
@@ -375,6 +377,7 @@ def cut_cases(s, d, program, folder):
             t.check(not os.path.exists(local), "the partial file removed")
             d.answer("ok", box=box)
             wait_for("the status emptied", lambda: d.get_text(b.w, STATUS) == "")
+            wait_for("the browser idle", lambda: d.is_enabled(b.w, DOWNLOAD))
 
         t.eq(b.close(), 0)
         t.check(server.wait(10), "session over")
