@@ -13,6 +13,7 @@
 #include "browser/SessionTransfer.h"
 #include "browser/SftpWorkers.h"
 #include "browser/resource.h"
+#include "engine/TransferRules.h"
 #include "ftp/FtpClient.h"
 #ifdef SUITE_HAVE_SFTP
 #include "ftp/SftpClient.h"
@@ -130,7 +131,7 @@ bool DownloadFile(CBrowserSession& s, CFtpClient& ftp, const Command& command)
 #ifdef SUITE_HAVE_SFTP
 bool SftpDownloadFile(CBrowserSession& s, const Command& command)
 {
-    const std::string& name = command.name;
+    const std::string name = ShownName(command.name);
     std::string local;
     if (!PrepareDownload(s, command, &local))
         return false;
@@ -140,9 +141,15 @@ bool SftpDownloadFile(CBrowserSession& s, const Command& command)
     std::FILE* out = std::fopen(partial.c_str(), "wb");
     if (!out)
         return Fail(s, "Unable to download the requested file");
+    // SFTP has no TYPE A: a text file gets the CR LF line ends FTP brings.
+    const bool text = IsTextName(name);
+    bool afterCr = false;
     uint64_t received = 0;
-    const bool read = s.sftp->ReadFile(SftpPathOf(s, name), [&](const char* data, size_t length) {
-        if (std::fwrite(data, 1, length, out) != length)
+    const bool read = s.sftp->ReadFile(SftpPathOf(s, command.name), [&](const char* data, size_t length) {
+        const std::string crlf = text ? CrLfLineEnds(data, length, afterCr) : std::string();
+        const char* bytes = text ? crlf.data() : data;
+        const size_t count = text ? crlf.size() : length;
+        if (std::fwrite(bytes, 1, count, out) != count)
             return false;
         received += length;
         SetProgress(s, ProgressPosition(received, command.size));

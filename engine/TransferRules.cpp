@@ -93,6 +93,19 @@ std::string LfLineEnds(const char* data, size_t length, bool& heldCr)
     return out;
 }
 
+std::string CrLfLineEnds(const char* data, size_t length, bool& afterCr)
+{
+    std::string out;
+    out.reserve(length + length / 32);
+    for (size_t i = 0; i < length; ++i) {
+        if (data[i] == '\n' && !afterCr)
+            out += '\r';
+        out += data[i];
+        afterCr = data[i] == '\r';
+    }
+    return out;
+}
+
 std::string TemporaryUploadName(const std::string& remote)
 {
     return "." + remote + ".part-upload";

@@ -168,27 +168,33 @@ TEST(TransferRules, MessageScalingKeepsThePercentage)
     }
 }
 
-// Each CR LF becomes LF wherever the pieces are cut; any other CR stays.
-TEST(TransferRules, TextGoesWithLfLineEndsAcrossPieces)
+// Sent, each CR LF becomes LF; fetched, each LF gets its CR unless it has
+// one. Any other CR stays, wherever the pieces are cut.
+TEST(TransferRules, TextLineEndsEitherWayAcrossPieces)
 {
     const struct {
-        std::string text, lf;
+        std::string text, lf, crlf;
     } cases[] = {
-        {"a\r\nb\r\n", "a\nb\n"},
-        {"lone\rcr\n", "lone\rcr\n"},
-        {"\r\r\n\n", "\r\n\n"},
-        {"ends in cr\r", "ends in cr\r"},
-        {"", ""},
+        {"a\r\nb\r\n", "a\nb\n", "a\r\nb\r\n"},
+        {"lone\rcr\n", "lone\rcr\n", "lone\rcr\r\n"},
+        {"\r\r\n\n", "\r\n\n", "\r\r\n\r\n"},
+        {"\nunix\n\nlines", "\nunix\n\nlines", "\r\nunix\r\n\r\nlines"},
+        {"ends in cr\r", "ends in cr\r", "ends in cr\r"},
+        {"", "", ""},
     };
     for (const auto& c : cases)
         for (size_t piece = 1; piece <= c.text.size() + 1; ++piece) {
-            std::string out;
-            bool held = false;
-            for (size_t at = 0; at < c.text.size(); at += piece)
-                out += LfLineEnds(c.text.data() + at, std::min(piece, c.text.size() - at), held);
+            std::string lf, crlf;
+            bool held = false, afterCr = false;
+            for (size_t at = 0; at < c.text.size(); at += piece) {
+                const size_t length = std::min(piece, c.text.size() - at);
+                lf += LfLineEnds(c.text.data() + at, length, held);
+                crlf += CrLfLineEnds(c.text.data() + at, length, afterCr);
+            }
             if (held)
-                out += '\r';
-            EXPECT_EQ(out, c.lf) << "pieces of " << piece;
+                lf += '\r';
+            EXPECT_EQ(lf, c.lf) << "pieces of " << piece;
+            EXPECT_EQ(crlf, c.crlf) << "pieces of " << piece;
         }
 }
 

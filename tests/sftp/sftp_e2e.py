@@ -12,8 +12,9 @@ every path not sent. Keyboard-interactive log-in is answered with the
 password; a wrong password ends the run with the server's refusal.
 
 The browser of the same box lists with sizes and folders, moves into a
-folder and back, makes, renames and deletes on the server, and downloads
-byte for byte, asking before it replaces a file."""
+folder and back, makes, renames and deletes on the server, downloads byte
+for byte (a text file with CR LF line ends, as over FTP), asking before it
+replaces a file."""
 import os
 import shutil
 import sys
@@ -164,7 +165,7 @@ with suite.Session() as s, sshd.Sshd() as srv:
 
     box.set(d, port=srv.port, host_key=srv.fingerprint, password=sshd.PASSWORD, directory="e2e-sftp/browse")
     browse = srv.home_dir("e2e-sftp/browse")
-    served = {"a.txt": b"alpha\r\n", "b.bin": os.urandom(3000), "sub/inner.txt": b"inner"}
+    served = {"a.txt": b"alpha\nbeta\r\nlone\rcr\n" * 3000, "b.bin": os.urandom(3000), "sub/inner.txt": b"inner"}
     for rel, data in served.items():
         write(os.path.join(browse, *rel.split("/")), data)
     target = os.path.join(s.tmp, "in")
@@ -219,18 +220,25 @@ with suite.Session() as s, sshd.Sshd() as srv:
             until("the server's folder", lambda: set(os.listdir(browse)) == after)
             until("the rows", lambda: set(rows()) == after)
 
-    with t.case("Download fetches byte for byte, and asks before replacing"):
-        local = os.path.join(target, "c.bin")
-        for attempt in range(2):
-            if attempt:
-                write(local, b"old")
-            select("c.bin")
+    crlf = b"alpha\r\nbeta\r\nlone\rcr\r\n" * 3000
+    # (case, name, a local file there before, what arrives)
+    DOWNLOADS = [
+        ("Download fetches a binary file byte for byte", "c.bin", None, served["b.bin"]),
+        ("Download asks before it replaces a file", "c.bin", b"old", served["b.bin"]),
+        ("a text file comes with CR LF line ends, none doubled", "a.txt", None, crlf),
+    ]
+    for case, name, before, expected in DOWNLOADS:
+        with t.case(case):
+            local = os.path.join(target, name)
+            if before:
+                write(local, before)
+            select(name)
             d.click(w, DOWNLOAD)
-            if attempt:
+            if before:
                 prompt = d.wait_window(CAPTION, timeout=20, pid=pid)
                 t.eq(d.get_text(prompt, REPLACE_TEXT), suite.win_path(local) + "\nAlready exists.")
                 d.click(prompt, YES)
-            until("the download", lambda: os.path.exists(local) and open(local, "rb").read() == served["b.bin"])
+            until("the download", lambda: os.path.exists(local) and open(local, "rb").read() == expected)
             until("the status", lambda: d.get_text(w, STATUS) == "Download completed")
 
     d.escape(w)
