@@ -14,7 +14,8 @@ password; a wrong password ends the run with the server's refusal.
 The browser of the same box lists with sizes and folders, moves into a
 folder and back, makes, renames and deletes on the server, downloads byte
 for byte (a text file with CR LF line ends, as over FTP), asking before it
-replaces a file."""
+replaces a file, and copies files to an FTP box, whose engine sends them
+by its own rules."""
 import os
 import shutil
 import sys
@@ -29,8 +30,8 @@ t = suite.Tests()
 
 # The browser window (browser/resource.h) and its dialogs.
 TITLE, CAPTION = "FTP Fetchora", "FTP Sendora"
-STATUS, BACK, LIST, NEW_DIRECTORY, DELETE, RENAME, DOWNLOAD = 2101, 2105, 2106, 2107, 2108, 2109, 2112
-NAME_EDIT, OK, REPLACE_TEXT, YES = 2150, 1, 2161, 6
+STATUS, BACK, LIST, NEW_DIRECTORY, DELETE, RENAME, DOWNLOAD, COPY = 2101, 2105, 2106, 2107, 2108, 2109, 2112, 2113
+NAME_EDIT, OK, REPLACE_TEXT, YES, COPY_TITLE, COPY_BOXES = 2150, 1, 2161, 6, "Copy files to...", 2170
 
 
 def remote_tree(root):
@@ -171,8 +172,9 @@ with suite.Session() as s, sshd.Sshd() as srv:
     target = os.path.join(s.tmp, "in")
     os.makedirs(target)
     d.reg_set_sz(box.key, "Target Directory", suite.win_path(target))
-    pid = d.start("SndMgr %s\r" % box.name, cwd=s.tmp, app=suite.win64_bin("SndMgr.exe"))
-    w = d.wait_window(TITLE, timeout=30, pid=pid)
+    # Beside the boxes' engines, which a copy starts.
+    shutil.copyfile(suite.win64_bin("SndMgr.exe"), os.path.join(s.tmp, "SndMgr.exe"))
+    pid, w = boxes.open_browser(d, os.path.join(s.tmp, "SndMgr.exe"), s.tmp, box.name)
 
     def rows():
         return {r[0]: r[1:3] for r in d.lv_items(w, LIST)}
@@ -240,6 +242,26 @@ with suite.Session() as s, sshd.Sshd() as srv:
                 d.click(prompt, YES)
             until("the download", lambda: os.path.exists(local) and open(local, "rb").read() == expected)
             until("the status", lambda: d.get_text(w, STATUS) == "Download completed")
+
+    with t.case("Copy to an FTP box: its engine sends the files as its own rules say"):
+        ftp = s.ftp_server(user="plain", password="p1")
+        plain = boxes.make_box(d, s.tmp, "Plain", port=ftp.port, user="plain", password="p1")
+        for name in ("a.txt", "c.bin"):
+            os.remove(os.path.join(target, name))
+        d.lv_select(w, LIST, -1)
+        for name in ("a.txt", "c.bin"):
+            d.lv_select(w, LIST, [r[0] for r in d.lv_items(w, LIST)].index(name), add=True)
+        d.click(w, COPY)
+        c = d.wait_window(COPY_TITLE, pid=pid)
+        d.list_select(c, COPY_BOXES, d.list_items(c, COPY_BOXES).index("Plain"))
+        d.click(c, OK)
+        until("the FTP box's engine", lambda: "QUIT" in ftp.commands() and
+              "plain.exe" not in {p.name.lower() for p in d.processes()}, timeout=90)
+        t.eq(d.find_message_box(pid=pid), None, "no message")
+        # TYPE A for a .txt: the server keeps its own LF line ends.
+        t.check(open(ftp.path("a.txt"), "rb").read() == served["a.txt"].replace(b"\r\n", b"\n"), "a.txt as text")
+        t.check(open(ftp.path("c.bin"), "rb").read() == served["b.bin"], "c.bin byte for byte")
+        plain.delete(d)
 
     d.escape(w)
     t.eq(d.wait_pid(pid, timeout=20), 0, "the browser closes")
