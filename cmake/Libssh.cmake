@@ -32,6 +32,9 @@ if(WIN32 AND EXISTS ${SUITE_LIBSSH_SOURCE}/CMakeLists.txt)
       -DWITH_NACL=OFF
       -DWITH_EXAMPLES=OFF
       -DWITH_SYMBOL_VERSIONING=OFF
+      # No start-up constructor: the programs start libssh themselves, after
+      # choosing libgcrypt's random generator (ftp/SftpClient.cpp).
+      -DHAVE_CONSTRUCTOR_ATTRIBUTE=OFF
       -DUNIT_TESTING=OFF
       -DCLIENT_TESTING=OFF
     BUILD_BYPRODUCTS ${_prefix}/lib/libssh.a)
@@ -44,7 +47,7 @@ if(WIN32 AND EXISTS ${SUITE_LIBSSH_SOURCE}/CMakeLists.txt)
   set_target_properties(suite_libssh PROPERTIES
     IMPORTED_LOCATION ${_prefix}/lib/libssh.a
     INTERFACE_INCLUDE_DIRECTORIES ${_prefix}/include
-    INTERFACE_COMPILE_DEFINITIONS LIBSSH_STATIC=1
+    INTERFACE_COMPILE_DEFINITIONS "LIBSSH_STATIC=1;SUITE_LIBSSH_GCRYPT=1"
     INTERFACE_LINK_LIBRARIES "${SUITE_GCRYPT_LIB};${SUITE_GPG_ERROR_LIB};ws2_32;iphlpapi;shlwapi")
   add_dependencies(suite_libssh libssh_build)
   set(SUITE_HAVE_SFTP ON)

@@ -73,6 +73,12 @@ def engine(out, mb):
                 ("HostKey", "REG_SZ", srv.fingerprint)])
             t_engine = eb.timed(eb.WINE, exe, eb.win(big), cwd=suite)
             whole = filecmp.cmp(big, os.path.join(target, "big.bin"), shallow=False)
+            with open(os.path.join(work, "core.txt"), "w+") as core:
+                subprocess.run([eb.WINE, os.path.join(eb.BIN, "tools", "sftp_upload_bench.exe"), "127.0.0.1",
+                                str(srv.port), sshd.USER, sshd.PASSWORD, eb.win(big), target + "/core.bin"],
+                               stdout=core, stderr=subprocess.DEVNULL, check=True)
+                core.seek(0)
+                t_core = float(core.read().split()[0])
             t_openssh = openssh_put(srv, key, big, target + "/openssh.bin", work)
         blocks = (mb << 20) // eb.BLOCK
         limit = t_openssh + (blocks + eb.PER_FILE_MESSAGES) * message
@@ -80,6 +86,8 @@ def engine(out, mb):
         print("  engine %8.2f s   OpenSSH sftp (native) %6.2f s   ratio %5.1f" % (t_engine, t_openssh, t_engine / t_openssh))
         print("  message-bound limit %6.2f s (%d block messages of %.1f us)   engine/limit %5.2f"
               % (limit, blocks, message * 1e6, t_engine / limit))
+        print("  SFTP core alone under Wine %6.2f s (%4.1f x OpenSSH natively)   engine beyond core and messages %+.2f s"
+              % (t_core, t_core / t_openssh, t_engine - t_core - blocks * message))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

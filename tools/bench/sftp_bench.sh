@@ -9,7 +9,7 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j2 --target sftp_upload_bench >/dev/null
 python3 tools/bench/sftp_bench.py "${1:-100}"
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j2 --target Sendora message_probe >/dev/null
+cmake --build --preset win64 -j2 --target Sendora message_probe sftp_upload_bench >/dev/null
 mkdir -p out/bench
 export SUITE_WINE_RUN_DIR="$PWD/out/bench/wine"
 export SUITE_WIN64_DIR="$PWD/build/win64" SUITE_SOURCE_DIR="$PWD"
