@@ -42,3 +42,7 @@ std::string LfLineEnds(const char* data, size_t length, bool& heldCr);
 // The name a file is stored under until it is whole (with "TempUpload"):
 // beside the real one, hidden from most listings, never a name of its own.
 std::string TemporaryUploadName(const std::string& remote);
+
+// Why a whole file is left under its temporary name: nothing is lost, and
+// the user learns where it is.
+std::string TemporaryKeptText(const std::string& temporary, const std::string& remote, const std::string& why);
