@@ -17,6 +17,9 @@ const int QuitReplyWaitMs = 3000;
 // costs as much as several blocks of data, and ten a second look smooth.
 const UINT ShowPeriodMs = 100;
 const UINT_PTR ShowTimer = 1;
+// Cancel ends the run within this, whether the worker's clean-up is done or not.
+const UINT_PTR CancelTimer = 2;
+const UINT CancelCleanupMs = 900;
 
 // The active dial-up connection, asked for with room for one entry: more
 // than one does not fit and counts as none.
@@ -110,6 +113,14 @@ bool CProgressDlg::OnCommand(int code, int id, HWND control)
 
 void CProgressDlg::OnCancel()
 {
+    // A file going to a temporary name is stopped and removed by the worker
+    // first; the window goes at once all the same.
+    if (m_session.temporaryInFlight && !m_session.cancelled) {
+        m_session.cancelled = true;
+        ShowWindow(m_hwnd, SW_HIDE);
+        SetTimer(m_hwnd, CancelTimer, CancelCleanupMs, nullptr);
+        return;
+    }
     Abort(ExitCancelled);
 }
 
@@ -135,7 +146,7 @@ bool CProgressDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR& result)
         result = 0;
         return true;
     case WM_UPLOAD_ABORT:
-        Abort(ExitFailed);
+        Abort(wp == ExitCancelled ? ExitCancelled : ExitFailed);
         return true;
     case WM_DESTROY:
         KillTimer(m_hwnd, ShowTimer);
@@ -152,6 +163,8 @@ void CProgressDlg::OnTimer(UINT_PTR id)
 {
     if (id == ShowTimer)
         ShowPending(false);
+    else if (id == CancelTimer)
+        Abort(ExitCancelled);
 }
 
 void CProgressDlg::ShowPending(bool wholeLog)

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 
 #include "boxconfig/BoxSettings.h"
@@ -30,12 +31,18 @@ std::string Below(const std::string& folder, const std::string& name)
 
 // Gives the file's bytes as they go to the server, never more than the size
 // taken when it was opened (as over FTP), with LF line ends for a text file.
+// Runs dry at once when the run is cancelled.
 class CFileSource {
 public:
-    CFileSource(CInputFile& file, uint64_t size, bool text) : m_file(file), m_left(size), m_text(text) {}
+    CFileSource(CInputFile& file, uint64_t size, bool text, const std::atomic<bool>& stop)
+        : m_file(file), m_left(size), m_text(text), m_stop(stop)
+    {
+    }
 
     long operator()(char* buffer, size_t capacity)
     {
+        if (m_stop)
+            return -1;
         if (m_left == 0) {
             if (!m_heldCr)
                 return 0;
@@ -63,6 +70,7 @@ private:
     uint64_t m_left;
     uint64_t m_taken = 0;
     bool m_text;
+    const std::atomic<bool>& m_stop;
     bool m_heldCr = false;
 };
 
@@ -145,7 +153,7 @@ bool SftpStoreFile(UploadSession& s, CInputFile& file, const std::string& name, 
         SftpChangeToBoxDirectory(s);
 
     s.window->SetStatus("Sending " + remote + "...");
-    CFileSource source(file, size, choice.typeCommand == "TYPE A\r\n");
+    CFileSource source(file, size, choice.typeCommand == "TYPE A\r\n", s.cancelled);
     // One progress step per 1 KB block of the local file, as over FTP; an
     // empty file is one empty block.
     uint64_t shown = 0;
@@ -156,18 +164,33 @@ bool SftpStoreFile(UploadSession& s, CInputFile& file, const std::string& name, 
             s.window->ReportProgress(size, shown);
         } while (shown < taken);
     };
+    // With "TempUpload" the file takes its real name only once it is whole,
+    // as over FTP.
     const std::string path = Below(s.sftpHere, remote);
+    const bool temporary = Settings(s).TempUpload();
+    const std::string target = temporary ? Below(s.sftpHere, TemporaryUploadName(remote)) : path;
+    s.temporaryInFlight = temporary;
     bool opened = false;
-    if (s.sftp->WriteFile(path, std::ref(source), progress, &opened)) {
-        if (size == 0)
-            s.window->ReportProgress(0, 0);
-        return true;
+    const bool written = s.sftp->WriteFile(target, std::ref(source), progress, &opened);
+    if (s.cancelled) {
+        if (opened)
+            s.sftp->RemoveFile(target);
+        EndCancelled(s);
     }
-    // Refused outright, as a refused STOR: every later file would be too.
-    if (!opened)
-        EndRunNotSent(s, path + ": " + s.sftp->Error());
-    s.window->AppendLog(path + ": " + s.sftp->Error() + "\r\n");
-    return false;
+    if (!written) {
+        // Refused outright, as a refused STOR: every later file would be too.
+        if (!opened)
+            EndRunNotSent(s, target + ": " + s.sftp->Error());
+        s.window->AppendLog(target + ": " + s.sftp->Error() + "\r\n");
+        if (temporary)
+            s.sftp->RemoveFile(target);
+    } else if (temporary && !s.sftp->Rename(target, path)) {
+        EndRunNotSent(s, std::string(), TemporaryKeptText(target, path, s.sftp->Error()));
+    }
+    s.temporaryInFlight = false;
+    if (written && size == 0)
+        s.window->ReportProgress(0, 0);
+    return written;
 }
 
 void CloseSftp(UploadSession& s)

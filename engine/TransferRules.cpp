@@ -110,3 +110,8 @@ std::string TemporaryUploadName(const std::string& remote)
 {
     return "." + remote + ".part-upload";
 }
+
+std::string TemporaryKeptText(const std::string& temporary, const std::string& remote, const std::string& why)
+{
+    return "The file is on the FTP host as " + temporary + ": it could not be renamed to " + remote + " (" + why + ")";
+}

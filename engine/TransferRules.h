@@ -47,3 +47,7 @@ std::string CrLfLineEnds(const char* data, size_t length, bool& afterCr);
 // The name a file is stored under until it is whole (with "TempUpload"):
 // beside the real one, hidden from most listings, never a name of its own.
 std::string TemporaryUploadName(const std::string& remote);
+
+// Why a whole file is left under its temporary name: nothing is lost, and
+// the user learns where it is.
+std::string TemporaryKeptText(const std::string& temporary, const std::string& remote, const std::string& why);

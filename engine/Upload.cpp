@@ -24,7 +24,10 @@ int RunUpload(HINSTANCE instance, const std::string& boxName, const std::string&
     session.window = &window;
     if (!window.Create(nullptr, instance))
         return ExitFailed;
-    session.client.EnableProgress([](uint64_t size, uint64_t sent) { session.window->ReportProgress(size, sent); });
+    session.client.EnableProgress([](uint64_t size, uint64_t sent) {
+        session.window->ReportProgress(size, sent);
+        return !session.cancelled;
+    });
 
     DWORD threadId = 0;
     const CHandle worker(CreateThread(nullptr, 0, UploadWorker, &session, 0, &threadId));

@@ -3,6 +3,7 @@
 // while the worker waits inside a sent message, so no lock is needed.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <set>
 #include <string>
@@ -43,6 +44,11 @@ struct UploadSession {
     size_t pathIndex = 0;                // the path of the list being sent
     std::vector<SendingFolder> folders;  // outermost first
     bool dataProven = false;             // an encrypted box's data connections work
+    // Cancel while a file goes to a temporary name does not end the run at
+    // once: the window sets cancelled, and the worker stops the file,
+    // removes what the server holds of it and ends the run.
+    std::atomic<bool> temporaryInFlight{false};
+    std::atomic<bool> cancelled{false};
     // The remote names stored in this run, by remote directory.
     std::set<std::pair<std::string, std::string>> storedNames;
 
@@ -61,7 +67,9 @@ extern const char NoDirectory[];
 // Show the failure and end the program, as the worker's own failures do;
 // EndRunNotSent also lists the paths that did not arrive.
 [[noreturn]] void EndRun(UploadSession& s, const std::string& text);
-[[noreturn]] void EndRunNotSent(UploadSession& s, const std::string& why);
+[[noreturn]] void EndRunNotSent(UploadSession& s, const std::string& why, const std::string& reason = std::string());
+// Ends a cancelled run as Cancel does, without a message.
+[[noreturn]] void EndCancelled(UploadSession& s);
 
 // The worker thread; its argument is the UploadSession.
 unsigned long __stdcall UploadWorker(void* session);

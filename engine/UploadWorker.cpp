@@ -36,6 +36,9 @@ const char NameRefused[] = "the server cannot take this name";
 // handler does not return. The details log gets the reason too.
 [[noreturn]] void Fail(UploadSession& s, const std::string& text, const std::string& reason = std::string())
 {
+    // The user has gone: a failure met while cleaning up is not reported.
+    if (s.cancelled)
+        EndCancelled(s);
     if (!reason.empty())
         s.window->AppendLog(reason + "\r\n");
     s.window->Flush();
@@ -227,14 +230,19 @@ public:
     void CommandAccepted() override { m_session.window->AppendLog(m_session.client.LastReply()); }
     bool DataConnected(SocketHandle) override
     {
+        m_connected = true;
         m_session.window->SetStatus("Sending " + remote + "...");
         return true;
     }
+    // Once the data flows, a cancelled file is stopped between blocks and
+    // its completion read, so that the temporary copy can still be deleted.
+    bool Abandoned() override { return m_session.cancelled && !m_connected; }
 
     std::string remote;
 
 private:
     UploadSession& m_session;
+    bool m_connected = false;
 };
 
 void Run(UploadSession& s)
@@ -289,9 +297,15 @@ void EndRun(UploadSession& s, const std::string& text)
     Fail(s, text);
 }
 
-void EndRunNotSent(UploadSession& s, const std::string& why)
+void EndRunNotSent(UploadSession& s, const std::string& why, const std::string& reason)
 {
-    FailSending(s, why);
+    FailSending(s, why, reason);
+}
+
+void EndCancelled(UploadSession& s)
+{
+    SendMessageA(s.window->Handle(), WM_UPLOAD_ABORT, ExitCancelled, 0);
+    ExitProcess(ExitCancelled);  // not reached while the window exists
 }
 
 unsigned long __stdcall UploadWorker(void* session)
@@ -408,9 +422,7 @@ void RenameTemporary(UploadSession& s, const std::string& temporary, const std::
         if (rename())
             return;
     }
-    FailSending(s, std::string(),
-                "The file is on the FTP host as " + temporary + ": it could not be renamed to " + remote + " (" +
-                    s.client.FailureReason() + ")");
+    FailSending(s, std::string(), TemporaryKeptText(temporary, remote, s.client.FailureReason()));
 }
 
 // PORT, TYPE, the box directory, STOR and the data: the transfer step for a
@@ -441,7 +453,17 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
 
     const bool temporary = Settings(s).TempUpload();
     const std::string target = temporary ? TemporaryUploadName(wire) : wire;
+    s.temporaryInFlight = temporary;
     const TransferResult result = transfer.Upload(CommandLine("STOR", target), file);
+    if (s.cancelled) {
+        // The server has answered for the part it got (else the session is
+        // out of step and the copy stays).
+        if (result.code > 0 && result.code != ReplyFailed && result.outcome != TransferResult::Abandoned) {
+            s.control->SetTimeLimit(1);
+            Send(s, "DELE", target);
+        }
+        EndCancelled(s);
+    }
     FailIfTimedOut(s, result);
     if (result.step == TransferStep::Command)
         FailSending(s, std::string(), Reason(s, target));
@@ -454,10 +476,10 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     if (temporary && !result.IsDone()) {
         if (result.outcome != TransferResult::Abandoned && s.client.LastReplyCode() != ReplyFailed)
             DeleteRemote(s, target);
-        return false;
-    }
-    if (temporary && result.IsDone())
+    } else if (temporary) {
         RenameTemporary(s, target, wire);
+    }
+    s.temporaryInFlight = false;
     return result.IsDone();
 }
 

@@ -341,8 +341,8 @@ CFtpClient::DataEnd CFtpClient::SendFile(CStream& data, CInputFile& file)
         const uint64_t end = sent + length;
         do {
             sent = std::min<uint64_t>(sent + BlockSize, end);
-            if (m_progress)
-                m_progress(size, sent);
+            if (m_progress && !m_progress(size, sent))
+                return DataEnd::Stopped;
         } while (sent < end);
         if (sent >= size)
             return DataEnd::Whole;

@@ -48,8 +48,8 @@ public:
     static constexpr size_t SendBlocks = 16;
 
     // Called after every block sent, synchronously: the file's size and the
-    // bytes sent so far.
-    typedef std::function<void(uint64_t size, uint64_t sent)> ProgressCallback;
+    // bytes sent so far. False stops the sending there.
+    typedef std::function<bool(uint64_t size, uint64_t sent)> ProgressCallback;
     // Called after every receive call that is not an error, with its count
     // (the final 0 included).
     typedef std::function<void(size_t received)> ReceiveCallback;
@@ -91,11 +91,12 @@ public:
     int LastReplyCode() const { return m_replyCode; }
 
     // How moving a file over a data connection ended.
-    enum class DataEnd { Whole, LocalFile, Connection };
+    enum class DataEnd { Whole, LocalFile, Connection, Stopped };
 
     // Sends the file in blocks of BlockSize. LocalFile when it is not open
     // or cannot be read to the size it had at the start, Connection when a
-    // send fails. Neither closes the data connection nor reads a reply.
+    // send fails, Stopped when the progress callback said so. Neither
+    // closes the data connection nor reads a reply.
     DataEnd SendFile(CStream& data, CInputFile& file);
 
     // Creates or empties the file and fills it from the data connection

@@ -150,6 +150,11 @@ TransferResult CTransfer::Run(const std::string& command, Move move)
     }
     // Closing tells the server that an upload is complete.
     CloseData();
+    // Cut short on purpose: the server still answers for the part it got.
+    if (end == CFtpClient::DataEnd::Stopped) {
+        ReadCompletion(TransferResult::Stopped, TransferStep::Data);
+        return m_result;
+    }
     if (IsAbandoned()) {
         Stop(TransferResult::Abandoned, TransferStep::Data, false);
         return m_result;

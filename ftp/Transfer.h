@@ -34,6 +34,7 @@ struct TransferResult {
         LocalFile,   // the local file could not be opened, read, created or written
         Connection,  // a socket call failed, or the server closed a connection
         Abandoned,   // the observer gave the transfer up; nothing more was read
+        Stopped,     // the sender stopped midway; the server's reply to that was read
     };
     Outcome outcome = Connection;
     TransferStep step = TransferStep::DataPort;

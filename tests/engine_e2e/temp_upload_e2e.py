@@ -1,19 +1,36 @@
 """Uploads under a temporary name ("TempUpload" 1), under Wine against
 pyftpdlib, vsftpd and the scripted server: files and a folder tree arrive
-under their real names and no temporary file remains; a STOR cut short or a
-Cancel never touches the server's earlier copy; a server that will not
-rename onto an existing file gets it deleted first."""
+under their real names and no temporary file remains; a STOR cut short (the
+server's disk full) or a Cancel never touches the server's earlier copy and
+leaves no temporary file; a server that will not rename onto an existing
+file gets it deleted first."""
 
+import contextlib
 import os
+import resource
 import sys
 
 from engine_run import (BAR, CANCEL, EngineRun, ScriptedFtpServer, boxes, dialogue, failure_box, not_sent_text, suite,
                         write)
 from vsftpd import Vsftpd
+import sshd
 
 t = suite.Tests()
 
 EARLIER = b"the earlier copy, which must survive\n"
+FULL = 1 << 20  # the most a server may write to one file in the "disk full" runs
+
+
+@contextlib.contextmanager
+def pyftpd_disk_full(server):
+    """pyftpdlib runs in this process: its writes past FULL fail (Python
+    ignores the signal), as on a full disk. Gives the server's port."""
+    soft, hard = resource.getrlimit(resource.RLIMIT_FSIZE)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (FULL, hard))
+    try:
+        yield {"port": server.port}
+    finally:
+        resource.setrlimit(resource.RLIMIT_FSIZE, (soft, hard))
 
 
 def tree(root):
@@ -24,6 +41,18 @@ def tree(root):
             with open(os.path.join(folder, n), "rb") as f:
                 out[os.path.relpath(os.path.join(folder, n), root).replace(os.sep, "/")] = f.read()
     return out
+
+
+@contextlib.contextmanager
+def vsftpd_disk_full(root):
+    with Vsftpd(root, writable=True, file_limit=FULL) as full:
+        yield {"port": full.port}
+
+
+@contextlib.contextmanager
+def sshd_disk_full():
+    with sshd.Sshd(file_limit=FULL) as full:
+        yield {"port": full.port, "host_key": full.fingerprint}
 
 
 def temporary(name):
@@ -45,16 +74,21 @@ with suite.Session() as s:
     os.makedirs(pub)
     os.chmod(pub, 0o777)
     pyftpd = s.ftp_server(user="ann", password="pw")
-    with Vsftpd(anon, writable=True) as vsftpd:
-        servers = [("pyftpdlib", pyftpd.port, pyftpd.home, "ann", "pw", ""),
-                   ("vsftpd", vsftpd.port, pub, "anonymous", "guest@", "pub")]
-        for server, port, home, user, password, directory in servers:
-            with t.case("%s: files and a tree arrive under their real names; Cancel mid-file leaves the earlier "
-                        "copy byte for byte" % server):
+    with Vsftpd(anon, writable=True) as vsftpd, sshd.Sshd() as ssh:
+        # Each with a way to make it run out of disk while it stores a file.
+        servers = [("pyftpdlib", {"port": pyftpd.port}, pyftpd.home, "ann", "pw", "",
+                    lambda: pyftpd_disk_full(pyftpd)),
+                   ("vsftpd", {"port": vsftpd.port}, pub, "anonymous", "guest@", "pub",
+                    lambda: vsftpd_disk_full(anon)),
+                   ("SFTP", {"port": ssh.port, "sftp": 1, "host_key": ssh.fingerprint}, ssh.home_dir("e2e-temp"),
+                    sshd.USER, sshd.PASSWORD, "e2e-temp", sshd_disk_full)]
+        for server, settings, home, user, password, directory, disk_full in servers:
+            with t.case("%s: files and a tree arrive under their real names; Cancel mid-file and a full disk "
+                        "leave the earlier copy byte for byte and no temporary file" % server):
                 write(os.path.join(home, "a.txt"), EARLIER)
                 write(os.path.join(home, "big.bin"), EARLIER)
-                b = boxes.make_box(d, s.tmp, "Temp", port=port, user=user, password=password, directory=directory,
-                                   transfer_type=1, temp_upload=1)
+                b = boxes.make_box(d, s.tmp, "Temp", user=user, password=password, directory=directory,
+                                   transfer_type=1, temp_upload=1, **settings)
                 try:
                     with EngineRun(d, b, boxes.path_list([a_txt, site])) as run:
                         t.eq(run.exit_code(), 0, "exit code")
@@ -69,6 +103,17 @@ with suite.Session() as s:
                         d.click(w, CANCEL)
                         t.eq(run.exit_code(timeout=10), 2, "exit code")
                     t.eq(tree(home)["big.bin"], EARLIER)
+                    t.eq([k for k in tree(home) if ".part-upload" in k], [], "no temporary file after Cancel")
+
+                    with disk_full() as full:
+                        b.set(d, **full)
+                        with EngineRun(d, b, boxes.path_list([big])) as run:
+                            box = run.message_box(timeout=60)
+                            t.eq(box.text, not_sent_text([big]), "disk full")
+                            d.answer("ok", box=box)
+                            t.eq(run.exit_code(), 1, "exit code")
+                    t.eq(tree(home)["big.bin"], EARLIER, "disk full")
+                    t.eq([k for k in tree(home) if ".part-upload" in k], [], "no temporary file after a full disk")
                 finally:
                     b.delete(d)
 

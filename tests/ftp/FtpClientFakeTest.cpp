@@ -380,7 +380,9 @@ TEST_F(FtpFake, FilesGoInBlocks)
         WriteFile(dir.Path("f"), content);
         Fake().acceptedSendLimit = c.sendLimit;
         std::vector<uint64_t> progress;
-        ftp.EnableProgress([&](uint64_t, uint64_t sent) { progress.push_back(sent); });
+        ftp.EnableProgress([&](uint64_t, uint64_t sent) { progress.push_back(sent);
+            return true;
+        });
 
         CTransfer transfer(ftp, Control({"200 PORT ok\r\n150 Go\r\n226 Transfer complete.\r\n"}));
         ASSERT_TRUE(transfer.OpenDataPort());

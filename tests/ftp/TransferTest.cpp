@@ -57,6 +57,7 @@ enum Setup {
     Shrinks,        // the local file shrinks to 20000 bytes after the first block
     GiveUp,         // the observer gives up at its third poll
     RefuseData,     // the observer refuses the data connection
+    Stops,          // the progress callback stops the upload after its fifth block
 };
 
 // A control stream that takes in whatever has arrived, as an encrypted
@@ -198,6 +199,11 @@ const Step Steps[] = {
      R"({"expect": "STOR up.bin", "reply": "$go", "data": "probe", "then": "$aborted"})", R::Connection, S::Data, 426,
      Moved, -1},
 
+    // Stopped by the sender (Cancel): the server's answer is read, so the
+    // session stays in step for a clean-up command.
+    {"upload stopped by the sender", true, 100000, false, Stored, R::Stopped, S::Data, 226, Moved,
+     CFtpClient::BlockSize * CFtpClient::SendBlocks, Stops},
+
     {"upload of a local file that cannot be opened", true, 10, true, Stored, R::LocalFile, S::Data, 226, Moved, 0},
     {"upload of a file that shrinks while it is sent", true, 100000, false, Stored, R::LocalFile, S::Data, 226, Moved,
      20000, Shrinks},
@@ -291,6 +297,7 @@ StepRun RunStep(const Step& c)
             run.sent.push_back(sent);
             if (c.setup == Shrinks && sent == 1024)
                 std::filesystem::resize_file(path, 20000);
+            return c.setup != Stops || sent < 5 * CFtpClient::BlockSize;
         });
         CRecordingObserver observer(ftp);
         observer.refuseData = c.setup == RefuseData;

@@ -18,7 +18,7 @@ import subprocess
 import tempfile
 import time
 
-from vsftpd import end_group, end_with_parent, free_port
+from vsftpd import end_group, free_port, limited
 
 USER = "suitesftp"
 PASSWORD = "Sftp-Test-24"
@@ -37,12 +37,13 @@ def wait_banner(port, limit=10.0):
 
 
 class Sshd:
-    def __init__(self, keyboard_interactive=False, authorized_keys=None):
+    def __init__(self, keyboard_interactive=False, authorized_keys=None, file_limit=None):
         self.work = tempfile.mkdtemp(prefix="sshd-")
         self.port = free_port()
         self.log_path = os.path.join(self.work, "sshd.log")
         self.keyboard_interactive = keyboard_interactive
         self.authorized_keys = authorized_keys  # a file of public keys also let in
+        self.file_limit = file_limit  # bytes a file it writes may have, as on a full disk
         self._server = None
         self._keys = 0
         self.change_key()
@@ -76,7 +77,7 @@ class Sshd:
         with open(self.log_path, "ab") as log:
             self._server = subprocess.Popen(["/usr/sbin/sshd", "-D", "-e", "-f", path], stdin=subprocess.DEVNULL,
                                             stdout=log, stderr=log, start_new_session=True,
-                                            preexec_fn=end_with_parent)
+                                            preexec_fn=lambda: limited(self.file_limit))
         if not wait_banner(self.port):
             self.stop()
             raise RuntimeError("sshd did not start")

@@ -10,10 +10,12 @@ id, also when the process that started it dies.
 Anonymous log-in only; writable lets it store below root (never into root
 itself). tls: a tls_certs.Certificate, required for the log-in and every
 data connection (require_ssl_reuse stays vsftpd's default, YES, unless
-options say otherwise)."""
+options say otherwise). file_limit: no file it writes may grow past that
+many bytes, as on a full disk."""
 import ctypes
 import os
 import re
+import resource
 import shutil
 import signal
 import socket
@@ -63,8 +65,16 @@ def end_group(server):
     server.wait()
 
 
+def limited(file_limit):
+    end_with_parent()
+    if file_limit:
+        # A failing write, as on a full disk, rather than the signal's end.
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (file_limit, file_limit))
+
+
 class Vsftpd:
-    def __init__(self, root, writable=False, tls=None, options=None, host="127.0.0.1"):
+    def __init__(self, root, writable=False, tls=None, options=None, host="127.0.0.1", file_limit=None):
         self.work = tempfile.mkdtemp(prefix="vsftpd-")
         self.port = free_port(host)
         self.log = os.path.join(self.work, "vsftpd.log")
@@ -95,7 +105,7 @@ class Vsftpd:
         # session processes it forks.
         self._server = subprocess.Popen(["/usr/sbin/vsftpd", path], stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                        start_new_session=True, preexec_fn=end_with_parent)
+                                        start_new_session=True, preexec_fn=lambda: limited(file_limit))
         if not wait_greeting(self.port, host=host):
             self.stop()
             raise RuntimeError("vsftpd did not start")

@@ -23,7 +23,10 @@ int main(int argc, char** argv)
     auto start = std::chrono::steady_clock::now();
     CFtpClient ftp;
     unsigned long blocks = 0;
-    ftp.EnableProgress([&](uint64_t, uint64_t) { ++blocks; });
+    ftp.EnableProgress([&](uint64_t, uint64_t) {
+        ++blocks;
+        return true;
+    });
 
     SessionOptions options;
     options.host = argv[1];
