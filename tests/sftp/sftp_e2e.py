@@ -186,9 +186,10 @@ with suite.Session() as s, sshd.Sshd() as srv:
                 raise AssertionError("timed out waiting for " + what)
             time.sleep(0.1)
 
-    def select(name):
+    def select(*names):
         d.lv_select(w, LIST, -1)
-        d.lv_select(w, LIST, [r[0] for r in d.lv_items(w, LIST)].index(name))
+        for name in names:
+            d.lv_select(w, LIST, [r[0] for r in d.lv_items(w, LIST)].index(name), add=True)
 
     def answer_yes():
         q = d.message_box(pid=pid, timeout=20)
@@ -248,9 +249,7 @@ with suite.Session() as s, sshd.Sshd() as srv:
         plain = boxes.make_box(d, s.tmp, "Plain", port=ftp.port, user="plain", password="p1")
         for name in ("a.txt", "c.bin"):
             os.remove(os.path.join(target, name))
-        d.lv_select(w, LIST, -1)
-        for name in ("a.txt", "c.bin"):
-            d.lv_select(w, LIST, [r[0] for r in d.lv_items(w, LIST)].index(name), add=True)
+        select("a.txt", "c.bin")
         d.click(w, COPY)
         c = d.wait_window(COPY_TITLE, pid=pid)
         d.list_select(c, COPY_BOXES, d.list_items(c, COPY_BOXES).index("Plain"))
