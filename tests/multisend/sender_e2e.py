@@ -249,6 +249,50 @@ def case_two_of_three_boxes_upload_in_order(s):
             d.reg_delete_key(SETTINGS + n)
 
 
+def case_a_silent_server_ends_its_box_alone(s):
+    """One box's server never greets: its engine gives up after the box's
+    "Timeout" while the other box uploads under temporary names."""
+    d = s.driver
+    sd = Suite(s, "silent")
+    files, tail = make_files(sd.top)
+    home = os.path.join(s.tmp, "home-quick")
+    os.makedirs(home)
+    with open(os.path.join(home, "a.txt"), "wb") as f:
+        f.write(b"the earlier copy\n")
+    server = s.ftp_server(user="q", password="pq", home=home)
+    silent = socket.socket()
+    silent.bind(("127.0.0.1", 0))
+    silent.listen(4)  # takes the connection, never answers
+    try:
+        make_engine_box(d, sd, "Quick", server.port, "q", "pq")
+        d.reg_set_dword(SETTINGS + "Quick", "TempUpload", 1)
+        make_engine_box(d, sd, "Silent", silent.getsockname()[1], "x", "y")
+        d.reg_set_dword(SETTINGS + "Silent", "Timeout", 2)
+        pid, win = open_sender(d, sd, tail)
+        mark(d, win, [0, 1])
+        d.click(win, 1)
+        t.eq(d.wait_pid(pid, timeout=20), 0, "FTP_FN ends after OK")
+        engines = {p.name.lower(): p.pid for p in wait_for(
+            lambda: [p for p in d.processes() if p.name.lower() in ("quick.exe", "silent.exe")], count=2)}
+        with t.case("the silent box ends after its time limit with the reason; the other one's files arrive"):
+            box = d.message_box(pid=engines.get("silent.exe"), timeout=30)
+            t.eq(box.text, "Unable to establish a connection to the FTP host:\n\n127.0.0.1, port %d: "
+                           "no answer within 2 seconds" % silent.getsockname()[1])
+            d.answer("ok", box=box)
+            t.eq(d.wait_pid(engines.get("silent.exe"), timeout=20), 1, "the silent box's exit code")
+            # Long done by now, most likely: its exit code is gone with it.
+            t.check(suite.poll(lambda: "QUIT" in server.commands() and "quick.exe" not in
+                               {p.name.lower() for p in d.processes()}, 60, 0.2), "the other box's engine done")
+            t.eq(sorted(os.listdir(home)), sorted(files), "real names only, no temporary file")
+            for name, data in files.items():
+                t.check(open(os.path.join(home, name), "rb").read() == data, name + " arrived whole")
+            t.check("RNTO a.txt" in server.commands(), "renamed onto the earlier copy")
+    finally:
+        silent.close()
+        for n in ("Quick", "Silent"):
+            d.reg_delete_key(SETTINGS + n)
+
+
 def case_commands_quote_the_engine_and_carry_the_whole_tail(s):
     d = s.driver
     sd = Suite(s, "commands")
