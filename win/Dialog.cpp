@@ -110,7 +110,15 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_HELP: {
         const HELPINFO* info = reinterpret_cast<const HELPINFO*>(lp);
-        OnHelp(info ? static_cast<DWORD>(info->dwContextId) : 0);
+        const DWORD context = info ? static_cast<DWORD>(info->dwContextId) : 0;
+        const HANDLE from = info ? info->hItemHandle : nullptr;
+        if (context == 0 && from != nullptr && from == m_contextHelpFrom) {
+            // The echo: its page is open already.
+            m_contextHelpFrom = nullptr;
+        } else {
+            m_contextHelpFrom = context != 0 ? from : nullptr;
+            OnHelp(context);
+        }
         SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, TRUE);
         return TRUE;
     }

@@ -57,4 +57,7 @@ private:
 
     UINT m_templateId;
     bool m_modal = false;
+    // The window whose help request with a context came last: Wine's message
+    // box passes the same request on once more without it.
+    HANDLE m_contextHelpFrom = nullptr;
 };
