@@ -40,6 +40,11 @@ def wait_for(what, predicate, timeout=30.0):
     return value
 
 
+def showing(d, pid):
+    """The windows of the suite's caption the browser shows now, by handle."""
+    return [w.hwnd for w in d.windows(CAPTION, pid=pid)]
+
+
 def read(path):
     try:
         with open(path, "rb") as f:
@@ -186,7 +191,7 @@ def main():
                 p = b.prompt()
                 t.eq(d.get_text(p, REPLACE_TEXT), suite.win_path(path) + "\nAlready exists.")
                 d.click(p, button)
-                wait_for("the prompt gone", lambda p=p: p not in d.windows(CAPTION, pid=b.pid))
+                wait_for("the prompt gone", lambda p=p: p not in showing(d, b.pid))
             wait_for("two replaced", lambda: [read(x) for x in local[1:]] == [b"server copy 2", b"server copy 3"])
             t.eq(read(local[0]), b"old 1")
             t.eq([c for c in srv.commands() if c.startswith("RETR")], ["RETR r2.txt", "RETR r3.txt"])
@@ -266,7 +271,7 @@ def missing_target_case(d, b, srv, target):
             m = d.message_box(pid=b.pid, hwnd=box)
             t.eq((m.text, m.icon), ("Unable to write the file on this computer", "warning"))
             d.answer("ok", box=box)
-            wait_for("the message gone", lambda: box not in d.windows(CAPTION, pid=b.pid))
+            wait_for("the message gone", lambda: box not in showing(d, b.pid))
         finally:
             os.rename(away, target)
         os.remove(srv.path("gone.txt"))  # the server now refuses DELE gone.txt
@@ -329,7 +334,7 @@ def cut_cases(s, d, program, folder):
             d.click(b.w, DOWNLOAD)
             p = b.prompt()
             d.escape(p)
-            wait_for("the prompt gone", lambda: p not in d.windows(CAPTION, pid=b.pid))
+            wait_for("the prompt gone", lambda: p not in showing(d, b.pid))
             wait_for("the browser idle", lambda: d.is_enabled(b.w, DOWNLOAD))
             t.eq(read(local), b"my own copy\r\n")
 
@@ -338,7 +343,7 @@ def cut_cases(s, d, program, folder):
             d.click(b.w, DOWNLOAD)
             p = b.prompt()
             d.click(p, YES)
-            wait_for("the prompt gone", lambda: p not in d.windows(CAPTION, pid=b.pid))
+            wait_for("the prompt gone", lambda: p not in showing(d, b.pid))
             box = d.message_box(pid=b.pid, timeout=20)
             t.eq((box.text, box.icon), (cut_message("cut.txt"), "warning"))
             t.eq(read(local), b"my own copy\r\n")

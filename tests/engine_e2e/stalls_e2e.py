@@ -130,7 +130,9 @@ with suite.Session() as s:
                     suite.poll(lambda: d.lv_count(w, LIST) == 1, 30, 0.1)
                     d.lv_select(w, LIST, 0)
                     d.click(w, DOWNLOAD)
-                    d.click(d.wait_window("FTP Sendora", pid=pid), YES)  # replace r.txt
+                    prompt = d.wait_window("FTP Sendora", pid=pid)
+                    d.click(prompt, YES)  # replace r.txt
+                    suite.poll(lambda: prompt not in [x.hwnd for x in d.windows("FTP Sendora", pid=pid)], 10, 0.05)
                 if message is None:
                     suite.poll(lambda: d.get_text(w, STATUS).startswith("Downloading"), 30, 0.1)
                     d.post(w, WM_SYSCOMMAND, SC_CLOSE)

@@ -470,6 +470,9 @@ void CmdKey(const CArgs& args, CReply& reply)
     UINT scan = MapVirtualKeyA(vk, 0);
     LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
     LPARAM up = down | (static_cast<LPARAM>(3) << 30);
+    // The focus read a moment ago may have gone with its window since.
+    if (target != top && !IsWindow(target))
+        target = top;
     if (!PostMessageA(target, WM_KEYDOWN, vk, down) || !PostMessageA(target, WM_KEYUP, vk, up))
         ThrowLastError("PostMessage");
     // The system turns only a typed F1 into WM_KEYF1 (and that into WM_HELP);
