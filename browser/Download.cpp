@@ -13,8 +13,8 @@
 #include "browser/SessionTransfer.h"
 #include "browser/SftpWorkers.h"
 #include "browser/resource.h"
-#include "engine/TransferRules.h"
 #include "ftp/FtpClient.h"
+#include "ftp/LineEnds.h"
 #ifdef SUITE_HAVE_SFTP
 #include "ftp/SftpClient.h"
 #endif

@@ -12,6 +12,7 @@
 #include "engine/ProgressDlg.h"
 #include "engine/TransferRules.h"
 #include "engine/UploadSession.h"
+#include "ftp/LineEnds.h"
 #include "win/MsgBox.h"
 
 #ifdef SUITE_HAVE_SFTP

@@ -34,16 +34,6 @@ int ProgressPercent(uint64_t size, uint64_t sent);
 // give stays the same.
 void ScaleForMessage(uint64_t& size, uint64_t& sent);
 
-// A text file over SFTP, which has no TYPE A: each CR LF of the data becomes
-// LF. A CR that ends one piece is held until the next shows what follows;
-// heldCr carries it, and the caller adds a CR still held at the end.
-std::string LfLineEnds(const char* data, size_t length, bool& heldCr);
-
-// The other way, a text file fetched over SFTP as TYPE A would bring it:
-// each LF gets a CR before it unless one is there already. afterCr carries
-// whether the last piece ended in CR; start it false.
-std::string CrLfLineEnds(const char* data, size_t length, bool& afterCr);
-
 // The name a file is stored under until it is whole (with "TempUpload"):
 // beside the real one, hidden from most listings, never a name of its own.
 std::string TemporaryUploadName(const std::string& remote);

@@ -458,9 +458,9 @@ bool StoreFile(UploadSession& s, CInputFile& file, const std::string& name, cons
     if (s.cancelled) {
         // The server has answered for the part it got (else the session is
         // out of step and the copy stays).
-        if (result.code > 0 && result.code != ReplyFailed && result.outcome != TransferResult::Abandoned) {
+        if (result.code > 0 && result.code != ReplyFailed) {
             s.control->SetTimeLimit(1);
-            Send(s, "DELE", target);
+            DeleteRemote(s, target);
         }
         EndCancelled(s);
     }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/TransferRules.h"
+#include "ftp/LineEnds.h"
 
 namespace {
 
